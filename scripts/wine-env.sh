@@ -1,0 +1,38 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix per build folder, a
+# virtual display when there is none, and a clean shutdown of both on exit (also on failure).
+# Usage: wine_env_start <build folder>; the EXIT trap calls wine_env_stop.
+
+wine_env_start() {
+  local build="$1"
+  export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+  export WINEDEBUG=-all
+  # No Mono or Gecko installer dialogs in a fresh prefix.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # Wine then uses code page 1252 and UTF-8 file names.
+  export LC_ALL=C.UTF-8
+  WINE_ENV_XVFB_PID=""
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    WINE_ENV_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  fi
+  trap wine_env_stop EXIT
+  # Wine's helper services inherit stdout and stderr; started here with output to /dev/null they
+  # cannot hold a caller's pipe open. The prefix is made once, before anything runs in parallel.
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  wineboot -i >/dev/null 2>&1 </dev/null || true
+  wineserver -w >/dev/null 2>&1 </dev/null || true
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${WINE_ENV_XVFB_PID:-}" ]; then
+    kill "$WINE_ENV_XVFB_PID" >/dev/null 2>&1 || true
+    wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+  fi
+}

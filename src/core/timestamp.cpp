@@ -1,0 +1,27 @@
+#include "core/timestamp.h"
+
+namespace callwright {
+
+namespace {
+void AppendTwoDigits(std::wstring& out, int value) {
+  if (value < 10) out.push_back(L'0');
+  out += std::to_wstring(value);
+}
+}  // namespace
+
+std::wstring FormatTimestamp(const LocalTime& time) {
+  std::wstring out;
+  out.reserve(15);
+  AppendTwoDigits(out, time.day);
+  AppendTwoDigits(out, time.month);
+  out += std::to_wstring(time.year);
+  out.push_back(L'_');
+  AppendTwoDigits(out, time.hour);
+  AppendTwoDigits(out, time.minute);
+  AppendTwoDigits(out, time.second);
+  return out;
+}
+
+std::wstring MakeTimestamp(const Platform& platform) { return FormatTimestamp(platform.Now()); }
+
+}  // namespace callwright

@@ -1,0 +1,100 @@
+#include "ui/toolkit/application.h"
+
+#include <commctrl.h>
+
+#include "core/app_error.h"
+#include "ui/toolkit/form.h"
+
+namespace callwright {
+
+namespace {
+constexpr wchar_t kAppWindowClass[] = L"TApplication";
+// Set before the window exists, so that messages sent during its creation never re-enter the
+// function-local static that is still being constructed.
+Application* g_application = nullptr;
+}  // namespace
+
+Application& Application::Instance() {
+  static Application application;
+  return application;
+}
+
+Application::Application() : instance_(::GetModuleHandleW(nullptr)) {
+  g_application = this;
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &Application::WindowProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kAppWindowClass;
+  ::RegisterClassExW(&wc);
+  // A real top-level window, never shown: broadcasts do not reach message-only windows.
+  window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClass, title_.c_str(), WS_POPUP, 0, 0, 0,
+                                  0, nullptr, nullptr, instance_, nullptr));
+}
+
+int Application::HookMainWindow(MessageHook hook) {
+  hooks_.push_back({next_hook_id_, std::move(hook)});
+  return next_hook_id_++;
+}
+
+void Application::UnhookMainWindow(int id) {
+  std::erase_if(hooks_, [id](const Hook& h) { return h.id == id; });
+}
+
+LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  Application* app_ptr = g_application;
+  if (app_ptr && app_ptr->window_.Get() == hwnd) {
+    Application& app = *app_ptr;
+    HookMessage message{msg, wparam, lparam, 0};
+    // Copied so that a hook may install or remove hooks while it runs.
+    const std::vector<Hook> hooks = app.hooks_;
+    for (const Hook& h : hooks) {
+      bool consumed = false;
+      app.Guard([&] { consumed = h.hook(message); });
+      if (consumed) return message.Result;
+    }
+  }
+  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+int Application::Run() {
+  if (main_form_) Guard([&] { main_form_->Show(); });
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void Application::ProcessMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+void Application::ShowException(const std::exception& error) noexcept {
+  try {
+    std::wstring text;
+    if (const auto* app_error = dynamic_cast<const AppError*>(&error)) {
+      text = app_error->Message();
+    } else {
+      const char* what = error.what();
+      text.assign(what, what + std::char_traits<char>::length(what));
+    }
+    ::MessageBoxW(Handle(), ErrorReportText(text).c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+  } catch (...) {
+    // Reporting must never throw into a window procedure.
+  }
+}
+
+}  // namespace callwright

@@ -1,0 +1,132 @@
+#include "ui/toolkit/form.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "ui/toolkit/application.h"
+
+namespace callwright {
+
+Form::Form(const FormParams& params) : main_form_(params.main_form), min_outer_size_(params.min_outer_size) {
+  RECT r{0, 0, params.client_width, params.client_height};
+  ::AdjustWindowRectEx(&r, params.style, FALSE, params.ex_style);
+  CreateParams create;
+  create.class_name = params.class_name;
+  create.caption = params.caption;
+  create.style = params.style | WS_CLIPCHILDREN;
+  create.ex_style = params.ex_style | (params.main_form ? WS_EX_APPWINDOW : 0);
+  create.width = r.right - r.left;
+  create.height = r.bottom - r.top;
+  create.x = 0;
+  create.y = 0;
+  create.icon = params.icon;
+  // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
+  create.parent = params.main_form ? nullptr : Application::Instance().Handle();
+  Create(create);
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+}
+
+void Form::CreationDone() {
+  created_ = true;
+  FormResize();
+}
+
+SIZE Form::ClientSize() const {
+  RECT r{};
+  ::GetClientRect(Handle(), &r);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+void Form::CentreForFirstShow() {
+  RECT window{};
+  ::GetWindowRect(Handle(), &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  RECT over = area;
+  Form* main = Application::Instance().MainForm();
+  if (!main_form_ && main && main != this) ::GetWindowRect(main->Handle(), &over);
+  int x = over.left + ((over.right - over.left) - width) / 2;
+  int y = over.top + ((over.bottom - over.top) - height) / 2;
+  // Never left of or above the desktop.
+  x = std::max(x, static_cast<int>(area.left));
+  y = std::max(y, static_cast<int>(area.top));
+  ::SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void Form::Show() {
+  if (!shown_before_) {
+    shown_before_ = true;
+    CentreForFirstShow();
+  }
+  ::ShowWindow(Handle(), SW_SHOW);
+  ::SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ::SetForegroundWindow(Handle());
+}
+
+void Form::Hide() { ::ShowWindow(Handle(), SW_HIDE); }
+
+void Form::ShowModal() {
+  std::vector<HWND> disabled;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM param) -> BOOL {
+        if (::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&disabled));
+  std::erase(disabled, Handle());
+  for (HWND hwnd : disabled) ::EnableWindow(hwnd, FALSE);
+  Show();
+  MSG msg;
+  bool quit = false;
+  while (Visible()) {
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) {
+      quit = true;
+      break;
+    }
+    if (!::IsDialogMessageW(Handle(), &msg)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  for (HWND hwnd : disabled) ::EnableWindow(hwnd, TRUE);
+  if (!disabled.empty() && ::IsWindowVisible(disabled.front())) ::SetActiveWindow(disabled.front());
+  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
+}
+
+LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  LRESULT reflected = 0;
+  if (ReflectToControl(msg, wparam, lparam, reflected)) return reflected;
+  switch (msg) {
+    case WM_WINDOWPOSCHANGED: {
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lparam);
+      LRESULT result = DefaultHandling(msg, wparam, lparam);  // sends WM_SIZE and WM_MOVE
+      if (created_) {
+        if (pos->flags & SWP_SHOWWINDOW) FormShow();
+        if (pos->flags & SWP_HIDEWINDOW) FormHide();
+      }
+      return result;
+    }
+    case WM_SIZE:
+      if (created_) FormResize();
+      return 0;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      if (min_outer_size_.cx > 0) info->ptMinTrackSize.x = min_outer_size_.cx;
+      if (min_outer_size_.cy > 0) info->ptMinTrackSize.y = min_outer_size_.cy;
+      return 0;
+    }
+    case WM_CLOSE: {
+      bool can_close = true;
+      FormCloseQuery(can_close);
+      if (can_close) Hide();
+      return 0;
+    }
+    default:
+      return DefaultHandling(msg, wparam, lparam);
+  }
+}
+
+}  // namespace callwright

@@ -1,0 +1,58 @@
+#pragma once
+// A top-level window of the program with show, hide, close-query and resize events. Forms are
+// created once and only ever hidden: closing one asks FormCloseQuery and then hides it.
+#include <windows.h>
+
+#include "ui/toolkit/window.h"
+
+namespace callwright {
+
+class Form : public Window {
+ public:
+  struct FormParams {
+    const wchar_t* class_name;
+    const wchar_t* caption;
+    int client_width;
+    int client_height;
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD ex_style = 0;
+    bool main_form = false;         // owns the task-bar button; centred in the work area
+    SIZE min_outer_size = {0, 0};  // minimum tracking size of the whole window
+    HICON icon = nullptr;
+  };
+
+  explicit Form(const FormParams& params);
+
+  // Makes the window visible (FormShow runs when it was hidden) and brings it to the top of the
+  // z-order. The first show centres it (main form: in the work area; others: over the main form).
+  void Show();
+  void Hide();
+  bool Visible() const { return ::IsWindowVisible(Handle()) != FALSE; }
+  // Shows the form with the program's other windows disabled; returns once it is hidden again.
+  void ShowModal();
+  // As the title bar's close box: the close query decides, then the form hides.
+  void Close() { ::SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+  SIZE ClientSize() const;
+
+ protected:
+  virtual void FormShow() {}
+  virtual void FormHide() {}
+  virtual void FormResize() {}
+  virtual void FormCloseQuery(bool& /*can_close*/) {}
+
+  // Derived forms call this at the end of their constructor; events are raised from then on,
+  // and FormResize runs once for the first layout.
+  void CreationDone();
+
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  void CentreForFirstShow();
+
+  bool main_form_;
+  SIZE min_outer_size_;
+  bool created_ = false;
+  bool shown_before_ = false;
+};
+
+}  // namespace callwright

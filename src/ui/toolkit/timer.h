@@ -1,0 +1,29 @@
+#pragma once
+// A window timer whose ticks call a handler on the GUI thread. Enabling a running timer changes
+// nothing: its rhythm is not restarted.
+#include <windows.h>
+
+#include <functional>
+
+namespace callwright {
+
+class Timer {
+ public:
+  Timer(HWND owner, UINT interval_ms, bool enabled, std::function<void()> on_timer);
+  ~Timer();
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
+  void SetEnabled(bool enabled);
+  bool Enabled() const noexcept { return enabled_; }
+  UINT Interval() const noexcept { return interval_; }
+
+ private:
+  static void CALLBACK TimerProc(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
+  HWND owner_;
+  UINT interval_;
+  bool enabled_ = false;
+  std::function<void()> on_timer_;
+};
+
+}  // namespace callwright

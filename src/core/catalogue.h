@@ -1,0 +1,29 @@
+#pragma once
+// Turning recording file names into the rows of the recordings list (window-free part).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace callwright {
+
+struct RecordingRow {
+  std::wstring When;
+  std::wstring Partner;
+  std::wstring Size;          // size text, or "BUSY"
+  std::wstring FileLocation;  // full path
+};
+
+struct NumberSeparators {
+  std::wstring decimal = L".";
+  std::wstring thousands = L",";
+};
+
+// Size text with two decimals and the unit " Bytes", " KB", " MB" or " GB".
+std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
+// A row from a full path and the file's size (-1: could not be read -> "BUSY").
+RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
+// Lines ending at CR, LF or CR LF; the final break adds no empty line.
+std::vector<std::wstring> SplitLines(std::wstring_view text);
+
+}  // namespace callwright

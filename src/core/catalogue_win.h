@@ -1,0 +1,23 @@
+#pragma once
+// The recordings of a folder, measured on disk.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/catalogue.h"
+
+namespace callwright {
+
+// Full paths of the folder's *.wav entries, each followed by CR LF. `folder` ends in "\".
+std::wstring ListWavFiles(std::wstring_view folder);
+// The file's length, or -1 when it cannot be opened for reading with read-only sharing.
+std::int64_t GetRecordingSize(std::wstring_view path);
+// FormatFileSize with the user's separators.
+std::wstring FormatFileSize(std::int64_t size);
+NumberSeparators UserNumberSeparators();
+RecordingRow MakeRecordingRow(std::wstring_view path);
+// Rows of the folder (given without trailing separator), in directory order.
+std::vector<RecordingRow> ListRecordings(std::wstring_view folder);
+
+}  // namespace callwright

@@ -1,0 +1,19 @@
+#pragma once
+// config.ini beside the executable, read and written one key at a time.
+#include <string>
+#include <string_view>
+
+namespace callwright {
+
+// The running executable's full path, and its folder part ending in "\".
+std::wstring ExecutablePath();
+std::wstring ExecutableFolder();
+// The executable's folder followed by "Records".
+std::wstring DefaultFolder();
+std::wstring ConfigFilePath();
+
+std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);
+// Throws AppError "Unable to write to <path>" when the file cannot be written.
+void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+}  // namespace callwright

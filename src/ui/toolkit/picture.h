@@ -1,0 +1,27 @@
+#pragma once
+// Pictures embedded as PNG resources (RCDATA), decoded with libpng.
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "ui/toolkit/handles.h"
+
+namespace callwright {
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgra;  // top-down rows, 4 bytes a pixel, straight (not premultiplied) alpha
+};
+
+// Decodes a PNG held in memory; throws AppError on malformed data.
+Picture DecodePng(const std::uint8_t* data, std::size_t size);
+// Decodes the RCDATA resource `id` of the running module.
+Picture LoadPngResource(int id);
+// A 24-bit bottom-up DIB section of the picture (alpha dropped), e.g. for images and the water effect.
+BitmapHandle MakeBitmap24(const Picture& picture);
+// A 32-bit DIB section with premultiplied alpha, for AlphaBlend and image lists.
+BitmapHandle MakeBitmap32(const Picture& picture);
+
+}  // namespace callwright

@@ -1,0 +1,10 @@
+#include "core/random.h"
+
+namespace callwright {
+
+Random& ProgramRandom() {
+  static Random random;
+  return random;
+}
+
+}  // namespace callwright

@@ -16,9 +16,7 @@ inline std::int32_t Saturate(std::int64_t v) {
   return static_cast<std::int32_t>(v < lo ? lo : (v > hi ? hi : v));
 }
 
-inline std::uint8_t ClampByte(std::int64_t v) {
-  return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
+inline std::uint8_t ClampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
 
 }  // namespace
 
@@ -154,32 +152,39 @@ void TWaterEffect::DrawWater(const ConstImage24& Src, const Image24& Dst) {
       Dst.width < w || Dst.height < h) {
     return;
   }
-  for (int y = 0; y < h; ++y) FScanLineSrc[y] = Src.row0 + static_cast<std::ptrdiff_t>(y) * Src.step;
+  // Local copies: the compiler cannot tell that pixel stores leave the row tables alone.
+  PRGBArray* const src_rows = FScanLineSrc.data();
+  for (int y = 0; y < h; ++y) src_rows[y] = Src.row0 + static_cast<std::ptrdiff_t>(y) * Src.step;
+  const std::uint64_t uw = static_cast<std::uint64_t>(w);
+  const std::uint64_t uh = static_cast<std::uint64_t>(h);
 
   for (int y = 0; y < h; ++y) {
     const std::int32_t* up = FScanLine1[y > 0 ? y - 1 : 0];
     const std::int32_t* mid = FScanLine1[y];
     const std::int32_t* down = FScanLine1[y + 1 < h ? y + 1 : h - 1];
-    const std::uint8_t* src_row = FScanLineSrc[y];
+    const std::uint8_t* src_row = src_rows[y];
     std::uint8_t* out = Dst.row0 + static_cast<std::ptrdiff_t>(y) * Dst.step;
     const auto draw = [&](int x, int left, int right) {
       const std::int64_t dx = std::int64_t{mid[left]} - mid[right];
       const std::int64_t dy = std::int64_t{up[x]} - down[x];
-      const std::int64_t sx = x + dx;
-      const std::int64_t sy = y + dy;
+      // Negative coordinates wrap to huge unsigned values, so one comparison tests both ends.
+      const std::uint64_t sx = static_cast<std::uint64_t>(x + dx);
+      const std::uint64_t sy = static_cast<std::uint64_t>(y + dy);
       std::uint8_t* d = out + 3 * static_cast<std::ptrdiff_t>(x);
-      if (sx < 0 || sx >= w || sy < 0 || sy >= h) {
+      if (sx >= uw || sy >= uh) {
         const std::uint8_t* s = src_row + 3 * static_cast<std::ptrdiff_t>(x);
         d[0] = s[0];
         d[1] = s[1];
         d[2] = s[2];
         return;
       }
-      // The horizontal slope shades the sample; the vertical one only moves it.
-      const std::uint8_t* s = FScanLineSrc[static_cast<std::size_t>(sy)] + 3 * sx;
-      d[0] = ClampByte(s[0] - dx);
-      d[1] = ClampByte(s[1] - dx);
-      d[2] = ClampByte(s[2] - dx);
+      // The horizontal slope shades the sample; the vertical one only moves it. Inside the
+      // field |dx| < w, so it fits an int.
+      const std::uint8_t* s = src_rows[sy] + 3 * sx;
+      const int shade = static_cast<int>(dx);
+      d[0] = ClampByte(s[0] - shade);
+      d[1] = ClampByte(s[1] - shade);
+      d[2] = ClampByte(s[2] - shade);
     };
     draw(0, 0, w > 1 ? 1 : 0);
     for (int x = 1; x < w - 1; ++x) draw(x, x - 1, x + 1);

@@ -310,8 +310,10 @@ TEST(WaterEffect, SlopesDisplaceAndShadePixels) {
     Bgr source;
     Bgr expected;
   } cases[] = {
-      {"dx -10 brightens and clamps", 17, 12, 52, 15, 12, 5, 12, {250, 100, 0}, {255, 110, 10}},
-      {"dx 10 darkens and clamps", 13, 12, 52, 15, 12, 25, 12, {5, 100, 255}, {0, 90, 245}},
+      {"dx -10 brightens and clamps", 17, 12, 52, 15, 12, 5, 12, {250, 100, 251}, {255, 110, 255}},
+      {"dx -10 brightens and clamps", 17, 12, 52, 15, 12, 5, 12, {0, 246, 3}, {10, 255, 13}},
+      {"dx 10 darkens and clamps", 13, 12, 52, 15, 12, 25, 12, {5, 9, 200}, {0, 0, 190}},
+      {"dx 10 darkens and clamps", 13, 12, 52, 15, 12, 25, 12, {100, 255, 2}, {90, 245, 0}},
       {"dy only moves", 15, 14, 52, 15, 12, 15, 2, {1, 2, 3}, {1, 2, 3}},
       {"right border, dx 1", kW - 3, 12, 8, kW - 1, 12, kW - 1, 12, {40, 50, 60}, {40, 50, 60}},
       {"left border, dx -1", 2, 12, 8, 0, 12, 0, 12, {40, 50, 60}, {40, 50, 60}},

@@ -1,12 +1,88 @@
 #include "ui/settings_form.h"
 
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "assets/resource_ids.h"
+#include "core/destination_folder.h"
+#include "core/settings_win.h"
+#include "core/startup_win.h"
+#include "ui/browse_folder.h"
+
 namespace callwright {
 
 TFrmSettings* FrmSettings = nullptr;
 
+namespace {
+
+constexpr wchar_t kStartupValueName[] = L"Callwright";
+
+// Nothing but spaces and control characters (or nothing at all).
+bool IsBlank(std::wstring_view text) {
+  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= L' '; });
+}
+
+}  // namespace
+
 TFrmSettings::TFrmSettings()
-    : Form({.class_name = L"TFrmSettings", .caption = L"Settings", .client_width = 342, .client_height = 231}) {
+    : Form({.class_name = L"TFrmSettings", .caption = L"Settings", .client_width = 342, .client_height = 231}),
+      imgtop(Handle(), 0, 0, 342, 90),
+      GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
+      edtpath(GroupBox1.Handle(), 16, 28, 260, 21, true),
+      btnopen(GroupBox1.Handle(), 282, 27, 31, 22),
+      p(Handle(), Align::Bottom, 41),
+      imgbottom(p.Handle(), 0, 0, 0, 0),
+      startup(Handle(), 8, 167, 265, 17, L"Start Callwright with Windows."),
+      btnok(p.Handle(), 0, 9, 81, 25, L"OK") {
+  imgtop.SetAlign(Align::Top);
+  imgtop.SetPicture(LoadPngResource(IDP_SETTINGS_HEADER));
+  btnopen.SetGlyph(LoadPngResource(IDP_GLYPH_FOLDER));
+  btnopen.OnClick = [this] { btnopenClick(); };
+  // Painted off screen as a whole, so the strip and the button never flicker while resizing.
+  ::SetWindowLongPtrW(p.Handle(), GWL_EXSTYLE, ::GetWindowLongPtrW(p.Handle(), GWL_EXSTYLE) | WS_EX_COMPOSITED);
+  imgbottom.SetAlign(Align::Client);
+  imgbottom.SetStretch(true);
+  imgbottom.SetPicture(LoadPngResource(IDP_BOTTOM_STRIP));
+  startup.OnClick = [this] { startupClick(); };
+  btnok.SetGlyph(LoadPngResource(IDP_GLYPH_OK));
+  btnok.OnClick = [this] { btnokClick(); };
+
+  edtpath.SetText(DestinationFolder());
+  SetDestinationFolderListener([this](const std::wstring& folder) { edtpath.SetText(folder); });
   CreationDone();
+}
+
+TFrmSettings::~TFrmSettings() { SetDestinationFolderListener(nullptr); }
+
+void TFrmSettings::FormShow() {
+  // The box clicks only when it changes, so an entry is rewritten (with this executable's path)
+  // only when the box was unticked, and nothing is written when box and registry agree.
+  startup.SetChecked(IsInStartup(kStartupValueName));
+}
+
+void TFrmSettings::FormHide() {
+  // The folder box shows the destination folder; an empty or blank one never replaces the stored.
+  const std::wstring folder = edtpath.Text();
+  if (!IsBlank(folder)) WriteSetting(L"SYSTEM", L"path", folder);
+}
+
+void TFrmSettings::FormResize() { btnok.SetLeft(ClientSize().cx / 2 - btnok.Width() / 2); }
+
+void TFrmSettings::startupClick() {
+  if (startup.Checked()) {
+    AddToStartup(kStartupValueName, ExecutablePath());
+  } else {
+    RemoveFromStartup(kStartupValueName);
+  }
+}
+
+void TFrmSettings::btnokClick() { Hide(); }
+
+void TFrmSettings::btnopenClick() {
+  const std::wstring folder = BrowseForFolder(L"Chose record destination path", L"", false);
+  // Live at once for recording and listing; stored when the window hides.
+  if (!IsBlank(folder)) SetDestinationFolder(folder);
 }
 
 }  // namespace callwright

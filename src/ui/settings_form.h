@@ -1,12 +1,39 @@
 #pragma once
-// The settings window: destination folder and start with Windows.
+// The settings window: the destination folder, picked with the shell's folder dialog, and the
+// autostart entry. Its folder box always shows the program-wide destination folder; the folder is
+// stored each time the window hides, the autostart entry at each change of the check box.
+#include "ui/toolkit/check_box.h"
+#include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
+#include "ui/toolkit/group_box.h"
+#include "ui/toolkit/image.h"
+#include "ui/toolkit/panel.h"
+#include "ui/toolkit/speed_button.h"
 
 namespace callwright {
 
 class TFrmSettings : public Form {
  public:
   TFrmSettings();
+  ~TFrmSettings() override;
+
+  Image imgtop;
+  GroupBox GroupBox1;
+  Edit edtpath;
+  SpeedButton btnopen;
+  Panel p;
+  Image imgbottom;
+  CheckBox startup;
+  SpeedButton btnok;
+
+  void startupClick();
+  void btnokClick();
+  void btnopenClick();
+
+ protected:
+  void FormShow() override;
+  void FormHide() override;
+  void FormResize() override;
 };
 
 // The one settings window, created at start-up.

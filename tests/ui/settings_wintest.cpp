@@ -1,0 +1,876 @@
+// The settings window and the folder picker, driven through their real windows: the real Run key
+// of the registry, the real config.ini beside this test program, the shell's real folder dialog
+// (found and answered from a second thread) and real error boxes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/destination_folder.h"
+#include "core/settings_win.h"
+#include "support/gui_helpers_win.h"
+#include "ui/about_form.h"
+#include "ui/browse_folder.h"
+#include "ui/info_form.h"
+#include "ui/main_form.h"
+#include "ui/settings_form.h"
+#include "ui/toolkit/application.h"
+
+namespace callwright {
+namespace {
+
+namespace fs = std::filesystem;
+using gui_helpers::MessageBoxAnswerer;
+using gui_helpers::PumpFor;
+using gui_helpers::PumpUntil;
+using gui_helpers::TempFolder;
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kValueName[] = L"Callwright";
+constexpr wchar_t kDialogTitle[] = L"Chose record destination path";
+
+// ---- the autostart value, read and written past the program's own routines
+
+struct RunValue {
+  bool exists = false;
+  DWORD type = REG_NONE;
+  std::wstring text;  // REG_SZ data without its terminating NUL
+};
+
+RegKey OpenRunKey() {
+  RegKey key;
+  ::RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr,
+                    key.Put(), nullptr);
+  return key;
+}
+
+RunValue ReadRunValue() {
+  RunValue value;
+  const RegKey key = OpenRunKey();
+  DWORD size = 0;
+  if (::RegQueryValueExW(key.Get(), kValueName, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
+  value.exists = true;
+  std::vector<BYTE> data(size + sizeof(wchar_t));
+  ::RegQueryValueExW(key.Get(), kValueName, nullptr, nullptr, data.data(), &size);
+  if (value.type == REG_SZ) {
+    value.text.assign(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+    if (!value.text.empty() && value.text.back() == L'\0') value.text.pop_back();
+  }
+  return value;
+}
+
+void WriteRunText(const std::wstring& text) {
+  const RegKey key = OpenRunKey();
+  ASSERT_EQ(::RegSetValueExW(key.Get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+void WriteRunNumber(DWORD number) {
+  const RegKey key = OpenRunKey();
+  ASSERT_EQ(::RegSetValueExW(key.Get(), kValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                             sizeof(number)),
+            ERROR_SUCCESS);
+}
+
+// A value left behind would be started by the next session of the platform.
+void DeleteRunValue() {
+  const RegKey key = OpenRunKey();
+  ::RegDeleteValueW(key.Get(), kValueName);
+}
+
+std::wstring ExpectedRunText() { return L"\"" + ExecutablePath() + L"\" /hidden"; }
+
+// ---- config.ini beside this program
+
+std::wstring ReadConfig(const wchar_t* key) {
+  wchar_t value[1024] = {};
+  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 1024, ConfigFilePath().c_str());
+  return value;
+}
+
+void WriteConfig(const wchar_t* key, const std::wstring& value) {
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
+}
+
+void RemoveConfig() {
+  const std::wstring path = ConfigFilePath();
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(path.c_str());
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
+}
+
+// ---- the shell's folder dialog, answered from a second thread
+
+struct ChildWindow {
+  std::wstring class_name;
+  std::wstring text;
+  int id = 0;
+  bool visible = false;
+  bool enabled = false;
+};
+
+// What the driver saw of the dialog before it answered.
+struct DialogSeen {
+  bool found = false;
+  HWND owner = nullptr;
+  std::vector<ChildWindow> children;
+  // The tree's selected item when the dialog was found: its text, and whether it is the root
+  // (the tree view selects its first item by itself when it gets the focus).
+  std::wstring selected_text;
+  bool selection_is_root = true;
+  bool ok_enabled_before_answer = false;
+
+  bool ShowsText(const std::wstring& text) const {
+    for (const ChildWindow& c : children) {
+      if (c.visible && c.text == text) return true;
+    }
+    return false;
+  }
+  // Visible push buttons other than OK and Cancel (the new-folder button).
+  int OtherVisibleButtons() const {
+    int count = 0;
+    for (const ChildWindow& c : children) {
+      if (c.visible && _wcsicmp(c.class_name.c_str(), L"Button") == 0 && c.id != IDOK && c.id != IDCANCEL) ++count;
+    }
+    return count;
+  }
+};
+
+// Waits for a folder dialog owned by the application window, looks at it, then answers it:
+// Ok presses OK on what is selected (select, when given, is selected first); Cancel presses
+// Cancel; Close uses the title bar's close command. Whatever happens, no dialog is left open.
+class FolderDialogDriver {
+ public:
+  enum class Answer { Ok, Cancel, Close };
+
+  explicit FolderDialogDriver(Answer answer, std::wstring select = {})
+      : gui_thread_(::GetCurrentThreadId()),
+        owner_(Application::Instance().Handle()),
+        answer_(answer),
+        select_(std::move(select)) {
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~FolderDialogDriver() { Finish(); }
+  FolderDialogDriver(const FolderDialogDriver&) = delete;
+  FolderDialogDriver& operator=(const FolderDialogDriver&) = delete;
+
+  // Stops waiting (the dialog is over); then Seen() may be read.
+  void Finish() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  const DialogSeen& Seen() {
+    Finish();
+    return seen_;
+  }
+
+ private:
+  HWND FindDialog() const {
+    struct Search {
+      HWND owner;
+      HWND found;
+    } search{owner_, nullptr};
+    ::EnumThreadWindows(
+        gui_thread_,
+        [](HWND hwnd, LPARAM param) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(param);
+          wchar_t name[32] = {};
+          ::GetClassNameW(hwnd, name, 32);
+          if (wcscmp(name, L"#32770") == 0 && ::IsWindowVisible(hwnd) && ::GetWindow(hwnd, GW_OWNER) == s->owner) {
+            s->found = hwnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  void Look(HWND dialog) {
+    seen_.found = true;
+    seen_.owner = ::GetWindow(dialog, GW_OWNER);
+    ::EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM param) -> BOOL {
+          ChildWindow c;
+          wchar_t buffer[512] = {};
+          ::GetClassNameW(child, buffer, 512);
+          c.class_name = buffer;
+          buffer[0] = L'\0';
+          ::GetWindowTextW(child, buffer, 512);
+          c.text = buffer;
+          c.id = ::GetDlgCtrlID(child);
+          c.visible = ::IsWindowVisible(child) != FALSE;
+          c.enabled = ::IsWindowEnabled(child) != FALSE;
+          reinterpret_cast<std::vector<ChildWindow>*>(param)->push_back(std::move(c));
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen_.children));
+    if (HWND tree = ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr)) {
+      HTREEITEM selected = TreeView_GetSelection(tree);
+      seen_.selection_is_root = selected == nullptr || selected == TreeView_GetRoot(tree);
+      wchar_t text[MAX_PATH] = {};
+      TVITEMW item{};
+      item.mask = TVIF_TEXT;
+      item.hItem = selected;
+      item.pszText = text;
+      item.cchTextMax = MAX_PATH;
+      if (selected && TreeView_GetItem(tree, &item)) seen_.selected_text = text;
+    }
+  }
+
+  void Run() {
+    const ULONGLONG give_up = ::GetTickCount64() + 20000;
+    HWND dialog = nullptr;
+    while (!stop_ && !(dialog = FindDialog()) && ::GetTickCount64() < give_up) ::Sleep(20);
+    if (!dialog) return;
+    ::Sleep(100);  // let it fill its tree
+    Look(dialog);
+    HWND ok = ::GetDlgItem(dialog, IDOK);
+    switch (answer_) {
+      case Answer::Ok:
+        if (!select_.empty()) {
+          ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select_.c_str()));
+        }
+        for (int i = 0; i < 100 && !::IsWindowEnabled(ok); ++i) ::Sleep(20);
+        seen_.ok_enabled_before_answer = ::IsWindowEnabled(ok) != FALSE;
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+        break;
+      case Answer::Cancel:
+        ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDCANCEL)));
+        break;
+      case Answer::Close:
+        ::PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+    }
+    // Never leave the test thread inside the dialog.
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (!stop_ && ::IsWindow(dialog) && ::GetTickCount64() < deadline) ::Sleep(20);
+    if (!stop_ && ::IsWindow(dialog)) ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  }
+
+  DWORD gui_thread_;
+  HWND owner_;
+  Answer answer_;
+  std::wstring select_;
+  std::atomic<bool> stop_{false};
+  DialogSeen seen_;
+  std::thread thread_;
+};
+
+// A folder name as the shell reports it (the temporary folder may be given in another form).
+std::wstring ShellPath(const fs::path& folder) {
+  wchar_t path[MAX_PATH + 1] = {};
+  PIDLIST_ABSOLUTE list = ::ILCreateFromPathW(folder.c_str());
+  if (list) {
+    ::SHGetPathFromIDListW(list, path);
+    ::ILFree(list);
+  }
+  return path;
+}
+
+// ---- the program's four windows, as start-up creates them
+
+class SettingsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveConfig();
+    DeleteRunValue();
+    records_existed_ = fs::exists(DefaultFolder());
+    CreateWindows();
+  }
+
+  void TearDown() override {
+    DestroyWindows();
+    PumpFor(10);
+    RemoveConfig();
+    DeleteRunValue();
+    SetDestinationFolder(L"");
+    std::error_code ignored;
+    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
+  }
+
+  void CreateWindows() {
+    main_ = std::make_unique<TFrmMain>();
+    FrmMain = main_.get();
+    Application::Instance().SetMainForm(FrmMain);
+    settings_ = std::make_unique<TFrmSettings>();
+    FrmSettings = settings_.get();
+    info_ = std::make_unique<TFrmInfo>();
+    FrmInfo = info_.get();
+    about_ = std::make_unique<TFrmAbout>();
+    FrmAbout = about_.get();
+  }
+
+  void DestroyWindows() {
+    FrmAbout = nullptr;
+    FrmInfo = nullptr;
+    FrmSettings = nullptr;
+    FrmMain = nullptr;
+    Application::Instance().SetMainForm(nullptr);
+    about_.reset();
+    info_.reset();
+    settings_.reset();
+    main_.reset();
+  }
+
+  void ShowMain() {
+    main_->Show();
+    PumpFor(10);
+  }
+  // As the main window's Settings button does.
+  void ShowSettings() {
+    main_->btnsettings.Click();
+    PumpFor(10);
+  }
+  void PressOk() {
+    settings_->btnok.Click();
+    PumpFor(10);
+  }
+
+  TempFolder folder_;
+  std::unique_ptr<TFrmMain> main_;
+  std::unique_ptr<TFrmSettings> settings_;
+  std::unique_ptr<TFrmInfo> info_;
+  std::unique_ptr<TFrmAbout> about_;
+  bool records_existed_ = false;
+};
+
+RECT ScreenRect(HWND hwnd) {
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  return r;
+}
+
+TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
+  HWND hwnd = settings_->Handle();
+  wchar_t text[64] = {};
+  ::GetWindowTextW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"Settings");
+  ::GetClassNameW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"TFrmSettings");
+  EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) << "sizeable";
+  EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), Application::Instance().Handle()) << "no task-bar button of its own";
+  EXPECT_EQ(settings_->ClientSize().cx, 342);
+  EXPECT_EQ(settings_->ClientSize().cy, 231);
+  EXPECT_FALSE(settings_->Visible()) << "created hidden";
+
+  struct Placed {
+    const char* name;
+    const Control& control;
+    HWND parent;
+    RECT bounds;  // left, top, right, bottom
+  };
+  const Placed placed[] = {
+      {"imgtop", settings_->imgtop, hwnd, {0, 0, 342, 90}},
+      {"GroupBox1", settings_->GroupBox1, hwnd, {8, 96, 8 + 326, 96 + 65}},
+      {"edtpath", settings_->edtpath, settings_->GroupBox1.Handle(), {16, 28, 16 + 260, 28 + 21}},
+      {"btnopen", settings_->btnopen, settings_->GroupBox1.Handle(), {282, 27, 282 + 31, 27 + 22}},
+      {"p", settings_->p, hwnd, {0, 231 - 41, 342, 231}},
+      {"imgbottom", settings_->imgbottom, settings_->p.Handle(), {0, 0, 342, 41}},
+      {"startup", settings_->startup, hwnd, {8, 167, 8 + 265, 167 + 17}},
+      {"btnok", settings_->btnok, settings_->p.Handle(), {131, 9, 131 + 81, 9 + 25}},
+  };
+  for (const Placed& c : placed) {
+    const RECT bounds = c.control.Bounds();
+    EXPECT_TRUE(::EqualRect(&bounds, &c.bounds)) << c.name << ": " << bounds.left << "," << bounds.top << ","
+                                                 << bounds.right << "," << bounds.bottom;
+    EXPECT_EQ(::GetParent(c.control.Handle()), c.parent) << c.name;
+  }
+
+  EXPECT_EQ(settings_->GroupBox1.Text(), L"Record Destination");
+  EXPECT_TRUE(settings_->edtpath.ReadOnly());
+  EXPECT_EQ(settings_->edtpath.Text(), L"");
+  EXPECT_EQ(settings_->btnopen.Text(), L"");
+  EXPECT_EQ(settings_->startup.Text(), L"Start Callwright with Windows.");
+  EXPECT_FALSE(settings_->startup.Checked());
+  EXPECT_EQ(settings_->btnok.Text(), L"OK");
+  EXPECT_TRUE(::GetWindowLongPtrW(settings_->p.Handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED) << "double-buffered";
+
+  EXPECT_EQ(settings_->imgtop.PictureSize().cx, 343);
+  EXPECT_EQ(settings_->imgtop.PictureSize().cy, 90);
+  EXPECT_EQ(settings_->imgbottom.PictureSize().cx, 1);
+  EXPECT_EQ(settings_->imgbottom.PictureSize().cy, 43);
+
+  // Tab order: the group (with the folder box), the bottom panel, the check box.
+  std::vector<HWND> order;
+  for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) order.push_back(child);
+  const auto position = [&](HWND child) { return std::find(order.begin(), order.end(), child) - order.begin(); };
+  EXPECT_LT(position(settings_->GroupBox1.Handle()), position(settings_->p.Handle()));
+  EXPECT_LT(position(settings_->p.Handle()), position(settings_->startup.Handle()));
+  EXPECT_LT(position(settings_->startup.Handle()), position(settings_->imgtop.Handle())) << "the header is beneath";
+}
+
+TEST_F(SettingsWindowTest, ResizingKeepsOkCentred) {
+  struct Case {
+    int client_width;
+    int ok_left;
+  };
+  const Case cases[] = {{342, 131}, {500, 210}, {343, 131}, {301, 110}, {81, 0}, {60, -10}};
+  HWND hwnd = settings_->Handle();
+  const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
+  const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+  for (const Case& c : cases) {
+    RECT outer{0, 0, c.client_width, 231};
+    ::AdjustWindowRectEx(&outer, style, FALSE, ex_style);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+    if (settings_->ClientSize().cx != c.client_width) continue;  // below the platform's smallest window
+    EXPECT_EQ(settings_->btnok.Left(), c.ok_left) << c.client_width;
+    EXPECT_EQ(settings_->btnok.Top(), 9) << c.client_width;
+    EXPECT_EQ(settings_->p.Width(), c.client_width);
+    EXPECT_EQ(settings_->GroupBox1.Left(), 8) << "only OK is moved by code";
+  }
+  // Shown, the button stays centred.
+  ShowSettings();
+  EXPECT_EQ(settings_->btnok.Left(), settings_->ClientSize().cx / 2 - 40);
+}
+
+TEST_F(SettingsWindowTest, FirstShowCentresOverTheMainWindowThenKeepsItsPlace) {
+  ShowMain();
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  struct Case {
+    POINT main_at;
+    bool clamped;
+  };
+  const Case cases[] = {{{150, 120}, false}, {{area.left - 300, area.top - 250}, true}};
+  for (const Case& c : cases) {
+    // Each case needs a window that was never shown.
+    settings_.reset();
+    settings_ = std::make_unique<TFrmSettings>();
+    FrmSettings = settings_.get();
+    ::SetWindowPos(main_->Handle(), nullptr, c.main_at.x, c.main_at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const RECT main = ScreenRect(main_->Handle());
+    ShowSettings();
+    ASSERT_TRUE(settings_->Visible());
+    const RECT shown = ScreenRect(settings_->Handle());
+    const int width = shown.right - shown.left, height = shown.bottom - shown.top;
+    if (c.clamped) {
+      EXPECT_EQ(shown.left, area.left) << "never left of the desktop";
+      EXPECT_EQ(shown.top, area.top) << "never above the desktop";
+    } else {
+      EXPECT_EQ(shown.left, main.left + (main.right - main.left - width) / 2);
+      EXPECT_EQ(shown.top, main.top + (main.bottom - main.top - height) / 2);
+    }
+    PressOk();
+  }
+
+  // Later shows leave it where it was left, wherever the main window is.
+  ShowSettings();
+  ::SetWindowPos(settings_->Handle(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  PressOk();
+  ::SetWindowPos(main_->Handle(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowSettings();
+  const RECT again = ScreenRect(settings_->Handle());
+  EXPECT_EQ(again.left, 40);
+  EXPECT_EQ(again.top, 30);
+}
+
+TEST_F(SettingsWindowTest, CloseBoxAndOkOnlyHide) {
+  ShowMain();
+  struct Way {
+    const wchar_t* name;
+    void (*hide)(TFrmSettings&);
+  };
+  const Way ways[] = {
+      {L"OK", [](TFrmSettings& s) { s.btnok.Click(); }},
+      {L"close box", [](TFrmSettings& s) { ::SendMessageW(s.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {L"WM_CLOSE", [](TFrmSettings& s) { ::SendMessageW(s.Handle(), WM_CLOSE, 0, 0); }},
+  };
+  for (const Way& way : ways) {
+    SetDestinationFolder(folder_.Path().wstring() + L"\\" + way.name);
+    ShowSettings();
+    ASSERT_TRUE(settings_->Visible());
+    way.hide(*settings_);
+    PumpFor(10);
+    EXPECT_FALSE(settings_->Visible()) << way.name;
+    EXPECT_TRUE(::IsWindow(settings_->Handle())) << way.name;
+    EXPECT_EQ(ReadConfig(L"path"), folder_.Path().wstring() + L"\\" + way.name) << "stored on every kind of hide";
+  }
+  EXPECT_TRUE(main_->Visible()) << "the main window stays";
+}
+
+// ---- the autostart entry
+
+TEST_F(SettingsWindowTest, FirstShowRewritesAnEntryOfAnyKindAndLaterShowsWriteNothing) {
+  struct Case {
+    const char* name;
+    void (*write)();
+  };
+  const Case cases[] = {
+      {"another executable", [] { WriteRunText(L"\"C:\\Old Place\\Callwright.exe\" /hidden"); }},
+      {"no text at all", [] { WriteRunNumber(7); }},
+  };
+  for (const Case& c : cases) {
+    DestroyWindows();
+    CreateWindows();  // a new run: the box starts unticked
+    c.write();
+    ShowSettings();
+    EXPECT_TRUE(settings_->startup.Checked()) << c.name;
+    RunValue value = ReadRunValue();
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << c.name;
+    EXPECT_EQ(value.text, ExpectedRunText()) << c.name;
+
+    // Box and registry agree from now on: showing again writes nothing.
+    PressOk();
+    WriteRunText(L"changed outside");
+    ShowSettings();
+    EXPECT_TRUE(settings_->startup.Checked()) << c.name;
+    EXPECT_EQ(ReadRunValue().text, L"changed outside") << c.name;
+
+    // Showing while visible only brings it to the front.
+    DeleteRunValue();
+    ShowSettings();
+    EXPECT_TRUE(settings_->startup.Checked()) << c.name;
+    EXPECT_FALSE(ReadRunValue().exists) << c.name;
+    PressOk();
+  }
+}
+
+TEST_F(SettingsWindowTest, NoEntryLeavesTheBoxUntickedAndWritesNothing) {
+  ShowSettings();
+  EXPECT_FALSE(settings_->startup.Checked());
+  EXPECT_FALSE(ReadRunValue().exists);
+  PressOk();
+
+  // An entry removed from outside while the window was hidden unticks the box; nothing is made.
+  ShowSettings();
+  ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+  ASSERT_TRUE(ReadRunValue().exists);
+  PressOk();
+  DeleteRunValue();
+  ShowSettings();
+  EXPECT_FALSE(settings_->startup.Checked());
+  EXPECT_FALSE(ReadRunValue().exists);
+}
+
+TEST_F(SettingsWindowTest, TickingAndUntickingWriteAndDeleteAtEachChange) {
+  ShowSettings();
+  for (int round = 0; round < 2; ++round) {
+    ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(settings_->startup.Checked());
+    const RunValue value = ReadRunValue();
+    EXPECT_TRUE(value.exists) << "written before OK";
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value.text, ExpectedRunText());
+    ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+    EXPECT_FALSE(settings_->startup.Checked());
+    EXPECT_FALSE(ReadRunValue().exists) << "deleted before OK";
+  }
+  EXPECT_TRUE(settings_->Visible());
+}
+
+// ---- storing the folder
+
+TEST_F(SettingsWindowTest, HidingStoresTheFolderEvenWhenUnchanged) {
+  const std::wstring folder = folder_.Path().wstring();
+  SetDestinationFolder(folder);
+  EXPECT_EQ(settings_->edtpath.Text(), folder) << "the box follows the destination folder";
+  ShowSettings();
+  EXPECT_EQ(ReadConfig(L"path"), L"<missing>") << "nothing stored before the window hides";
+  PressOk();
+  EXPECT_EQ(ReadConfig(L"path"), folder);
+
+  WriteConfig(L"path", L"C:\\edited outside");
+  ShowSettings();
+  PressOk();
+  EXPECT_EQ(ReadConfig(L"path"), folder) << "written again although the folder did not change";
+}
+
+TEST_F(SettingsWindowTest, AnEmptyOrBlankFolderIsNeverStored) {
+  WriteConfig(L"path", L"C:\\kept");
+  for (const std::wstring& blank : {std::wstring(), std::wstring(L"   "), std::wstring(L" \t\r\n\x1f ")}) {
+    SetDestinationFolder(blank);
+    EXPECT_EQ(settings_->edtpath.Text(), blank);
+    ShowSettings();
+    PressOk();
+    EXPECT_EQ(ReadConfig(L"path"), L"C:\\kept") << blank.size();
+  }
+}
+
+TEST_F(SettingsWindowTest, UnwritableConfigurationReportsAndHidesAllTheSame) {
+  WriteConfig(L"path", L"C:\\stored");
+  ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
+  // Wine lets an administrator write read-only files: also hold the file open for reading only,
+  // which keeps every writer out.
+  FileHandle lock(::CreateFileW(ConfigFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+  const std::wstring folder = folder_.Path().wstring();
+  SetDestinationFolder(folder);
+  ShowSettings();
+
+  MessageBoxAnswerer report(L"Callwright", IDOK);
+  settings_->btnok.Click();
+  ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
+  EXPECT_EQ(report.LastText(), L"Unable to write to " + ConfigFilePath() + L".");
+  EXPECT_FALSE(settings_->Visible()) << "hidden all the same";
+  EXPECT_EQ(settings_->edtpath.Text(), folder);
+  EXPECT_EQ(DestinationFolder(), folder) << "still live for this run";
+  lock.Reset();
+  EXPECT_EQ(ReadConfig(L"path"), L"C:\\stored");
+}
+
+// ---- picking a folder with the shell's dialog
+
+TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
+  TempFolder stored, picked;
+  gui_helpers::WriteFile(picked.Path() / L"05032011_141510_anna.wav", 100);
+  gui_helpers::WriteFile(picked.Path() / L"05032011_141610_ben.wav", 200);
+  WriteConfig(L"path", stored.Path().wstring());
+  ShowMain();
+  ASSERT_EQ(settings_->edtpath.Text(), stored.Path().wstring()) << "the main window's show fills the box";
+  EXPECT_EQ(main_->lst.Count(), 0);
+  ShowSettings();
+
+  const std::wstring picked_path = ShellPath(picked.Path());
+  ASSERT_FALSE(picked_path.empty());
+  FolderDialogDriver driver(FolderDialogDriver::Answer::Ok, picked_path);
+  settings_->btnopen.Click();
+  const DialogSeen& seen = driver.Seen();
+  ASSERT_TRUE(seen.found);
+  EXPECT_EQ(seen.owner, Application::Instance().Handle()) << "owned by the hidden application window";
+  EXPECT_TRUE(seen.ShowsText(kDialogTitle));
+  EXPECT_EQ(seen.OtherVisibleButtons(), 0) << "no new-folder button";
+  EXPECT_TRUE(seen.selection_is_root) << "no folder preselected: " << seen.selected_text;
+  EXPECT_TRUE(seen.ok_enabled_before_answer);
+
+  EXPECT_EQ(settings_->edtpath.Text(), picked_path);
+  EXPECT_EQ(DestinationFolder(), picked_path);
+  EXPECT_EQ(ReadConfig(L"path"), stored.Path().wstring()) << "not stored while the window is open";
+  main_->btnrefresh.Click();
+  EXPECT_EQ(main_->lst.Count(), 2) << "the next listing uses it";
+
+  // The main window's next show brings back the stored folder; the pick is lost.
+  main_->Hide();
+  ShowMain();
+  EXPECT_EQ(DestinationFolder(), stored.Path().wstring());
+  EXPECT_EQ(settings_->edtpath.Text(), stored.Path().wstring());
+  EXPECT_EQ(main_->lst.Count(), 0);
+
+  // Picked and hidden: stored.
+  {
+    FolderDialogDriver again(FolderDialogDriver::Answer::Ok, picked_path);
+    settings_->btnopen.Click();
+    ASSERT_TRUE(again.Seen().found);
+  }
+  PressOk();
+  EXPECT_EQ(ReadConfig(L"path"), picked_path);
+}
+
+TEST_F(SettingsWindowTest, CancellingTheDialogChangesNothing) {
+  const std::wstring folder = folder_.Path().wstring();
+  WriteConfig(L"path", folder);
+  ShowMain();
+  ShowSettings();
+  for (const auto answer : {FolderDialogDriver::Answer::Cancel, FolderDialogDriver::Answer::Close}) {
+    FolderDialogDriver driver(answer);
+    settings_->btnopen.Click();
+    ASSERT_TRUE(driver.Seen().found);
+    EXPECT_EQ(settings_->edtpath.Text(), folder);
+    EXPECT_EQ(DestinationFolder(), folder);
+    EXPECT_EQ(ReadConfig(L"path"), folder);
+  }
+}
+
+TEST_F(SettingsWindowTest, ADriveRootIsUsedAndStoredAsReturned) {
+  ShowMain();
+  ShowSettings();
+  FolderDialogDriver driver(FolderDialogDriver::Answer::Ok, L"C:\\");
+  settings_->btnopen.Click();
+  ASSERT_TRUE(driver.Seen().found);
+  EXPECT_EQ(settings_->edtpath.Text(), L"C:\\");
+  EXPECT_EQ(DestinationFolder(), L"C:\\");
+  PressOk();
+  EXPECT_EQ(ReadConfig(L"path"), L"C:\\");
+}
+
+TEST_F(SettingsWindowTest, AnInitialFolderIsSelectedAndTheNewFolderButtonShownWhenAsked) {
+  const std::wstring folder = ShellPath(folder_.Path());
+  FolderDialogDriver driver(FolderDialogDriver::Answer::Ok);
+  const std::wstring chosen = BrowseForFolder(L"Pick one", folder, true);
+  const DialogSeen& seen = driver.Seen();
+  ASSERT_TRUE(seen.found);
+  EXPECT_TRUE(seen.ShowsText(L"Pick one"));
+  EXPECT_FALSE(seen.selection_is_root);
+  EXPECT_EQ(seen.selected_text, folder_.Path().filename().wstring());
+  EXPECT_EQ(seen.OtherVisibleButtons(), 1) << "the new-folder button";
+  EXPECT_EQ(chosen, folder) << "OK on the preselected folder";
+}
+
+// ---- the folder picker's record and results, through the replaceable shell calls
+
+struct FakeShell {
+  BROWSEINFOW info{};
+  std::wstring title;
+  const wchar_t* path = nullptr;  // null: SHGetPathFromIDListW fails
+  bool cancel = false;
+  LPWSTR path_buffer = nullptr;
+  std::vector<LPVOID> freed;
+  std::vector<UINT> callback_sends;  // messages BrowseCallback sent to the dialog
+  std::wstring selection_sent;
+  WPARAM selection_wparam = 0;
+};
+FakeShell* g_fake = nullptr;
+ITEMIDLIST g_fake_list{};
+
+LRESULT CALLBACK RecordingDialogProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (g_fake && msg == BFFM_SETSELECTIONW) {
+    g_fake->callback_sends.push_back(msg);
+    g_fake->selection_wparam = wparam;
+    g_fake->selection_sent = reinterpret_cast<const wchar_t*>(lparam);
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+PIDLIST_ABSOLUTE WINAPI FakeBrowse(LPBROWSEINFOW info) {
+  g_fake->info = *info;
+  g_fake->title = info->lpszTitle ? info->lpszTitle : L"";
+  if (info->lpfn) {
+    // The dialog's start, as the shell reports it, and a later selection change.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &RecordingDialogProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TFakeFolderDialog";
+    ::RegisterClassW(&wc);
+    WindowHandle dialog(::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          wc.hInstance, nullptr));
+    EXPECT_EQ(info->lpfn(dialog.Get(), BFFM_INITIALIZED, 0, info->lParam), 0);
+    EXPECT_EQ(info->lpfn(dialog.Get(), BFFM_SELCHANGED, 0, info->lParam), 0);
+  }
+  return g_fake->cancel ? nullptr : &g_fake_list;
+}
+
+BOOL WINAPI FakePathFromIdList(PCIDLIST_ABSOLUTE list, LPWSTR path) {
+  EXPECT_EQ(list, &g_fake_list);
+  g_fake->path_buffer = path;
+  if (!g_fake->path) return FALSE;
+  wcsncpy(path, g_fake->path, MAX_PATH - 1);
+  path[MAX_PATH - 1] = L'\0';
+  return TRUE;
+}
+
+void WINAPI FakeFree(LPVOID list) { g_fake->freed.push_back(list); }
+
+class FolderPickerCallsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_ = FolderDialog;
+    FolderDialog = {&FakeBrowse, &FakePathFromIdList, &FakeFree};
+    g_fake = &fake_;
+  }
+  void TearDown() override {
+    FolderDialog = saved_;
+    g_fake = nullptr;
+  }
+  FakeShell fake_;
+  FolderDialogCalls saved_{};
+};
+
+TEST_F(FolderPickerCallsTest, RecordFlagsOwnerAndCallback) {
+  struct Case {
+    const wchar_t* initial;
+    bool new_folder_button;
+    UINT flags;
+    bool callback;
+  };
+  const Case cases[] = {
+      {L"", false, 0x241, false},  // the settings window's call: 577
+      {L"", true, 0x41, false},
+      {L"C:\\Records", false, 0x241, true},
+      {L"C:\\Records", true, 0x41, true},
+  };
+  for (const Case& c : cases) {
+    fake_ = {};
+    fake_.path = L"C:\\Chosen";
+    EXPECT_EQ(BrowseForFolder(L"Title here", c.initial, c.new_folder_button), L"C:\\Chosen");
+    EXPECT_EQ(fake_.info.ulFlags, c.flags);
+    EXPECT_EQ(fake_.info.hwndOwner, Application::Instance().Handle());
+    EXPECT_EQ(fake_.info.pidlRoot, nullptr) << "the tree starts at the desktop";
+    EXPECT_EQ(fake_.info.lParam, 0);
+    EXPECT_EQ(fake_.title, L"Title here");
+    ASSERT_NE(fake_.info.pszDisplayName, nullptr);
+    EXPECT_EQ(fake_.path_buffer, fake_.info.pszDisplayName) << "one buffer for the name and the path";
+    if (c.callback) {
+      EXPECT_EQ(fake_.info.lpfn, &BrowseCallback);
+      EXPECT_EQ(fake_.callback_sends, std::vector<UINT>{BFFM_SETSELECTIONW}) << "only at the start";
+      EXPECT_EQ(fake_.selection_wparam, static_cast<WPARAM>(TRUE)) << "selection given as a path";
+      EXPECT_EQ(fake_.selection_sent, c.initial);
+    } else {
+      EXPECT_EQ(fake_.info.lpfn, nullptr);
+    }
+  }
+}
+
+TEST_F(FolderPickerCallsTest, ResultsAndReleaseOfTheItemList) {
+  const std::wstring longest(MAX_PATH - 1, L'a');
+  struct Case {
+    const char* name;
+    bool cancel;
+    const wchar_t* path;
+    std::wstring result;
+    std::size_t frees;
+  };
+  const Case cases[] = {
+      {"cancelled", true, L"C:\\unused", L"", 0},
+      {"a folder", false, L"C:\\Users\\me\\Calls", L"C:\\Users\\me\\Calls", 1},
+      {"a drive root", false, L"D:\\", L"D:\\", 1},
+      {"the longest path", false, longest.c_str(), longest, 1},
+      {"no file-system path", false, nullptr, L"", 1},
+  };
+  for (const Case& c : cases) {
+    fake_ = {};
+    fake_.cancel = c.cancel;
+    fake_.path = c.path;
+    EXPECT_EQ(BrowseForFolder(L"t", L"", false), c.result) << c.name;
+    ASSERT_EQ(fake_.freed.size(), c.frees) << c.name;
+    if (c.frees == 1) {
+      EXPECT_EQ(fake_.freed[0], &g_fake_list) << c.name;
+    }
+  }
+}
+
+// The settings window keeps its folder when the dialog yields nothing usable, and takes a result
+// as returned even with blanks around it.
+TEST_F(FolderPickerCallsTest, SettingsWindowTakesOnlyAUsableResult) {
+  TFrmSettings settings;
+  SetDestinationFolder(L"C:\\before");
+  struct Case {
+    bool cancel;
+    const wchar_t* path;
+    std::wstring folder_after;
+  };
+  const Case cases[] = {
+      {true, nullptr, L"C:\\before"},
+      {false, nullptr, L"C:\\before"},
+      {false, L"   ", L"C:\\before"},
+      {false, L" C:\\spaced ", L" C:\\spaced "},
+  };
+  for (const Case& c : cases) {
+    fake_ = {};
+    fake_.cancel = c.cancel;
+    fake_.path = c.path;
+    settings.btnopen.Click();
+    EXPECT_EQ(fake_.info.ulFlags, 577u);
+    EXPECT_EQ(fake_.title, kDialogTitle);
+    EXPECT_EQ(fake_.info.lpfn, nullptr);
+    EXPECT_EQ(DestinationFolder(), c.folder_after);
+    EXPECT_EQ(settings.edtpath.Text(), c.folder_after);
+  }
+  SetDestinationFolder(L"");
+}
+
+}  // namespace
+}  // namespace callwright

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -87,6 +88,40 @@ void DeleteRunValue() {
   const RegKey key = OpenRunKey();
   ::RegDeleteValueW(key.Get(), kValueName);
 }
+
+// Lets everyone only read the Run key while it lives, so that every attempt to open it for
+// writing is refused; the key's previous permissions come back at the end.
+class RunKeyWriteLock {
+ public:
+  RunKeyWriteLock() {
+    ::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, key_.Put());
+    DWORD size = 0;
+    ::RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    previous_.resize(size);
+    if (size == 0 ||
+        ::RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, previous_.data(), &size) != ERROR_SUCCESS) {
+      previous_.clear();
+      return;
+    }
+    PSECURITY_DESCRIPTOR read_only = nullptr;
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &read_only,
+                                                               nullptr)) {
+      locked_ = ::RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, read_only) == ERROR_SUCCESS;
+      ::LocalFree(read_only);
+    }
+  }
+  ~RunKeyWriteLock() {
+    if (locked_) ::RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, previous_.data());
+  }
+  RunKeyWriteLock(const RunKeyWriteLock&) = delete;
+  RunKeyWriteLock& operator=(const RunKeyWriteLock&) = delete;
+  bool Locked() const noexcept { return locked_; }
+
+ private:
+  RegKey key_;
+  std::vector<BYTE> previous_;
+  bool locked_ = false;
+};
 
 std::wstring ExpectedRunText() { return L"\"" + ExecutablePath() + L"\" /hidden"; }
 
@@ -569,6 +604,30 @@ TEST_F(SettingsWindowTest, TickingAndUntickingWriteAndDeleteAtEachChange) {
     EXPECT_FALSE(ReadRunValue().exists) << "deleted before OK";
   }
   EXPECT_TRUE(settings_->Visible());
+}
+
+TEST_F(SettingsWindowTest, AFailedWriteOfTheEntryIsReportedAndTheBoxStaysTicked) {
+  ShowSettings();
+  {
+    RunKeyWriteLock lock;
+    ASSERT_TRUE(lock.Locked());
+    MessageBoxAnswerer report(L"Callwright", IDOK);
+    ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
+    // No full stop after a closing quote, whose code is below the full stop's.
+    EXPECT_EQ(report.LastText(), L"Failed to set data for 'Callwright'");
+    EXPECT_TRUE(settings_->startup.Checked()) << "the box changed before its click ran";
+    EXPECT_FALSE(ReadRunValue().exists);
+
+    // Unticking cannot delete anything either, and says nothing.
+    ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+    PumpFor(100);
+    EXPECT_EQ(report.Answered(), 1);
+    EXPECT_FALSE(settings_->startup.Checked());
+  }
+  EXPECT_TRUE(settings_->Visible());
+  ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(ReadRunValue().text, ExpectedRunText()) << "writable again";
 }
 
 // ---- storing the folder

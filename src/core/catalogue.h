@@ -12,6 +12,8 @@ struct RecordingRow {
   std::wstring Partner;
   std::wstring Size;          // size text, or "BUSY"
   std::wstring FileLocation;  // full path
+
+  bool operator==(const RecordingRow&) const = default;
 };
 
 struct NumberSeparators {

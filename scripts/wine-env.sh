@@ -22,9 +22,10 @@ wine_env_start() {
   trap wine_env_stop EXIT
   # Wine's helper services inherit stdout and stderr; started here with output to /dev/null they
   # cannot hold a caller's pipe open. The prefix is made once, before anything runs in parallel.
-  wineserver -p >/dev/null 2>&1 </dev/null || true
+  # No persistent server before the wait: with one, "wineserver -w" never returns; the timeout
+  # covers a stray process left in the prefix by an earlier run.
   wineboot -i >/dev/null 2>&1 </dev/null || true
-  wineserver -w >/dev/null 2>&1 </dev/null || true
+  timeout 120 wineserver -w >/dev/null 2>&1 </dev/null || wineserver -k >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 </dev/null || true
   wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }

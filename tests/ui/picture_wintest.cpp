@@ -514,7 +514,7 @@ TEST(ProgramIcon, HoldsTheFourSizes) {
   std::sort(sizes.begin(), sizes.end());
   EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 256}));
 
-  for (int size : {16, 32, 48}) {
+  for (int size : {16, 32, 48, 256}) {
     SCOPED_TRACE(size);
     IconHandle icon(static_cast<HICON>(
         ::LoadImageW(module, MAKEINTRESOURCEW(IDI_CALLWRIGHT), IMAGE_ICON, size, size, 0)));

@@ -74,13 +74,13 @@ def ramp(a, b, n):
 
 def glyph_open():
     g = Layer(16, 16)
-    tri = Offset(Polygon([(5.6, 3.9), (12.0, 8.0), (5.6, 12.1)]), 0.9)
+    tri = Offset(Polygon([(5.4, 3.5), (12.4, 8.0), (5.4, 12.5)]), 0.9)
     outlined(g, tri, vertical(3, "#9BE070", 13, "#2E9A2A"), rgb("#1D6A1F"), ss=4)
     return g
 
 
 def cross_shape():
-    return Union(Segment(4.6, 4.6, 11.4, 11.4, 2.6), Segment(11.4, 4.6, 4.6, 11.4, 2.6))
+    return Union(Segment(4.3, 4.3, 11.7, 11.7, 2.6), Segment(11.7, 4.3, 4.3, 11.7, 2.6))
 
 
 def glyph_delete():
@@ -286,18 +286,19 @@ def about_header():
     img = Layer(w, h, ABOUT_BACKGROUND)
     # A faint sound wave behind the wordmark gives the ripples something to bend.
     wave = []
-    for i in range(0, 281):
-        x = 44 + i
-        env = math.sin(math.pi * i / 280) ** 1.5
+    for i in range(0, 241):
+        x = 84 + i
+        env = math.sin(math.pi * i / 240) ** 1.5
         wave.append((x, 36 + 13 * env * math.sin(i / 5.3) * math.cos(i / 23.0)))
     img.fill(Polyline(wave, 1.6), rgb("#2E3A4D"))
 
     mark_size = 58
-    mark(img, 10, 6, mark_size, ss=2)
+    # The window shows the picture from its fifth column on.
+    mark(img, 14, 6, mark_size, ss=2)
 
-    tx = 82
-    img.fill(text_shape("Callwright", tx, 12, 28, 4.6, 1.4), (255, 255, 255), ss=2)
-    img.fill(text_shape("CALL RECORDER", tx + 1, 56, 7, 1.3, 3.0), rgb("#8FA6C4"), ss=3)
+    tx = 88
+    img.fill(text_shape("Callwright", tx, 11, 30, 4.8, 1.4), (255, 255, 255), ss=2)
+    img.fill(text_shape("CALL RECORDER", tx + 1, 57, 7, 1.3, 3.0), rgb("#8FA6C4"), ss=3)
     return img
 
 

@@ -22,7 +22,7 @@ wine_env_start() {
   trap wine_env_stop EXIT
   # Wine's helper services inherit stdout and stderr; started here with output to /dev/null they
   # cannot hold a caller's pipe open. The prefix is made once, before anything runs in parallel.
-  wineserver -p >/dev/null 2>&1 </dev/null || true
+  # No persistent server before the wait: with one, "wineserver -w" never returns.
   wineboot -i >/dev/null 2>&1 </dev/null || true
   wineserver -w >/dev/null 2>&1 </dev/null || true
   wineserver -p >/dev/null 2>&1 </dev/null || true

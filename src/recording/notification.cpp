@@ -14,16 +14,18 @@ constexpr std::wstring_view kPartnerHandle = L"PARTNER_HANDLE";
 bool IsBlank(wchar_t c) { return c <= L' '; }
 
 bool NotAllowedInFileName(wchar_t c) {
-  return c < L' ' || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos;
+  switch (c) {
+    case L'<': case L'>': case L':': case L'"': case L'/': case L'\\': case L'|': case L'?': case L'*':
+      return true;
+    default:
+      return c < L' ';
+  }
 }
 
 std::wstring Trimmed(std::wstring_view text) { return std::wstring(TrimText(text)); }
 
-}  // namespace
-
-std::wstring RemoveText(std::wstring_view text, std::wstring_view pattern, const Platform& platform) {
-  const std::wstring upper_text = platform.UpperCase(text);
-  const std::wstring upper_pattern = platform.UpperCase(pattern);
+// The removal proper, on a text and its upper-cased copy.
+std::wstring RemoveMatches(std::wstring_view text, std::wstring_view upper_text, std::wstring_view upper_pattern) {
   // Positions in the upper-cased copy are positions in the text only while both have one length.
   if (upper_pattern.empty() || upper_text.size() != text.size()) return std::wstring(text);
   std::wstring rest;
@@ -31,12 +33,40 @@ std::wstring RemoveText(std::wstring_view text, std::wstring_view pattern, const
   std::size_t from = 0;
   for (;;) {
     const std::size_t hit = upper_text.find(upper_pattern, from);
-    if (hit == std::wstring::npos) break;
+    if (hit == std::wstring_view::npos) break;
     rest.append(text.substr(from, hit - from));
     from = hit + upper_pattern.size();
   }
   rest.append(text.substr(from));
   return rest;
+}
+
+// The notification and its upper-cased copy, made once: every test looks at the same text, and
+// so does the first removal.
+class Notification {
+ public:
+  Notification(std::wstring text, const Platform& platform)
+      : platform_(platform), text_(std::move(text)), upper_(platform.UpperCase(text_)) {}
+  // The removal shortens the text exactly when the scan finds a first match.
+  bool Contains(std::wstring_view pattern) const {
+    const std::wstring upper_pattern = platform_.UpperCase(pattern);
+    return !upper_pattern.empty() && upper_.size() == text_.size() &&
+           upper_.find(upper_pattern) != std::wstring::npos;
+  }
+  std::wstring Remove(std::wstring_view pattern) const {
+    return RemoveMatches(text_, upper_, platform_.UpperCase(pattern));
+  }
+
+ private:
+  const Platform& platform_;
+  std::wstring text_;
+  std::wstring upper_;
+};
+
+}  // namespace
+
+std::wstring RemoveText(std::wstring_view text, std::wstring_view pattern, const Platform& platform) {
+  return RemoveMatches(text, platform.UpperCase(text), platform.UpperCase(pattern));
 }
 
 bool ContainsText(std::wstring_view text, std::wstring_view pattern, const Platform& platform) {
@@ -70,17 +100,17 @@ std::wstring FileNamePart(std::wstring_view handle, const Platform& platform) {
 std::optional<std::string> CommandForNotification(std::string_view notification, std::wstring_view folder,
                                                   const Platform& platform) {
   notification = notification.substr(0, notification.find('\0'));
-  const std::wstring text = platform.DecodeAnsi(notification);
-  if (!ContainsText(text, kCall, platform)) return std::nullopt;
+  const Notification text(platform.DecodeAnsi(notification), platform);
+  if (!text.Contains(kCall)) return std::nullopt;
 
-  if (ContainsText(text, kInProgress, platform)) {
-    std::wstring call_id = Trimmed(RemoveText(text, kCall, platform));
+  if (text.Contains(kInProgress)) {
+    std::wstring call_id = Trimmed(text.Remove(kCall));
     call_id = Trimmed(RemoveText(call_id, kStatusInProgress, platform));
     return platform.EncodeAnsi(L"GET CALL " + call_id + L" PARTNER_HANDLE");
   }
 
-  if (ContainsText(text, kPartnerHandle, platform)) {
-    std::wstring rest = Trimmed(RemoveText(text, kCall, platform));
+  if (text.Contains(kPartnerHandle)) {
+    std::wstring rest = Trimmed(text.Remove(kCall));
     rest = Trimmed(RemoveText(rest, kPartnerHandle, platform));
     const std::size_t space = rest.find(L' ');
     std::wstring call_id;

@@ -179,6 +179,7 @@ struct RefusalBoxes {
   std::wstring text;
   bool ok_button = false;
   bool cancel_button = false;
+  HWND owner = nullptr;
   std::function<void()> on_show = [] {};
   std::function<bool()> close_when = [] { return true; };
 
@@ -195,6 +196,7 @@ struct RefusalBoxes {
       text = test::MessageBoxText(boxes[0]);
       ok_button = test::HasButton(boxes[0], IDOK);
       cancel_button = test::HasButton(boxes[0], IDCANCEL);
+      owner = ::GetWindow(boxes[0], GW_OWNER);
       on_show();
     }
     if (close_when()) {
@@ -231,6 +233,7 @@ TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
   EXPECT_EQ(boxes.text, kRefusalText);
   EXPECT_TRUE(boxes.ok_button);
   EXPECT_FALSE(boxes.cancel_button);
+  EXPECT_EQ(boxes.owner, Application::Instance().Handle());
   EXPECT_TRUE(link.forbidden);
   const HWND client = link.SkypeWindowHandle;
   EXPECT_NE(client, nullptr);

@@ -127,8 +127,13 @@ class Simulator {
     }
     switch (msg) {
       case WM_COPYDATA: {
+        // Commands count only from the program that discovered us, named as the sender.
         const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
-        if (record) OnCommand(TextOf(*record));
+        if (program_ == nullptr || reinterpret_cast<HWND>(wparam) != program_ || record == nullptr) {
+          result = FALSE;
+          return true;
+        }
+        OnCommand(TextOf(*record));
         result = TRUE;
         return true;
       }

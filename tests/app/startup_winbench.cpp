@@ -2,6 +2,7 @@
 // time from process start to a visible main window, private memory once shown, and the size of
 // the executable. Prints figures; never fails on them.
 #include <windows.h>
+// After windows.h.
 #include <psapi.h>
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 // Callwright.exe as real processes: a copy in a temporary folder (so its config.ini and Records
 // folder land there), started, asked to show by second starts, and ended by its Close button.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -75,7 +75,8 @@ class CallwrightProcessTest : public ::testing::Test {
   void StartSecond(const std::wstring& arguments) {
     auto second = Start(arguments);
     DWORD exit_code = 1;
-    EXPECT_TRUE(second->Wait(15000, &exit_code)) << "second start with '" << std::string(arguments.begin(), arguments.end()) << "'";
+    EXPECT_TRUE(second->Wait(15000, &exit_code))
+        << "second start with '" << std::string(arguments.begin(), arguments.end()) << "'";
     EXPECT_EQ(exit_code, 0u);
   }
 
@@ -120,11 +121,17 @@ TEST_F(CallwrightProcessTest, HiddenStartSecondStartsAndCloseButton) {
     EXPECT_EQ(no.LastText(), L"This will close the Callwright process, are you sure ?");
   }
   EXPECT_FALSE(first->Wait(300));
-  MessageBoxAnswerer yes(L"Close process", IDYES);
+  std::atomic<bool> owned_by_application_window{false};
+  MessageBoxAnswerer yes(L"Close process", IDYES, L"#32770", [&](HWND box) {
+    wchar_t owner_class[64] = {};
+    ::GetClassNameW(::GetWindow(box, GW_OWNER), owner_class, 64);
+    owned_by_application_window = std::wstring(owner_class) == L"TApplication";
+  });
   ::PostMessageW(close, BM_CLICK, 0, 0);
   DWORD exit_code = 1;
   ASSERT_TRUE(first->Wait(10000, &exit_code));
   EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_TRUE(owned_by_application_window);
   EXPECT_EQ(exit_code, 0u);
 }
 

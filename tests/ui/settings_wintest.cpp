@@ -6,11 +6,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <sddl.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -163,6 +165,7 @@ struct DialogSeen {
   // (the tree view selects its first item by itself when it gets the focus).
   std::wstring selected_text;
   bool selection_is_root = true;
+  std::wstring selected_after;  // the selected item's text once the folder to pick was selected
   bool ok_enabled_before_answer = false;
 
   bool ShowsText(const std::wstring& text) const {
@@ -193,6 +196,10 @@ class FolderDialogDriver {
         owner_(Application::Instance().Handle()),
         answer_(answer),
         select_(std::move(select)) {
+    SHFILEINFOW info{};
+    if (!select_.empty() && ::SHGetFileInfoW(select_.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME)) {
+      select_name_ = info.szDisplayName;
+    }
     thread_ = std::thread([this] { Run(); });
   }
   ~FolderDialogDriver() { Finish(); }
@@ -254,14 +261,20 @@ class FolderDialogDriver {
     if (HWND tree = ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr)) {
       HTREEITEM selected = TreeView_GetSelection(tree);
       seen_.selection_is_root = selected == nullptr || selected == TreeView_GetRoot(tree);
-      wchar_t text[MAX_PATH] = {};
-      TVITEMW item{};
-      item.mask = TVIF_TEXT;
-      item.hItem = selected;
-      item.pszText = text;
-      item.cchTextMax = MAX_PATH;
-      if (selected && TreeView_GetItem(tree, &item)) seen_.selected_text = text;
     }
+    seen_.selected_text = SelectedText(dialog);
+  }
+
+  static std::wstring SelectedText(HWND dialog) {
+    HWND tree = ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = tree ? TreeView_GetSelection(tree) : nullptr;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (!item.hItem || !TreeView_GetItem(tree, &item)) return {};
+    return text;
   }
 
   void Run() {
@@ -275,7 +288,13 @@ class FolderDialogDriver {
     switch (answer_) {
       case Answer::Ok:
         if (!select_.empty()) {
-          ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select_.c_str()));
+          // Right after the dialog shows, its tree may not take a selection yet: ask again until
+          // the folder's item is selected.
+          for (int i = 0; i < 50 && seen_.selected_after != select_name_; ++i) {
+            if (i > 0) ::Sleep(50);
+            ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select_.c_str()));
+            seen_.selected_after = SelectedText(dialog);
+          }
         }
         for (int i = 0; i < 100 && !::IsWindowEnabled(ok); ++i) ::Sleep(20);
         seen_.ok_enabled_before_answer = ::IsWindowEnabled(ok) != FALSE;
@@ -299,6 +318,7 @@ class FolderDialogDriver {
   HWND owner_;
   Answer answer_;
   std::wstring select_;
+  std::wstring select_name_;  // the shell's name of that folder, as the tree shows it
   std::atomic<bool> stop_{false};
   DialogSeen seen_;
   std::thread thread_;
@@ -710,6 +730,42 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   EXPECT_EQ(ReadConfig(L"path"), stored.Path().wstring()) << "not stored while the window is open";
   main_->btnrefresh.Click();
   EXPECT_EQ(main_->lst.Count(), 2) << "the next listing uses it";
+
+  // The next call is recorded there: the substitute client places one as soon as it is linked.
+  const fs::path client = gui_helpers::TestProgramFolder() / L"callwright-clientsim.exe";
+  TempFolder log_folder;
+  const fs::path log = log_folder.Path() / L"commands.txt";
+  gui_helpers::ChildProcess sim(client, L"\"" + client.wstring() + L"\" --partner carla --call 42 --call-ms 200 " +
+                                            L"--delay 0 --timeout 20000 --log \"" + log.wstring() + L"\"");
+  ASSERT_TRUE(sim.Started());
+  ULONGLONG last = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (main_->SkypeWindowHandle) return true;
+        if (::GetTickCount64() - last >= 400) {
+          last = ::GetTickCount64();
+          main_->DiscoverClient();
+        }
+        return false;
+      },
+      15000));
+  DWORD exit_code = 1;
+  ASSERT_TRUE(PumpUntil([&] { return sim.Wait(0, &exit_code); }, 15000));
+  EXPECT_EQ(exit_code, 0u);
+  std::vector<std::wstring> recorded;
+  for (const auto& entry : fs::directory_iterator(picked.Path())) recorded.push_back(entry.path().filename());
+  EXPECT_EQ(recorded.size(), 3u);
+  EXPECT_EQ(std::count_if(recorded.begin(), recorded.end(),
+                          [](const std::wstring& name) { return name.ends_with(L"_carla.wav"); }),
+            1);
+  EXPECT_TRUE(fs::is_empty(stored.Path()));
+  std::ifstream commands(log);
+  std::string command, output;
+  while (std::getline(commands, command)) {
+    if (command.find("SET_OUTPUT") != std::string::npos) output = command;
+  }
+  const std::string picked_ansi(picked_path.begin(), picked_path.end());  // ASCII: a temporary folder
+  EXPECT_NE(output.find("file=\"" + picked_ansi + "\\"), std::string::npos) << output;
 
   // The main window's next show brings back the stored folder; the pick is lost.
   main_->Hide();

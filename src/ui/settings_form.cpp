@@ -26,7 +26,11 @@ bool IsBlank(std::wstring_view text) {
 }  // namespace
 
 TFrmSettings::TFrmSettings()
-    : Form({.class_name = L"TFrmSettings", .caption = L"Settings", .client_width = 342, .client_height = 231}),
+    : Form({.class_name = L"TFrmSettings",
+            .caption = L"Settings",
+            .client_width = 342,
+            .client_height = 231,
+            .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
       imgtop(Handle(), 0, 0, 342, 90),
       GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
       edtpath(GroupBox1.Handle(), 16, 28, 260, 21, true),

@@ -153,7 +153,6 @@ struct ChildWindow {
   std::wstring text;
   int id = 0;
   bool visible = false;
-  bool enabled = false;
 };
 
 // What the driver saw of the dialog before it answered.
@@ -253,7 +252,6 @@ class FolderDialogDriver {
           c.text = buffer;
           c.id = ::GetDlgCtrlID(child);
           c.visible = ::IsWindowVisible(child) != FALSE;
-          c.enabled = ::IsWindowEnabled(child) != FALSE;
           reinterpret_cast<std::vector<ChildWindow>*>(param)->push_back(std::move(c));
           return TRUE;
         },

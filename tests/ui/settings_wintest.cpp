@@ -85,7 +85,7 @@ void WriteRunNumber(DWORD number) {
             ERROR_SUCCESS);
 }
 
-// A value left behind would be started by the next session of the platform.
+// A value left behind would start this test program at the next logon.
 void DeleteRunValue() {
   const RegKey key = OpenRunKey();
   ::RegDeleteValueW(key.Get(), kValueName);

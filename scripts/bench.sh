@@ -18,3 +18,4 @@ echo "== Windows benchmarks (Wine) =="
 source scripts/wine-env.sh
 wine_env_start build/windows
 scripts/wine-exec.sh build/windows/bin/flood_winbench.exe
+scripts/wine-exec.sh build/windows/bin/startup_winbench.exe

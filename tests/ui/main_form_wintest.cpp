@@ -295,6 +295,32 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
 }
 
+TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
+  const fs::path target = fs::path(folder_.Path()) / L"target";
+  const fs::path link = fs::path(folder_.Path()) / L"05032013_141516_link.wav";
+  const fs::path real = fs::path(folder_.Path()) / L"05032013_141516_real.wav";
+  fs::create_directory(target);
+  fs::create_directory(real);
+  WriteBytes(target / L"kept.txt", 3);
+  if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    GTEST_SKIP() << "no symbolic links to folders here";
+  }
+  ShowMain();
+  // Listing skips folders, so the rows are put in by hand.
+  main_->lst.AddItem(L"link", {L"", L"", link.wstring()});
+  main_->lst.AddItem(L"real", {L"", L"", real.wstring()});
+  main_->lst.SetSelected(0, true);
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  BoxAnswerer yes(L"Delete files", IDYES);
+  main_->btndelete.Click();
+  EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_EQ(main_->lst.Count(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  EXPECT_TRUE(fs::exists(target / L"kept.txt")) << "the linked folder keeps its content";
+  EXPECT_TRUE(fs::is_directory(real)) << "a real folder is never removed";
+}
+
 TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
   MakeRecordings(3);
   WriteConfig(L"path", folder_.Path());

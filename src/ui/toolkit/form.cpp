@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/control.h"
 
 namespace callwright {
 
@@ -23,11 +24,12 @@ Form::Form(const FormParams& params) : main_form_(params.main_form), min_outer_s
   // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);
-  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
 }
 
 void Form::CreationDone() {
   created_ = true;
+  AlignChildren(Handle());
   FormResize();
 }
 
@@ -66,6 +68,24 @@ void Form::Show() {
 }
 
 void Form::Hide() { ::ShowWindow(Handle(), SW_HIDE); }
+
+void Form::SetAlphaBlend(bool on) {
+  const LONG_PTR ex_style = ::GetWindowLongPtrW(Handle(), GWL_EXSTYLE);
+  if (on) {
+    if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
+  } else if (ex_style & WS_EX_LAYERED) {
+    ::SetWindowLongPtrW(Handle(), GWL_EXSTYLE, ex_style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+}
+
+bool Form::AlphaBlending() const { return (::GetWindowLongPtrW(Handle(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0; }
+
+void Form::SetAlphaBlendValue(BYTE alpha) {
+  alpha_ = alpha;
+  if (AlphaBlending()) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
+}
 
 void Form::ShowModal() {
   std::vector<HWND> disabled;
@@ -110,6 +130,8 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       return result;
     }
     case WM_SIZE:
+      if (wparam == SIZE_MINIMIZED) return 0;
+      AlignChildren(Handle());
       if (created_) FormResize();
       return 0;
     case WM_GETMINMAXINFO: {
@@ -123,6 +145,11 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       FormCloseQuery(can_close);
       if (can_close) Hide();
       return 0;
+    }
+    case WM_QUERYENDSESSION: {
+      bool can_close = true;
+      FormCloseQuery(can_close);
+      return can_close ? TRUE : FALSE;
     }
     default:
       return DefaultHandling(msg, wparam, lparam);

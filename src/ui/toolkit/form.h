@@ -34,10 +34,17 @@ class Form : public Window {
   void Close() { ::SendMessageW(Handle(), WM_CLOSE, 0, 0); }
   SIZE ClientSize() const;
 
+  // Whole-window opacity (a layered window), 255 = opaque.
+  void SetAlphaBlend(bool on);
+  bool AlphaBlending() const;
+  void SetAlphaBlendValue(BYTE alpha);
+  BYTE AlphaBlendValue() const noexcept { return alpha_; }
+
  protected:
   virtual void FormShow() {}
   virtual void FormHide() {}
   virtual void FormResize() {}
+  // Also asked when the session is about to end (WM_QUERYENDSESSION): refusing keeps it going.
   virtual void FormCloseQuery(bool& /*can_close*/) {}
 
   // Derived forms call this at the end of their constructor; events are raised from then on,
@@ -53,6 +60,7 @@ class Form : public Window {
   SIZE min_outer_size_;
   bool created_ = false;
   bool shown_before_ = false;
+  BYTE alpha_ = 255;
 };
 
 }  // namespace callwright

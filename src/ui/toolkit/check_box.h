@@ -1,0 +1,32 @@
+#pragma once
+// A check box whose click event is raised on every change of its state, whether the user or the
+// program changed it, and never when it is set to the state it already has. The state changes
+// before the event runs.
+#include <windows.h>
+
+#include <functional>
+#include <string_view>
+
+#include "ui/toolkit/control.h"
+
+namespace callwright {
+
+class CheckBox : public Control {
+ public:
+  CheckBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption);
+
+  bool Checked() const noexcept { return checked_; }
+  // Raises OnClick when the state changes; an error of the handler reaches the caller.
+  void SetChecked(bool checked);
+
+  std::function<void()> OnClick;
+
+  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  bool checked_ = false;
+  BrushHandle backdrop_;  // what lies behind the box, as its background
+  SIZE backdrop_size_{0, 0};
+};
+
+}  // namespace callwright

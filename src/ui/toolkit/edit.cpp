@@ -1,0 +1,73 @@
+#include "ui/toolkit/edit.h"
+
+#include <commctrl.h>
+
+namespace callwright {
+
+Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only) {
+  CreateControl({.class_name = WC_EDITW,
+                 .style = ES_AUTOHSCROLL | WS_TABSTOP | (read_only ? ES_READONLY : 0u),
+                 .ex_style = WS_EX_CLIENTEDGE,
+                 .parent = parent,
+                 .left = left,
+                 .top = top,
+                 .width = width,
+                 .height = height});
+}
+
+Memo::Memo(HWND parent, int left, int top, int width, int height, const Options& options) {
+  DWORD style = ES_MULTILINE | ES_WANTRETURN | WS_TABSTOP;
+  if (!options.word_wrap) style |= ES_AUTOHSCROLL | WS_HSCROLL;
+  if (options.read_only) style |= ES_READONLY;
+  if (options.vertical_scroll_bar) style |= WS_VSCROLL | ES_AUTOVSCROLL;
+  if (options.flat_border) style |= WS_BORDER;
+  CreateControl({.class_name = WC_EDITW,
+                 .style = style,
+                 .ex_style = options.flat_border ? 0u : static_cast<DWORD>(WS_EX_CLIENTEDGE),
+                 .parent = parent,
+                 .left = left,
+                 .top = top,
+                 .width = width,
+                 .height = height});
+}
+
+void Memo::SetLines(const std::vector<std::wstring>& lines) {
+  std::wstring text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += L"\r\n";
+    text += lines[i];
+  }
+  SetText(text);
+}
+
+std::vector<std::wstring> Memo::Lines() const {
+  const std::wstring text = Text();
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find(L"\r\n", start);
+    lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+    if (end == std::wstring::npos) break;
+    start = end + 2;
+  }
+  if (text.empty()) lines.clear();
+  return lines;
+}
+
+void Memo::SetColour(COLORREF colour) {
+  colour_ = colour;
+  brush_.Reset(::CreateSolidBrush(colour));
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+bool Memo::Reflected(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
+  // A read-only edit asks with WM_CTLCOLORSTATIC, an editable one with WM_CTLCOLOREDIT.
+  if ((msg != WM_CTLCOLOREDIT && msg != WM_CTLCOLORSTATIC) || !colour_) return false;
+  HDC dc = reinterpret_cast<HDC>(wparam);
+  ::SetBkColor(dc, *colour_);
+  ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+  result = reinterpret_cast<LRESULT>(brush_.Get());
+  return true;
+}
+
+}  // namespace callwright

@@ -1,0 +1,45 @@
+#pragma once
+// Text boxes: a single-line Edit and a multi-line Memo.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/toolkit/control.h"
+
+namespace callwright {
+
+class Edit : public Control {
+ public:
+  Edit(HWND parent, int left, int top, int width, int height, bool read_only = false);
+
+  void SetReadOnly(bool read_only) { ::SendMessageW(Handle(), EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
+  bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
+};
+
+class Memo : public Control {
+ public:
+  struct Options {
+    bool read_only = false;
+    bool word_wrap = true;
+    bool vertical_scroll_bar = false;  // no scroll bars otherwise
+    bool flat_border = false;          // a thin line instead of the sunken edge
+  };
+  Memo(HWND parent, int left, int top, int width, int height, const Options& options);
+
+  // The text as lines (separated by CR LF in the control).
+  void SetLines(const std::vector<std::wstring>& lines);
+  std::vector<std::wstring> Lines() const;
+  bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
+  void SetColour(COLORREF colour);
+
+  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  std::optional<COLORREF> colour_;
+  BrushHandle brush_;
+};
+
+}  // namespace callwright

@@ -1,0 +1,31 @@
+#include "ui/toolkit/group_box.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "ui/toolkit/window.h"
+
+namespace callwright {
+
+GroupBox::GroupBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
+  const std::wstring text(caption);
+  CreateControl({.class_name = WC_BUTTONW, .text = text.c_str(), .style = BS_GROUPBOX | WS_CLIPCHILDREN,
+                 .parent = parent, .left = left, .top = top, .width = width, .height = height});
+  Subclass();
+}
+
+LRESULT GroupBox::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  LRESULT reflected = 0;
+  if (ReflectToControl(msg, wparam, lparam, reflected)) return reflected;
+  if (msg == WM_ERASEBKGND) {
+    // The system group box leaves its inside to the parent, which clips its children.
+    const Control* parent = FromHandle(::GetParent(Handle()));
+    FillClient(Handle(), reinterpret_cast<HDC>(wparam),
+               parent ? parent->BackgroundColour() : ::GetSysColor(COLOR_BTNFACE));
+    return 1;
+  }
+  return DefaultHandling(msg, wparam, lparam);
+}
+
+}  // namespace callwright

@@ -1,0 +1,134 @@
+#include "ui/toolkit/image.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace callwright {
+
+namespace {
+constexpr wchar_t kImageClass[] = L"TImage";
+
+bool AnyTransparency(const Picture& picture) {
+  for (std::size_t i = 3; i < picture.bgra.size(); i += 4) {
+    if (picture.bgra[i] != 0xFF) return true;
+  }
+  return false;
+}
+}  // namespace
+
+Image::Image(HWND parent, int left, int top, int width, int height) {
+  CreateOwnControl({.class_name = kImageClass, .parent = parent, .left = left, .top = top, .width = width,
+                    .height = height});
+}
+
+void Image::SetPicture(const Picture& picture) {
+  has_alpha_ = AnyTransparency(picture);
+  bitmap_ = has_alpha_ ? MakeBitmap32(picture) : MakeBitmap24(picture);
+  size_ = bitmap_ ? SIZE{picture.width, picture.height} : SIZE{0, 0};
+  Repaint();
+}
+
+void Image::SetBitmap(BitmapHandle bitmap) {
+  bitmap_ = std::move(bitmap);
+  has_alpha_ = false;
+  BITMAP info{};
+  size_ = bitmap_ && ::GetObjectW(bitmap_.Get(), sizeof(info), &info) ? SIZE{info.bmWidth, std::abs(info.bmHeight)}
+                                                                     : SIZE{0, 0};
+  Repaint();
+}
+
+void Image::ClearPicture() {
+  bitmap_.Reset();
+  size_ = {0, 0};
+  has_alpha_ = false;
+  Repaint();
+}
+
+void Image::SetStretch(bool stretch) {
+  stretch_ = stretch;
+  Repaint();
+}
+
+void Image::PaintContent(HDC dc) const {
+  RECT client{};
+  ::GetClientRect(Handle(), &client);
+  const int width = client.right;
+  const int height = client.bottom;
+  const bool opaque_cover = bitmap_ && !has_alpha_ && (stretch_ || (size_.cx >= width && size_.cy >= height));
+  if (!opaque_cover) {
+    BitmapHandle backdrop = RenderBackdrop();
+    DcHandle source(::CreateCompatibleDC(dc));
+    HGDIOBJ old = ::SelectObject(source.Get(), backdrop.Get());
+    ::BitBlt(dc, 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
+    ::SelectObject(source.Get(), old);
+  }
+  if (!bitmap_) return;
+  DcHandle source(::CreateCompatibleDC(dc));
+  HGDIOBJ old = ::SelectObject(source.Get(), bitmap_.Get());
+  const int draw_width = stretch_ ? width : size_.cx;
+  const int draw_height = stretch_ ? height : size_.cy;
+  if (has_alpha_) {
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::AlphaBlend(dc, 0, 0, draw_width, draw_height, source.Get(), 0, 0, size_.cx, size_.cy, blend);
+  } else if (stretch_) {
+    ::SetStretchBltMode(dc, COLORONCOLOR);
+    ::StretchBlt(dc, 0, 0, draw_width, draw_height, source.Get(), 0, 0, size_.cx, size_.cy, SRCCOPY);
+  } else {
+    ::BitBlt(dc, 0, 0, draw_width, draw_height, source.Get(), 0, 0, SRCCOPY);
+  }
+  ::SelectObject(source.Get(), old);
+}
+
+LRESULT Image::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(Handle(), &ps);
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      // Drawn off screen first: an animation repaints many times a second.
+      DcHandle buffer(::CreateCompatibleDC(dc));
+      BitmapHandle bitmap(::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
+      HGDIOBJ old = ::SelectObject(buffer.Get(), bitmap.Get());
+      PaintContent(buffer.Get());
+      ::BitBlt(dc, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
+      ::SelectObject(buffer.Get(), old);
+      ::EndPaint(Handle(), &ps);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (hand_cursor_ && LOWORD(lparam) == HTCLIENT) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      if (OnMouseMove) OnMouseMove(GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      ::SetCapture(Handle());
+      return 0;
+    case WM_LBUTTONUP: {
+      const bool was_pressed = pressed_;
+      pressed_ = false;
+      if (::GetCapture() == Handle()) ::ReleaseCapture();
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (was_pressed && ::PtInRect(&client, at) && OnClick) OnClick();
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      return 0;
+    default:
+      break;
+  }
+  return DefaultHandling(msg, wparam, lparam);
+}
+
+}  // namespace callwright

@@ -1,0 +1,49 @@
+#pragma once
+// A picture in a window of its own, beneath the windowed controls that share its parent (so it can
+// serve as a background). The picture is drawn stretched over the control or unscaled from its
+// top-left corner; pictures with transparency are blended over what lies behind the control.
+#include <windows.h>
+
+#include <functional>
+
+#include "ui/toolkit/control.h"
+#include "ui/toolkit/picture.h"
+
+namespace callwright {
+
+class Image : public Control {
+ public:
+  Image(HWND parent, int left, int top, int width, int height);
+
+  void SetPicture(const Picture& picture);
+  // A bitmap the caller keeps drawing into (e.g. one frame of an animation); call Repaint after each
+  // change. Drawn as is, without transparency.
+  void SetBitmap(BitmapHandle bitmap);
+  void ClearPicture();
+  HBITMAP Bitmap() const noexcept { return bitmap_.Get(); }
+  SIZE PictureSize() const noexcept { return size_; }
+
+  void SetStretch(bool stretch);
+  void SetHandCursor(bool hand) noexcept { hand_cursor_ = hand; }
+
+  // Mouse position in client coordinates, at every move over the image.
+  std::function<void(int x, int y)> OnMouseMove;
+  // A left click: pressed and released over the image.
+  std::function<void()> OnClick;
+
+  // Draws the image as it appears on screen into `dc`, origin at the image's top-left corner.
+  void PaintContent(HDC dc) const;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  BitmapHandle bitmap_;
+  SIZE size_{0, 0};
+  bool has_alpha_ = false;  // bitmap_ holds premultiplied alpha
+  bool stretch_ = false;
+  bool hand_cursor_ = false;
+  bool pressed_ = false;
+};
+
+}  // namespace callwright

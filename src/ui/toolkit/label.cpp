@@ -1,0 +1,95 @@
+#include "ui/toolkit/label.h"
+
+#include <windowsx.h>
+
+#include <string>
+
+namespace callwright {
+
+namespace {
+constexpr wchar_t kLabelClass[] = L"TLabel";
+}
+
+Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption) {
+  const std::wstring text(caption);
+  CreateOwnControl({.class_name = kLabelClass, .text = text.c_str(), .parent = parent, .left = left, .top = top,
+                    .width = 0, .height = height});
+  FitWidth();
+}
+
+void Label::SetCaption(std::wstring_view caption) {
+  SetText(caption);
+  FitWidth();
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void Label::SetTextColour(COLORREF colour) {
+  colour_ = colour;
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void Label::FitWidth() {
+  const std::wstring text = Text();
+  HDC dc = ::GetDC(Handle());
+  HGDIOBJ old = ::SelectObject(dc, DefaultFont());
+  SIZE size{0, 0};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(Handle(), dc);
+  const RECT bounds = Bounds();
+  SetBounds(bounds.left, bounds.top, size.cx, bounds.bottom - bounds.top);
+}
+
+LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(Handle(), &ps);
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      BitmapHandle canvas = RenderBackdrop();
+      DcHandle buffer(::CreateCompatibleDC(dc));
+      HGDIOBJ old_bitmap = ::SelectObject(buffer.Get(), canvas.Get());
+      HGDIOBJ old_font = ::SelectObject(buffer.Get(), DefaultFont());
+      ::SetBkMode(buffer.Get(), TRANSPARENT);
+      ::SetTextColor(buffer.Get(), colour_);
+      const std::wstring text = Text();
+      ::DrawTextW(buffer.Get(), text.c_str(), static_cast<int>(text.size()), &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
+      ::BitBlt(dc, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
+      ::SelectObject(buffer.Get(), old_font);
+      ::SelectObject(buffer.Get(), old_bitmap);
+      ::EndPaint(Handle(), &ps);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (hand_cursor_ && LOWORD(lparam) == HTCLIENT) {
+        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+      pressed_ = true;
+      ::SetCapture(Handle());
+      return 0;
+    case WM_LBUTTONUP: {
+      const bool was_pressed = pressed_;
+      pressed_ = false;
+      if (::GetCapture() == Handle()) ::ReleaseCapture();
+      RECT client{};
+      ::GetClientRect(Handle(), &client);
+      const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (was_pressed && ::PtInRect(&client, at) && OnClick) OnClick();
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      return 0;
+    default:
+      break;
+  }
+  return DefaultHandling(msg, wparam, lparam);
+}
+
+}  // namespace callwright

@@ -1,0 +1,34 @@
+#pragma once
+// A line of text on what lies behind it, in a colour of choice, as wide as its text.
+#include <windows.h>
+
+#include <functional>
+#include <string_view>
+
+#include "ui/toolkit/control.h"
+
+namespace callwright {
+
+class Label : public Control {
+ public:
+  Label(HWND parent, int left, int top, int height, std::wstring_view caption);
+
+  // Changes the text and the width to follow it.
+  void SetCaption(std::wstring_view caption);
+  void SetTextColour(COLORREF colour);
+  void SetHandCursor(bool hand) noexcept { hand_cursor_ = hand; }
+
+  std::function<void()> OnClick;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  void FitWidth();
+
+  COLORREF colour_ = ::GetSysColor(COLOR_BTNTEXT);
+  bool hand_cursor_ = false;
+  bool pressed_ = false;
+};
+
+}  // namespace callwright

@@ -1,0 +1,160 @@
+#include "ui/toolkit/speed_button.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+namespace callwright {
+
+namespace {
+constexpr int kGlyphSpacing = 4;
+
+void DrawCaption(HDC dc, const std::wstring& caption, int x, int y, bool disabled) {
+  ::SetBkMode(dc, TRANSPARENT);
+  if (disabled) {
+    // Embossed, as disabled controls of the platform are drawn.
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    ::TextOutW(dc, x + 1, y + 1, caption.c_str(), static_cast<int>(caption.size()));
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
+  } else {
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+  }
+  ::TextOutW(dc, x, y, caption.c_str(), static_cast<int>(caption.size()));
+}
+}  // namespace
+
+SpeedButton::SpeedButton(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
+  const std::wstring text(caption);
+  CreateControl({.class_name = WC_BUTTONW, .text = text.c_str(), .style = BS_OWNERDRAW, .parent = parent,
+                 .left = left, .top = top, .width = width, .height = height});
+  Subclass();
+}
+
+void SpeedButton::SetGlyph(const Picture& glyph) {
+  glyph_.Reset();
+  glyph_disabled_.Reset();
+  glyph_size_ = {0, 0};
+  if (glyph.width <= 0 || glyph.height <= 0 ||
+      glyph.bgra.size() < static_cast<std::size_t>(glyph.width) * glyph.height * 4) {
+    return;
+  }
+  Picture normal = glyph;
+  const std::size_t bottom_left = static_cast<std::size_t>(glyph.height - 1) * glyph.width * 4;
+  const std::uint8_t key_b = glyph.bgra[bottom_left], key_g = glyph.bgra[bottom_left + 1],
+                     key_r = glyph.bgra[bottom_left + 2];
+  Picture disabled = glyph;
+  for (std::size_t i = 0; i + 3 < normal.bgra.size(); i += 4) {
+    std::uint8_t* px = &normal.bgra[i];
+    if (px[0] == key_b && px[1] == key_g && px[2] == key_r) px[3] = 0;
+    const int grey = (px[2] * 30 + px[1] * 59 + px[0] * 11) / 100;
+    const auto light = static_cast<std::uint8_t>(140 + grey * 100 / 255);
+    std::uint8_t* dpx = &disabled.bgra[i];
+    dpx[0] = dpx[1] = dpx[2] = light;
+    dpx[3] = px[3];
+  }
+  glyph_ = MakeBitmap32(normal);
+  glyph_disabled_ = MakeBitmap32(disabled);
+  glyph_size_ = {glyph.width, glyph.height};
+  ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
+  const int width = item.rcItem.right - item.rcItem.left;
+  const int height = item.rcItem.bottom - item.rcItem.top;
+  const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+  const bool pressed = !disabled && (item.itemState & ODS_SELECTED) != 0;
+
+  // Composed off screen on what lies behind the button, so that it looks flat and see-through.
+  BitmapHandle canvas = RenderBackdrop();
+  DcHandle dc(::CreateCompatibleDC(item.hDC));
+  HGDIOBJ old_bitmap = ::SelectObject(dc.Get(), canvas.Get());
+  HGDIOBJ old_font = ::SelectObject(dc.Get(), DefaultFont());
+
+  RECT frame{0, 0, width, height};
+  if (pressed) {
+    ::DrawEdge(dc.Get(), &frame, BDR_SUNKENOUTER, BF_RECT);
+  } else if (hot_ && !disabled) {
+    ::DrawEdge(dc.Get(), &frame, BDR_RAISEDINNER, BF_RECT);
+  }
+
+  const std::wstring caption = Text();
+  SIZE text{0, 0};
+  if (!caption.empty()) ::GetTextExtentPoint32W(dc.Get(), caption.c_str(), static_cast<int>(caption.size()), &text);
+  const int glyph_width = glyph_ ? glyph_size_.cx : 0;
+  const int gap = glyph_width > 0 && !caption.empty() ? kGlyphSpacing : 0;
+  const int shift = pressed ? 1 : 0;
+  int x = (width - (glyph_width + gap + text.cx)) / 2 + shift;
+  if (glyph_) {
+    DcHandle source(::CreateCompatibleDC(item.hDC));
+    HGDIOBJ old = ::SelectObject(source.Get(), disabled ? glyph_disabled_.Get() : glyph_.Get());
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::AlphaBlend(dc.Get(), x, (height - glyph_size_.cy) / 2 + shift, glyph_size_.cx, glyph_size_.cy, source.Get(), 0,
+                 0, glyph_size_.cx, glyph_size_.cy, blend);
+    ::SelectObject(source.Get(), old);
+    x += glyph_width + gap;
+  }
+  if (!caption.empty()) DrawCaption(dc.Get(), caption, x, (height - text.cy) / 2 + shift, disabled);
+
+  ::BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, dc.Get(), 0, 0, SRCCOPY);
+  ::SelectObject(dc.Get(), old_font);
+  ::SelectObject(dc.Get(), old_bitmap);
+}
+
+bool SpeedButton::Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  if (msg == WM_DRAWITEM) {
+    Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+    result = TRUE;
+    return true;
+  }
+  if (msg == WM_COMMAND) {
+    // An owner-drawn button reports the second click of a double click as BN_DOUBLECLICKED only.
+    const UINT code = HIWORD(wparam);
+    if ((code == BN_CLICKED || code == BN_DOUBLECLICKED) && Enabled() && OnClick) OnClick();
+    result = 0;
+    return true;
+  }
+  return false;
+}
+
+LRESULT SpeedButton::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_MOUSEMOVE:
+      if (!hot_) {
+        hot_ = true;
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, Handle(), 0};
+        ::TrackMouseEvent(&track);
+        ::InvalidateRect(Handle(), nullptr, FALSE);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      hot_ = false;
+      ::InvalidateRect(Handle(), nullptr, FALSE);
+      break;
+    case WM_ENABLE:
+      hot_ = false;
+      break;
+    case BM_CLICK:
+      if (!Enabled()) return 0;
+      break;
+    case WM_SETFOCUS:
+      focus_before_ = reinterpret_cast<HWND>(wparam);
+      break;
+    case WM_LBUTTONUP: {
+      // A speed button takes no focus: hand it back once the click is done, unless the click moved it.
+      const LRESULT result = DefaultHandling(msg, wparam, lparam);
+      HWND back = focus_before_;
+      if (::GetFocus() == Handle() && back && ::IsWindow(back) && ::IsWindowVisible(back) &&
+          ::IsWindowEnabled(back)) {
+        ::SetFocus(back);
+      }
+      return result;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      break;
+  }
+  return DefaultHandling(msg, wparam, lparam);
+}
+
+}  // namespace callwright

@@ -1,0 +1,455 @@
+// The toolkit's controls, driven through their real windows by messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/app_error.h"
+#include "support/gui_helpers_win.h"
+#include "ui/toolkit/check_box.h"
+#include "ui/toolkit/edit.h"
+#include "ui/toolkit/form.h"
+#include "ui/toolkit/group_box.h"
+#include "ui/toolkit/image.h"
+#include "ui/toolkit/label.h"
+#include "ui/toolkit/list_view.h"
+#include "ui/toolkit/panel.h"
+#include "ui/toolkit/speed_button.h"
+
+namespace callwright {
+namespace {
+
+using gui_helpers::PumpFor;
+
+class TestForm : public Form {
+ public:
+  TestForm() : Form({.class_name = L"TToolkitTestForm", .caption = L"Toolkit", .client_width = 378, .client_height = 293}) {
+    CreationDone();
+  }
+};
+
+Picture SolidPicture(int width, int height, COLORREF colour) {
+  Picture picture{width, height, {}};
+  for (int i = 0; i < width * height; ++i) {
+    picture.bgra.insert(picture.bgra.end(), {GetBValue(colour), GetGValue(colour), GetRValue(colour), 0xFF});
+  }
+  return picture;
+}
+
+void SetPixel(Picture& picture, int x, int y, COLORREF colour) {
+  std::uint8_t* px = &picture.bgra[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+  px[0] = GetBValue(colour);
+  px[1] = GetGValue(colour);
+  px[2] = GetRValue(colour);
+}
+
+// A 16 x 16 glyph: magenta (the transparent colour, taken from the bottom-left pixel) round a green
+// 8 x 8 square in the middle.
+Picture GreenGlyph() {
+  Picture glyph = SolidPicture(16, 16, RGB(255, 0, 255));
+  for (int y = 4; y < 12; ++y) {
+    for (int x = 4; x < 12; ++x) SetPixel(glyph, x, y, RGB(0, 200, 0));
+  }
+  return glyph;
+}
+
+// Renders a window's client area through its own painting (WM_PRINTCLIENT is not enough for
+// owner-drawn buttons, so those are drawn through WM_DRAWITEM).
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    bitmap_.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
+    dc_.Reset(::CreateCompatibleDC(nullptr));
+    old_ = ::SelectObject(dc_.Get(), bitmap_.Get());
+  }
+  ~Canvas() { ::SelectObject(dc_.Get(), old_); }
+  HDC Dc() const { return dc_.Get(); }
+  COLORREF At(int x, int y) const {
+    ::GdiFlush();
+    const std::uint32_t px = bits_[y * width_ + x];
+    return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+  }
+
+ private:
+  int width_, height_;
+  BitmapHandle bitmap_;
+  DcHandle dc_;
+  std::uint32_t* bits_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+void DrawButton(const SpeedButton& button, HWND container, Canvas& canvas, UINT state) {
+  DRAWITEMSTRUCT item{};
+  item.CtlType = ODT_BUTTON;
+  item.itemAction = ODA_DRAWENTIRE;
+  item.itemState = state;
+  item.hwndItem = button.Handle();
+  item.hDC = canvas.Dc();
+  item.rcItem = {0, 0, button.Width(), button.Height()};
+  ::SendMessageW(container, WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+bool IsGrey(COLORREF c) { return GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c); }
+
+TEST(ToolkitCheckBox, ClickEventOnEveryChangeAndOnlyThen) {
+  TestForm form;
+  CheckBox box(form.Handle(), 10, 13, 225, 17, L"Do it");
+  std::vector<bool> seen;  // the state as each event saw it
+  box.OnClick = [&] { seen.push_back(box.Checked()); };
+
+  struct Step {
+    const char* what;
+    bool by_user;  // a click on the box, else SetChecked
+    bool value;    // for SetChecked
+    std::vector<bool> events_after;
+  };
+  const Step steps[] = {
+      {"code ticks", false, true, {true}},
+      {"code ticks again: no change", false, true, {true}},
+      {"user unticks", true, false, {true, false}},
+      {"code unticks again: no change", false, false, {true, false}},
+      {"user ticks", true, false, {true, false, true}},
+      {"code unticks", false, false, {true, false, true, false}},
+  };
+  for (const Step& step : steps) {
+    if (step.by_user) {
+      ::SendMessageW(box.Handle(), BM_CLICK, 0, 0);
+    } else {
+      box.SetChecked(step.value);
+    }
+    EXPECT_EQ(seen, step.events_after) << step.what;
+    EXPECT_EQ(::SendMessageW(box.Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED, box.Checked()) << step.what;
+  }
+}
+
+TEST(ToolkitCheckBox, ErrorOfTheEventRaisedFromCodeReachesTheCallerWithTheNewState) {
+  TestForm form;
+  CheckBox box(form.Handle(), 10, 13, 225, 17, L"Do it");
+  box.OnClick = [] { throw AppError(L"Unable to write to somewhere"); };
+  EXPECT_THROW(box.SetChecked(true), AppError);
+  EXPECT_TRUE(box.Checked());
+  EXPECT_EQ(::SendMessageW(box.Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+TEST(ToolkitSpeedButton, ClicksOnlyWhileEnabledAlsoInsideContainers) {
+  TestForm form;
+  Panel panel(form.Handle(), Align::Bottom, 41);
+  GroupBox group(form.Handle(), 8, 96, 326, 65, L"Group");
+  SpeedButton on_form(form.Handle(), 4, 9, 81, 25, L"Open");
+  SpeedButton in_panel(panel.Handle(), 4, 9, 81, 25, L"Close");
+  SpeedButton in_group(group.Handle(), 282, 27, 31, 22);
+  for (SpeedButton* button : {&on_form, &in_panel, &in_group}) {
+    int clicks = 0;
+    button->OnClick = [&] { ++clicks; };
+    button->Click();
+    EXPECT_EQ(clicks, 1);
+    button->SetEnabled(false);
+    button->Click();
+    EXPECT_EQ(clicks, 1) << "a disabled button does not click";
+    button->SetEnabled(true);
+    ::SendMessageW(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(clicks, 2);
+  }
+}
+
+TEST(ToolkitSpeedButton, DrawsItsGlyphSeeThroughOnTheImageBehindIt) {
+  TestForm form;
+  Image background(form.Handle(), 0, 0, 0, 0);
+  background.SetAlign(Align::Client);
+  background.SetStretch(true);
+  background.SetPicture(SolidPicture(1, 4, RGB(10, 20, 30)));
+  SpeedButton button(form.Handle(), 50, 50, 31, 22);  // no caption: glyph centred
+  button.SetGlyph(GreenGlyph());
+  Canvas canvas(31, 22);
+
+  DrawButton(button, form.Handle(), canvas, 0);
+  // Glyph at (7, 3)..(23, 19); its green square at (11, 7)..(19, 15).
+  EXPECT_EQ(canvas.At(15, 11), RGB(0, 200, 0));
+  EXPECT_EQ(canvas.At(8, 4), RGB(10, 20, 30)) << "the glyph's magenta is transparent";
+  EXPECT_EQ(canvas.At(1, 1), RGB(10, 20, 30)) << "a flat button shows what lies behind it";
+
+  DrawButton(button, form.Handle(), canvas, ODS_DISABLED);
+  EXPECT_TRUE(IsGrey(canvas.At(15, 11))) << "a disabled glyph is grey";
+  EXPECT_EQ(canvas.At(8, 4), RGB(10, 20, 30));
+
+  DrawButton(button, form.Handle(), canvas, ODS_SELECTED);
+  EXPECT_EQ(canvas.At(19, 15), RGB(0, 200, 0)) << "pressed: the glyph moves down and right by one";
+  EXPECT_NE(canvas.At(0, 0), RGB(10, 20, 30)) << "pressed: a frame";
+}
+
+TEST(ToolkitSpeedButton, GlyphStandsLeftOfTheCaption) {
+  TestForm form;
+  SpeedButton button(form.Handle(), 0, 0, 81, 25, L"Open");
+  button.SetGlyph(GreenGlyph());
+  Canvas canvas(81, 25);
+  DrawButton(button, form.Handle(), canvas, 0);
+  int green_right = -1, text_left = 81;
+  for (int x = 0; x < 81; ++x) {
+    for (int y = 0; y < 25; ++y) {
+      const COLORREF c = canvas.At(x, y);
+      if (c == RGB(0, 200, 0)) green_right = std::max(green_right, x);
+      if (c == ::GetSysColor(COLOR_BTNTEXT)) text_left = std::min(text_left, x);
+    }
+  }
+  ASSERT_GE(green_right, 0);
+  EXPECT_LT(green_right, text_left);
+  EXPECT_LT(green_right, 40) << "glyph and caption are centred as one";
+}
+
+TEST(ToolkitAlign, PanelsAndImagesFollowTheClientArea) {
+  TestForm form;
+  Image fill(form.Handle(), 0, 0, 0, 0);
+  fill.SetAlign(Align::Client);
+  Panel bottom(form.Handle(), Align::Bottom, 41);
+  Panel top(form.Handle(), Align::Top, 30);
+  Image bar(bottom.Handle(), 0, 0, 0, 0);
+  bar.SetAlign(Align::Client);
+
+  struct Case {
+    int width, height;
+    RECT fill, bottom, top, bar;
+  };
+  const Case cases[] = {
+      {378, 293, {0, 30, 378, 252}, {0, 252, 378, 293}, {0, 0, 378, 30}, {0, 0, 378, 41}},
+      {500, 400, {0, 30, 500, 359}, {0, 359, 500, 400}, {0, 0, 500, 30}, {0, 0, 500, 41}},
+  };
+  for (const Case& c : cases) {
+    RECT outer{0, 0, c.width, c.height};
+    ::AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    ::SetWindowPos(form.Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_EQ(form.ClientSize().cx, c.width);
+    auto same = [](RECT a, RECT b) { return ::EqualRect(&a, &b) != FALSE; };
+    EXPECT_TRUE(same(fill.Bounds(), c.fill)) << c.width;
+    EXPECT_TRUE(same(bottom.Bounds(), c.bottom)) << c.width;
+    EXPECT_TRUE(same(top.Bounds(), c.top)) << c.width;
+    EXPECT_TRUE(same(bar.Bounds(), c.bar)) << c.width;
+  }
+}
+
+TEST(ToolkitImage, LiesBeneathWindowedControlsInCreationOrder) {
+  TestForm form;
+  SpeedButton button(form.Handle(), 0, 0, 81, 25, L"Open");
+  Image first(form.Handle(), 0, 0, 100, 100);
+  Image second(form.Handle(), 0, 0, 24, 24);
+  SpeedButton later(form.Handle(), 0, 30, 81, 25, L"Delete");
+  std::vector<HWND> order;  // top to bottom
+  for (HWND w = ::GetWindow(form.Handle(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) order.push_back(w);
+  EXPECT_EQ(order, (std::vector<HWND>{button.Handle(), later.Handle(), second.Handle(), first.Handle()}));
+}
+
+TEST(ToolkitImage, MouseMovesAndClicksInClientCoordinates) {
+  TestForm form;
+  Image image(form.Handle(), 10, 10, 100, 50);
+  std::vector<POINT> moves;
+  int clicks = 0;
+  image.OnMouseMove = [&](int x, int y) { moves.push_back({x, y}); };
+  image.OnClick = [&] { ++clicks; };
+  ::SendMessageW(image.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 7));
+  ::SendMessageW(image.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(99, 49));
+  ASSERT_EQ(moves.size(), 2u);
+  EXPECT_EQ(moves[0].x, 5);
+  EXPECT_EQ(moves[0].y, 7);
+  EXPECT_EQ(moves[1].x, 99);
+  EXPECT_EQ(moves[1].y, 49);
+
+  ::SendMessageW(image.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+  ::SendMessageW(image.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+  EXPECT_EQ(clicks, 1);
+  ::SendMessageW(image.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+  ::SendMessageW(image.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(300, 20));
+  EXPECT_EQ(clicks, 1) << "released outside: no click";
+  ::SendMessageW(image.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+  EXPECT_EQ(clicks, 1) << "released without a press: no click";
+}
+
+TEST(ToolkitImage, StretchedOrUnscaledFromTheTopLeft) {
+  TestForm form;
+  Panel panel(form.Handle(), 0, 0, 100, 100);
+  panel.SetColour(RGB(34, 41, 54));
+  Image image(panel.Handle(), 0, 0, 40, 40);
+  Picture two_rows = SolidPicture(1, 2, RGB(255, 0, 0));
+  SetPixel(two_rows, 0, 1, RGB(0, 0, 255));
+  image.SetPicture(two_rows);
+  Canvas canvas(40, 40);
+
+  image.SetStretch(true);
+  image.PaintContent(canvas.Dc());
+  EXPECT_EQ(canvas.At(0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.At(39, 19), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.At(39, 20), RGB(0, 0, 255));
+  EXPECT_EQ(canvas.At(0, 39), RGB(0, 0, 255));
+
+  image.SetStretch(false);
+  image.PaintContent(canvas.Dc());
+  EXPECT_EQ(canvas.At(0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(canvas.At(0, 1), RGB(0, 0, 255));
+  EXPECT_EQ(canvas.At(1, 0), RGB(34, 41, 54)) << "beyond the picture: the panel's colour";
+  EXPECT_EQ(canvas.At(0, 2), RGB(34, 41, 54));
+}
+
+TEST(ToolkitImage, CallerDrawnBitmapShowsAfterRepaint) {
+  TestForm form;
+  Image image(form.Handle(), 0, 0, 8, 8);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -8, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::uint8_t* bits = nullptr;
+  BitmapHandle frame(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+  ASSERT_TRUE(frame);
+  image.SetBitmap(std::move(frame));
+  Canvas canvas(8, 8);
+  for (std::uint8_t level : {40, 200}) {
+    std::fill(bits, bits + 8 * 8 * 3, level);  // rows of 24 bytes: no padding
+    ::GdiFlush();
+    image.Repaint();
+    image.PaintContent(canvas.Dc());
+    EXPECT_EQ(canvas.At(3, 3), RGB(level, level, level));
+  }
+}
+
+TEST(ToolkitListView, RowsSelectionAndDeletion) {
+  TestForm form;
+  ListView list(form.Handle(), 4, 40, 370, 208);
+  list.AddColumn(L"When", 150);
+  list.AddColumn(L"Partner Handle", 100);
+  list.AddColumn(L"Size", 70);
+  list.AddColumn(L"File location", 160);
+  for (int i = 0; i < 4; ++i) {
+    const std::wstring n = std::to_wstring(i);
+    EXPECT_EQ(list.AddItem(L"when" + n, {L"partner" + n, L"size" + n, L"C:\\Rec\\file" + n + L".wav"}), i);
+  }
+  const std::wstring long_path(1000, L'p');
+  list.AddItem(L"long", {L"", L"", long_path});
+  ASSERT_EQ(list.Count(), 5);
+  EXPECT_EQ(list.ItemText(1, 0), L"when1");
+  EXPECT_EQ(list.ItemText(1, 1), L"partner1");
+  EXPECT_EQ(list.ItemText(1, 3), L"C:\\Rec\\file1.wav");
+  EXPECT_EQ(list.ItemText(4, 3), long_path);
+
+  EXPECT_EQ(list.SelectedCount(), 0);
+  EXPECT_EQ(list.FirstSelected(), -1);
+  list.SetSelected(3, true);
+  list.SetSelected(1, true);
+  EXPECT_EQ(list.SelectedCount(), 2);
+  EXPECT_EQ(list.FirstSelected(), 1);
+  EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{1, 3}));
+
+  list.DeleteItem(1);
+  EXPECT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.ItemText(1, 0), L"when2");
+  EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{2}));
+  list.Clear();
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
+  TestForm form;
+  ListView list(form.Handle(), 4, 40, 370, 208);
+  ImageList images;
+  EXPECT_EQ(images.Add(SolidPicture(16, 16, RGB(0, 0, 255))), 0);
+  EXPECT_EQ(images.Add(SolidPicture(16, 16, RGB(0, 255, 0))), 1);
+  EXPECT_EQ(images.Add(SolidPicture(24, 24, RGB(0, 255, 0))), -1) << "wrong size";
+  list.SetSmallImages(images);
+  list.AddColumn(L"When", 150);
+  for (int i = 0; i < 4; ++i) list.AddItem(L"row" + std::to_wstring(i));
+  std::vector<int> drawn;
+  list.OnCustomDrawItem = [&](ListView& sender, ListItemDraw& item) {
+    EXPECT_EQ(&sender, &list);
+    drawn.push_back(item.index);
+    item.image_index = item.index % 2;
+    item.brush_colour = item.index % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255);
+  };
+  int double_clicks = 0;
+  list.OnDblClick = [&] { ++double_clicks; };
+  form.Show();
+  list.Repaint();
+  PumpFor(50);
+  EXPECT_NE(std::find(drawn.begin(), drawn.end(), 3), drawn.end());
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(list.ItemImage(i), i % 2) << i;
+
+  list.DeleteItem(0);
+  list.Repaint();
+  PumpFor(50);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(list.ItemImage(i), i % 2) << "by the current position " << i;
+
+  RECT row{};
+  ListView_GetItemRect(list.Handle(), 1, &row, LVIR_LABEL);
+  const LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+  ::SendMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
+  ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
+  PumpFor(20);
+  EXPECT_EQ(double_clicks, 1);
+  form.Hide();
+}
+
+TEST(ToolkitText, EditMemoAndLabel) {
+  TestForm form;
+  Edit edit(form.Handle(), 16, 28, 260, 21, true);
+  EXPECT_TRUE(edit.ReadOnly());
+  edit.SetText(L"C:\\Records");
+  EXPECT_EQ(edit.Text(), L"C:\\Records");
+
+  Memo memo(form.Handle(), 4, 4, 250, 85, {});
+  const std::vector<std::wstring> lines{L"first line ", L"", L"third \"quoted\" line"};
+  memo.SetLines(lines);
+  EXPECT_EQ(memo.Lines(), lines);
+  EXPECT_EQ(memo.Text(), L"first line \r\n\r\nthird \"quoted\" line");
+  EXPECT_FALSE(memo.ReadOnly());
+  const LONG_PTR style = ::GetWindowLongPtrW(memo.Handle(), GWL_STYLE);
+  EXPECT_TRUE(style & ES_MULTILINE);
+  EXPECT_FALSE(style & (WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL)) << "word wrap, no scroll bars";
+
+  Memo scrolled(form.Handle(), 8, 79, 314, 186, {.read_only = true, .vertical_scroll_bar = true, .flat_border = true});
+  EXPECT_TRUE(scrolled.ReadOnly());
+  EXPECT_TRUE(::GetWindowLongPtrW(scrolled.Handle(), GWL_STYLE) & WS_VSCROLL);
+
+  Label label(form.Handle(), 50, 271, 13, L"www");
+  const int short_width = label.Width();
+  EXPECT_GT(short_width, 0);
+  label.SetCaption(L"www.example.com - Someone");
+  EXPECT_GT(label.Width(), short_width * 3);
+  EXPECT_EQ(label.Height(), 13);
+  int clicks = 0;
+  label.OnClick = [&] { ++clicks; };
+  ::SendMessageW(label.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  ::SendMessageW(label.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST(ToolkitForm, WholeWindowAlpha) {
+  TestForm form;
+  auto layered = [&] { return (::GetWindowLongPtrW(form.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0; };
+  EXPECT_FALSE(form.AlphaBlending());
+  EXPECT_EQ(form.AlphaBlendValue(), 255);
+  form.SetAlphaBlendValue(100);
+  EXPECT_FALSE(layered());
+  form.SetAlphaBlend(true);
+  EXPECT_TRUE(layered());
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(::GetLayeredWindowAttributes(form.Handle(), nullptr, &alpha, &flags));
+  EXPECT_EQ(alpha, 100);
+  EXPECT_TRUE(flags & LWA_ALPHA);
+  form.SetAlphaBlendValue(95);
+  ASSERT_TRUE(::GetLayeredWindowAttributes(form.Handle(), nullptr, &alpha, &flags));
+  EXPECT_EQ(alpha, 95);
+  form.SetAlphaBlend(false);
+  EXPECT_FALSE(layered());
+  EXPECT_FALSE(form.AlphaBlending());
+  EXPECT_EQ(form.AlphaBlendValue(), 95);
+}
+
+}  // namespace
+}  // namespace callwright

@@ -1,8 +1,57 @@
 #include <windows.h>
 
+#include <memory>
+
+#include "core/random.h"
+#include "ui/toolkit/handles.h"
+#include "ui/about_form.h"
+#include "ui/info_form.h"
+#include "ui/main_form.h"
+#include "ui/settings_form.h"
 #include "ui/toolkit/application.h"
 
+namespace {
+
+void SeedProgramRandom() {
+  LARGE_INTEGER counter{};
+  const auto seed = ::QueryPerformanceCounter(&counter) ? static_cast<std::uint32_t>(counter.LowPart)
+                                                        : static_cast<std::uint32_t>(::GetTickCount());
+  callwright::ProgramRandom().Seed(seed);
+}
+
+// A second start only asks the running instance to show its main window. A window of another
+// program that stopped answering could hold a plain broadcast forever, hence the time limit.
+void AskRunningInstanceToShow() {
+  const UINT show_request = ::RegisterWindowMessageW(L"CALLWRIGHTAPP");
+  // The running instance may bring its window to the front.
+  ::AllowSetForegroundWindow(ASFW_ANY);
+  ::SendMessageTimeoutW(HWND_BROADCAST, show_request, 0, 0, SMTO_ABORTIFHUNG, 3000, nullptr);
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  callwright::Application& app = callwright::Application::Instance();
+  using namespace callwright;
+  SeedProgramRandom();
+
+  ::SetLastError(0);
+  // Held to the end of the process: the name exists as long as this instance runs.
+  const KernelHandle instance_mutex(::CreateMutexW(nullptr, FALSE, L"CALLWRIGHT-APP"));
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    AskRunningInstanceToShow();
+    return 0;
+  }
+
+  Application& app = Application::Instance();
+  // The windows live until the process ends (only the Close button ends it, with ExitProcess).
+  auto main_form = std::make_unique<TFrmMain>();
+  FrmMain = main_form.get();
+  app.SetMainForm(FrmMain);
+  auto settings_form = std::make_unique<TFrmSettings>();
+  FrmSettings = settings_form.get();
+  auto info_form = std::make_unique<TFrmInfo>();
+  FrmInfo = info_form.get();
+  auto about_form = std::make_unique<TFrmAbout>();
+  FrmAbout = about_form.get();
   return app.Run();
 }

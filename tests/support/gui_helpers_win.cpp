@@ -46,12 +46,12 @@ std::wstring MessageBoxText(HWND box) {
   return buffer;
 }
 
-MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button)
-    : caption_(std::move(caption)), button_(button) {
+MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name)
+    : caption_(std::move(caption)), button_(button), class_name_(std::move(class_name)) {
   thread_ = std::thread([this] {
     HWND last = nullptr;
     while (!stop_) {
-      HWND box = FindMessageBox(caption_);
+      HWND box = ::FindWindowW(class_name_.c_str(), caption_.c_str());
       if (box && box != last && ::IsWindowVisible(box)) {
         std::wstring text = MessageBoxText(box);
         {
@@ -60,9 +60,13 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button)
         }
         last = box;
         ++answered_;
-        ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+        if (button_ != 0) {
+          ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+        } else {
+          ::PostMessageW(box, WM_CLOSE, 0, 0);
+        }
       }
-      if (box == nullptr) last = nullptr;
+      if (box == nullptr || !::IsWindowVisible(box)) last = nullptr;
       ::Sleep(20);
     }
   });

@@ -28,11 +28,11 @@ HWND FindMessageBox(const std::wstring& caption);
 std::wstring MessageBoxText(HWND box);
 
 // Watches from a thread of its own for a message box with `caption` and presses `button`
-// (IDYES, IDNO, IDOK...) once it appears; so a test can answer a box whose modal loop holds the
-// test's own thread.
+// (IDYES, IDNO, IDOK...) each time one appears; so a test can answer a box whose modal loop holds
+// the test's own thread. With another window class and button 0 it closes such windows instead.
 class MessageBoxAnswerer {
  public:
-  MessageBoxAnswerer(std::wstring caption, int button);
+  MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name = L"#32770");
   ~MessageBoxAnswerer();
   MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
   MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
@@ -43,6 +43,7 @@ class MessageBoxAnswerer {
  private:
   std::wstring caption_;
   int button_;
+  std::wstring class_name_;
   std::atomic<int> answered_{0};
   std::atomic<bool> stop_{false};
   mutable std::mutex text_lock_;

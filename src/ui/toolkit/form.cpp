@@ -146,6 +146,21 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (can_close) Hide();
       return 0;
     }
+    case WM_ACTIVATE:
+      // Remember the focused control, to give it the focus back when the form is active again.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        HWND focus = ::GetFocus();
+        if (focus && ::IsChild(Handle(), focus)) focus_ = focus;
+      }
+      return DefaultHandling(msg, wparam, lparam);
+    case WM_SETFOCUS: {
+      HWND target = focus_;
+      if (!target || !::IsChild(Handle(), target) || !::IsWindowVisible(target) || !::IsWindowEnabled(target)) {
+        target = ::GetNextDlgTabItem(Handle(), nullptr, FALSE);
+      }
+      if (target && target != Handle()) ::SetFocus(target);
+      return 0;
+    }
     case WM_QUERYENDSESSION: {
       bool can_close = true;
       FormCloseQuery(can_close);

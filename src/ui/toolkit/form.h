@@ -61,6 +61,7 @@ class Form : public Window {
   bool created_ = false;
   bool shown_before_ = false;
   BYTE alpha_ = 255;
+  HWND focus_ = nullptr;  // the control to focus when the form becomes active
 };
 
 }  // namespace callwright

@@ -9,7 +9,7 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 }
 
 Panel::Panel(HWND parent, int left, int top, int width, int height) {
-  CreateOwnControl({.class_name = kPanelClass, .style = WS_CLIPCHILDREN, .parent = parent, .left = left,
+  CreateOwnControl({.class_name = kPanelClass, .style = WS_CLIPCHILDREN, .ex_style = WS_EX_CONTROLPARENT, .parent = parent, .left = left,
                     .top = top, .width = width, .height = height});
 }
 

@@ -1,0 +1,543 @@
+// The main window and the notice, driven through their real windows: real files in a temporary
+// folder, the real config.ini beside this test program, real message boxes answered from a second
+// thread, and a second process holding a recording open.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/catalogue_win.h"
+#include "core/destination_folder.h"
+#include "core/settings_win.h"
+#include "support/gui_helpers_win.h"
+#include "ui/about_form.h"
+#include "ui/info_form.h"
+#include "ui/main_form.h"
+#include "ui/settings_form.h"
+#include "ui/toolkit/application.h"
+#include "ui/toolkit/shell.h"
+
+namespace callwright {
+namespace {
+
+namespace fs = std::filesystem;
+using gui_helpers::MessageBoxAnswerer;
+using gui_helpers::PumpFor;
+using gui_helpers::PumpUntil;
+using gui_helpers::TempFolder;
+
+std::vector<std::wstring> g_opened;
+void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
+
+std::wstring ReadConfig(const wchar_t* key) {
+  wchar_t value[256] = {};
+  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 256, ConfigFilePath().c_str());
+  return value;
+}
+
+void WriteConfig(const wchar_t* key, const std::wstring& value) {
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
+}
+
+void RemoveConfig() {
+  const std::wstring path = ConfigFilePath();
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(path.c_str());
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
+}
+
+LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  const LRESULT result = ::DefSubclassProc(hwnd, msg, wparam, lparam);
+  if (msg == WM_GETMINMAXINFO) reinterpret_cast<MINMAXINFO*>(lparam)->ptMinTrackSize = {0, 0};
+  return result;
+}
+
+// The program's four windows, as start-up creates them, with config.ini beside this program
+// removed before and after.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveConfig();
+    records_existed_ = fs::exists(DefaultFolder());
+    main_ = std::make_unique<TFrmMain>();
+    FrmMain = main_.get();
+    Application::Instance().SetMainForm(FrmMain);
+    settings_ = std::make_unique<TFrmSettings>();
+    FrmSettings = settings_.get();
+    info_ = std::make_unique<TFrmInfo>();
+    FrmInfo = info_.get();
+    about_ = std::make_unique<TFrmAbout>();
+    FrmAbout = about_.get();
+    previous_shell_open_ = ShellOpen;
+    ShellOpen = &RecordOpen;
+    g_opened.clear();
+  }
+
+  void TearDown() override {
+    ShellOpen = previous_shell_open_;
+    FrmAbout = nullptr;
+    FrmInfo = nullptr;
+    FrmSettings = nullptr;
+    FrmMain = nullptr;
+    Application::Instance().SetMainForm(nullptr);
+    about_.reset();
+    info_.reset();
+    settings_.reset();
+    main_.reset();
+    PumpFor(10);
+    RemoveConfig();
+    SetDestinationFolder(L"");
+    std::error_code ignored;
+    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
+  }
+
+  // Recordings named as the client names them, in a fresh folder that the configuration names.
+  std::vector<fs::path> MakeRecordings(int count) {
+    std::vector<fs::path> files;
+    for (int i = 0; i < count; ++i) {
+      files.push_back(folder_.Path() / (L"0503201" + std::to_wstring(i) + L"_14151" + std::to_wstring(i) +
+                                        L"_partner." + std::to_wstring(i) + L".wav"));
+      gui_helpers::WriteFile(files.back(), 100 * (i + 1));
+    }
+    return files;
+  }
+
+  void ShowMain() {
+    main_->Show();
+    PumpFor(10);
+  }
+
+  std::vector<std::wstring> ListedPaths() const {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
+    return paths;
+  }
+
+  bool OpenAndDeleteEnabled() const { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }
+  bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
+
+  TempFolder folder_;
+  std::unique_ptr<TFrmMain> main_;
+  std::unique_ptr<TFrmSettings> settings_;
+  std::unique_ptr<TFrmInfo> info_;
+  std::unique_ptr<TFrmAbout> about_;
+  ShellOpenFunction previous_shell_open_ = nullptr;
+  bool records_existed_ = false;
+};
+
+TEST_F(MainWindowTest, WindowSettingsAndLayout) {
+  HWND hwnd = main_->Handle();
+  wchar_t text[64] = {};
+  ::GetWindowTextW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"Callwright [\u2022]");
+  ::GetClassNameW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"TFrmMain");
+  EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) << "sizeable";
+  EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "the task-bar button";
+  MINMAXINFO limits{};
+  ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, 394);
+  EXPECT_EQ(limits.ptMinTrackSize.y, 100);
+  EXPECT_FALSE(main_->btnopen.Enabled());
+  EXPECT_FALSE(main_->btndelete.Enabled());
+  EXPECT_TRUE(main_->TimerAttach.Enabled());
+  EXPECT_EQ(main_->TimerAttach.Interval(), 10000u);
+  EXPECT_FALSE(main_->TimerSel.Enabled());
+  EXPECT_EQ(main_->TimerSel.Interval(), 200u);
+  EXPECT_FALSE(main_->TimerHide.Enabled());
+  EXPECT_EQ(main_->TimerHide.Interval(), 1u);
+  EXPECT_FALSE(main_->loaded);
+  EXPECT_EQ(main_->Img16.Count(), 2);
+
+  const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"File location"};
+  const std::vector<int> widths{150, 100, 70, 160};
+  for (int i = 0; i < 4; ++i) {
+    wchar_t caption[64] = {};
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = caption;
+    column.cchTextMax = 64;
+    ASSERT_TRUE(::SendMessageW(main_->lst.Handle(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_EQ(caption, columns[i]);
+    EXPECT_EQ(column.cx, widths[i]);
+  }
+  const DWORD list_style = ListView_GetExtendedListViewStyle(main_->lst.Handle());
+  EXPECT_TRUE(list_style & LVS_EX_GRIDLINES);
+  EXPECT_TRUE(list_style & LVS_EX_FULLROWSELECT);
+  const LONG_PTR style = ::GetWindowLongPtrW(main_->lst.Handle(), GWL_STYLE);
+  EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING));
+
+  // Left positions for a client area, and the list's bounds.
+  struct Geometry {
+    int width, height;
+    int settings, about, close, open, del, browse, refresh;
+    RECT list;
+  };
+  const Geometry table[] = {
+      {378, 293, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 248}},
+      {500, 400, 415, 330, 245, 415, 330, 245, 160, {4, 40, 496, 355}},
+      {378, 60, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 40}},  // list height below zero: empty
+  };
+  // The minimum outer size is the designed client area plus the frames of the platform the window
+  // was designed on; thinner frames (Wine's) would keep the client area from reaching 378 wide.
+  ::SetWindowSubclass(hwnd, &NoMinimumSize, 0, 0);
+  for (const Geometry& g : table) {
+    RECT outer{0, 0, g.width, g.height};
+    ::AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_EQ(main_->ClientSize().cx, g.width);
+    ASSERT_EQ(main_->ClientSize().cy, g.height);
+    EXPECT_EQ(main_->btnsettings.Left(), g.settings) << g.width;
+    EXPECT_EQ(main_->btnabout.Left(), g.about) << g.width;
+    EXPECT_EQ(main_->btnclose.Left(), g.close) << g.width;
+    EXPECT_EQ(main_->btnopen.Left(), g.open) << g.width;
+    EXPECT_EQ(main_->btndelete.Left(), g.del) << g.width;
+    EXPECT_EQ(main_->btnfol.Left(), g.browse) << g.width;
+    EXPECT_EQ(main_->btnrefresh.Left(), g.refresh) << g.width;
+    const RECT list = main_->lst.Bounds();
+    EXPECT_TRUE(::EqualRect(&list, &g.list)) << g.width << "x" << g.height << ": " << list.left << "," << list.top
+                                             << "," << list.right << "," << list.bottom;
+    const RECT bar = main_->p.Bounds();
+    EXPECT_EQ(bar.top, g.height - 41);
+    EXPECT_EQ(bar.right - bar.left, g.width);
+    for (const SpeedButton* button : {&main_->btnsettings, &main_->btnabout, &main_->btnclose, &main_->btnopen,
+                                      &main_->btndelete, &main_->btnfol, &main_->btnrefresh}) {
+      EXPECT_EQ(button->Top(), 9);
+      EXPECT_EQ(button->Width(), 81);
+      EXPECT_EQ(button->Height(), 25);
+    }
+  }
+  ::RemoveWindowSubclass(hwnd, &NoMinimumSize, 0);
+}
+
+TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
+  MakeRecordings(3);
+  fs::create_directory(folder_.Path() / L"folder.wav");
+  gui_helpers::WriteFile(folder_.Path() / L"notes.txt", 5);
+  WriteConfig(L"path", folder_.Path().wstring());
+  std::error_code ignored;
+  fs::remove_all(DefaultFolder(), ignored);
+
+  ShowMain();
+  EXPECT_EQ(DestinationFolder(), folder_.Path().wstring());
+  EXPECT_TRUE(fs::is_directory(DefaultFolder())) << "created although another folder is configured";
+  EXPECT_TRUE(main_->TimerSel.Enabled());
+  EXPECT_FALSE(main_->TimerHide.Enabled()) << "no /hidden on this command line";
+  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path().wstring());
+  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(main_->lst.Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When);
+    EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner);
+    EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size);
+    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation);
+  }
+
+  // Refresh rebuilds from the folder; hiding stops following the selection.
+  MakeRecordings(4);
+  main_->btnrefresh.Click();
+  EXPECT_EQ(main_->lst.Count(), 4);
+  main_->Hide();
+  EXPECT_FALSE(main_->TimerSel.Enabled());
+}
+
+TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
+  MakeRecordings(5);
+  WriteConfig(L"path", folder_.Path().wstring());
+  ShowMain();
+  ASSERT_EQ(main_->lst.Count(), 5);
+  const std::vector<std::wstring> before = ListedPaths();
+  for (int i : {1, 2, 4}) main_->lst.SetSelected(i, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+
+  MessageBoxAnswerer yes(L"Delete files", IDYES);
+  main_->btndelete.Click();
+  EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
+  for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
+  for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
+
+  // The rows left alternate colour and icon anew at the next paint.
+  main_->lst.Repaint();
+  PumpFor(20);
+  EXPECT_EQ(main_->lst.ItemImage(0), 0);
+  EXPECT_EQ(main_->lst.ItemImage(1), 1);
+  // The selection is gone, and Open and Delete follow within the timer.
+  EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
+}
+
+TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
+  MakeRecordings(3);
+  WriteConfig(L"path", folder_.Path().wstring());
+  ShowMain();
+  const std::vector<std::wstring> before = ListedPaths();
+  main_->lst.SetSelected(0, true);
+  main_->lst.SetSelected(2, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  MessageBoxAnswerer no(L"Delete files", IDNO);
+  main_->btndelete.Click();
+  EXPECT_EQ(no.Answered(), 1);
+  EXPECT_EQ(ListedPaths(), before);
+  for (const std::wstring& path : before) EXPECT_TRUE(fs::exists(path));
+  EXPECT_EQ(main_->lst.SelectedIndices(), (std::vector<int>{0, 2}));
+}
+
+TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
+  MakeRecordings(2);
+  WriteConfig(L"path", folder_.Path().wstring());
+  ShowMain();
+  EXPECT_TRUE(OpenAndDeleteDisabled());
+  main_->lst.SetSelected(1, true);
+  EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 1000));
+  main_->lst.SetSelected(1, false);
+  EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
+  main_->lst.SetSelected(0, true);
+  EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 1000));
+}
+
+TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFolder) {
+  MakeRecordings(4);
+  WriteConfig(L"path", folder_.Path().wstring());
+  ShowMain();
+  const std::vector<std::wstring> paths = ListedPaths();
+
+  main_->lstDblClick();
+  main_->btnopenClick();
+  EXPECT_TRUE(g_opened.empty()) << "nothing selected";
+
+  main_->lst.SetSelected(3, true);
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  main_->btnopen.Click();
+  RECT row{};
+  ListView_GetItemRect(main_->lst.Handle(), 3, &row, LVIR_LABEL);
+  const LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
+  ::SendMessageW(main_->lst.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::SendMessageW(main_->lst.Handle(), WM_LBUTTONUP, 0, at);
+  ASSERT_EQ(g_opened.size(), 2u);
+  EXPECT_EQ(g_opened[0], paths[1]);
+  EXPECT_FALSE(g_opened[1].empty());
+  EXPECT_EQ(g_opened[1], paths[main_->lst.FirstSelected()]) << "a double click opens the first selected row";
+
+  g_opened.clear();
+  main_->btnfol.Click();
+  EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder_.Path().wstring()}));
+}
+
+// Started as a second process by the next test: holds a file open for writing, as the client does
+// while it records, until told to let go.
+TEST(DISABLED_HelperProcess, HoldFileOpenForWriting) {
+  const char* path = std::getenv("CW_HOLD_FILE");
+  const char* ready = std::getenv("CW_HOLD_READY");
+  const char* release = std::getenv("CW_HOLD_RELEASE");
+  ASSERT_TRUE(path && ready && release);
+  FileHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+  KernelHandle ready_event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
+  KernelHandle release_event(::OpenEventA(SYNCHRONIZE, FALSE, release));
+  ASSERT_TRUE(ready_event && release_event);
+  ::SetEvent(ready_event.Get());
+  ::WaitForSingleObject(release_event.Get(), 30000);
+}
+
+TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow) {
+  const std::vector<fs::path> files = MakeRecordings(2);
+  WriteConfig(L"path", folder_.Path().wstring());
+  const std::string suffix = std::to_string(::GetCurrentProcessId());
+  const std::string ready_name = "cw-hold-ready-" + suffix, release_name = "cw-hold-release-" + suffix;
+  KernelHandle ready(::CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str()));
+  KernelHandle release(::CreateEventA(nullptr, TRUE, FALSE, release_name.c_str()));
+  ::SetEnvironmentVariableW(L"CW_HOLD_FILE", files[1].c_str());
+  ::SetEnvironmentVariableA("CW_HOLD_READY", ready_name.c_str());
+  ::SetEnvironmentVariableA("CW_HOLD_RELEASE", release_name.c_str());
+  const fs::path self = gui_helpers::TestProgramFolder() / L"ui_wintests.exe";
+  gui_helpers::ChildProcess holder(
+      self, L"\"" + self.wstring() + L"\" --gtest_also_run_disabled_tests --gtest_filter=DISABLED_HelperProcess.*");
+  ASSERT_TRUE(holder.Started());
+  ASSERT_EQ(::WaitForSingleObject(ready.Get(), 20000), WAIT_OBJECT_0);
+
+  ShowMain();
+  const std::vector<std::wstring> before = ListedPaths();
+  ASSERT_EQ(before.size(), 2u);
+  const int held = before[0] == files[1].wstring() ? 0 : 1;
+  EXPECT_EQ(main_->lst.ItemText(held, 2), L"BUSY");
+  main_->lst.SetSelected(0, true);
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  {
+    MessageBoxAnswerer yes(L"Delete files", IDYES);
+    main_->btndelete.Click();
+    EXPECT_EQ(yes.Answered(), 1);
+  }
+  EXPECT_EQ(main_->lst.Count(), 0);
+  EXPECT_TRUE(fs::exists(files[1])) << "still being written";
+  EXPECT_FALSE(fs::exists(files[0]));
+
+  // The next rebuild shows it again.
+  main_->btnrefresh.Click();
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
+  ::SetEvent(release.Get());
+  DWORD exit_code = 1;
+  EXPECT_TRUE(holder.Wait(20000, &exit_code));
+  EXPECT_EQ(exit_code, 0u);
+}
+
+TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
+  ShowMain();
+  {
+    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+    ::SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(notice.Answered(), 1);
+    EXPECT_FALSE(main_->Visible());
+    EXPECT_FALSE(info_->Visible());
+
+    // The end of the session asks the same way and is refused.
+    ShowMain();
+    EXPECT_EQ(::SendMessageW(main_->Handle(), WM_QUERYENDSESSION, 0, 0), FALSE);
+    EXPECT_EQ(notice.Answered(), 2);
+    EXPECT_FALSE(main_->Visible());
+  }
+  // Ticked in the notice: stored, and closing hides without it.
+  ::SendMessageW(info_->c.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(ReadConfig(L"info"), L"1");
+  ShowMain();
+  {
+    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+    ::SendMessageW(main_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PumpFor(100);
+    EXPECT_EQ(notice.Answered(), 0);
+    EXPECT_FALSE(main_->Visible());
+  }
+}
+
+TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
+  WriteConfig(L"info", L"1");
+  ShowMain();
+  EXPECT_TRUE(info_->c.Checked());
+  EXPECT_EQ(ReadConfig(L"info"), L"1");
+  MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+  ::SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+  PumpFor(100);
+  EXPECT_EQ(notice.Answered(), 0);
+  EXPECT_FALSE(main_->Visible());
+
+  // Any other value never unticks it.
+  WriteConfig(L"info", L"0");
+  ShowMain();
+  EXPECT_TRUE(info_->c.Checked());
+  EXPECT_EQ(ReadConfig(L"info"), L"0") << "nothing written when the box is already ticked";
+}
+
+TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
+  HWND hwnd = info_->Handle();
+  wchar_t text[64] = {};
+  ::GetWindowTextW(hwnd, text, 64);
+  EXPECT_STREQ(text, L"Info");
+  EXPECT_EQ(info_->ClientSize().cx, 258);
+  EXPECT_EQ(info_->ClientSize().cy, 133);
+  const LONG_PTR style = ::GetWindowLongPtrW(hwnd, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), Application::Instance().Handle());
+
+  const std::vector<std::wstring> lines = info_->Memo.Lines();
+  const std::vector<std::wstring> expected{
+      L"When closing this window, the application will ",
+      L"keep running silently in the background and will ",
+      L"still be able to capture Skype voice calls. To ",
+      L"entirely close the program you will need to open ",
+      L"it (again) and click on the \"close\" button in main ",
+      L"window status bar.",
+  };
+  EXPECT_EQ(lines, expected);
+  EXPECT_FALSE(info_->Memo.ReadOnly());
+  const RECT memo = info_->Memo.Bounds();
+  EXPECT_EQ(memo.left, 4);
+  EXPECT_EQ(memo.top, 4);
+  EXPECT_EQ(memo.right - memo.left, 250);
+  EXPECT_EQ(memo.bottom - memo.top, 85);
+  EXPECT_EQ(info_->c.Text(), L"Do not show this message next time.");
+  EXPECT_EQ(info_->p.Bounds().top, 133 - 41);
+  EXPECT_EQ(info_->c.Left(), 10);
+  EXPECT_EQ(info_->c.Top(), 13);
+
+  EXPECT_EQ(ReadConfig(L"info"), L"<missing>");
+  ::SendMessageW(info_->c.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(ReadConfig(L"info"), L"1");
+  ::SendMessageW(info_->c.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(ReadConfig(L"info"), L"0");
+  EXPECT_FALSE(info_->c.Checked());
+}
+
+TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
+  WriteConfig(L"info", L"1");
+  WriteConfig(L"path", folder_.Path().wstring());
+  MakeRecordings(2);
+  ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
+  // Wine lets an administrator write read-only files: also hold the file open for reading only,
+  // which keeps every writer out.
+  FileHandle lock(::CreateFileW(ConfigFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+  SetDestinationFolder(L"C:\\before");
+  main_->lst.AddItem(L"left from before");
+  std::error_code ignored;
+  fs::remove_all(DefaultFolder(), ignored);
+
+  MessageBoxAnswerer report(L"Callwright", IDOK);
+  ShowMain();
+  ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
+  EXPECT_EQ(report.LastText(), L"Unable to write to " + ConfigFilePath() + L".");
+  EXPECT_TRUE(main_->Visible()) << "shown all the same";
+  EXPECT_TRUE(info_->c.Checked()) << "the box keeps its new state";
+  EXPECT_EQ(DestinationFolder(), L"C:\\before") << "steps after the switch do not run";
+  EXPECT_FALSE(fs::exists(DefaultFolder()));
+  ASSERT_EQ(main_->lst.Count(), 1);
+  EXPECT_EQ(main_->lst.ItemText(0, 0), L"left from before");
+  EXPECT_TRUE(main_->TimerSel.Enabled()) << "steps before it ran";
+}
+
+TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
+  MakeRecordings(1);
+  WriteConfig(L"path", folder_.Path().wstring());
+  ASSERT_NE(ShowRequestMsg, 0u);
+  EXPECT_EQ(ShowRequestMsg, ::RegisterWindowMessageW(L"CALLWRIGHTAPP"));
+  ShowMain();
+  main_->Hide();
+  MakeRecordings(3);
+  ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  EXPECT_TRUE(main_->Visible());
+  EXPECT_EQ(main_->lst.Count(), 3) << "the show sequence ran again";
+
+  MakeRecordings(4);
+  ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
+
+  ::ShowWindow(main_->Handle(), SW_MINIMIZE);
+  ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  EXPECT_TRUE(::IsIconic(main_->Handle()));
+  ::ShowWindow(main_->Handle(), SW_RESTORE);
+}
+
+TEST_F(MainWindowTest, SettingsAndAboutButtonsShowTheirWindows) {
+  ShowMain();
+  main_->btnsettings.Click();
+  EXPECT_TRUE(settings_->Visible());
+  main_->btnabout.Click();
+  EXPECT_TRUE(about_->Visible());
+  EXPECT_TRUE(main_->Visible());
+  settings_->Hide();
+  about_->Hide();
+}
+
+}  // namespace
+}  // namespace callwright

@@ -163,7 +163,8 @@ void TFrmAbout::RenderFrame() {
   ::GdiFlush();
   // An image smaller than the field (or none) only lets the water advance.
   Water.Render(Dib24Pixels(Bmp.Get()), Dib24Pixels(img.Bitmap()));
-  img.Repaint();
+  // A hidden picture is painted afresh when it is shown; until then a repaint is wasted work.
+  if (img.Visible()) img.Repaint();
 }
 
 void TFrmAbout::imgMouseMove(int X, int Y) { Water.Blob(X, Y, 1, 500); }

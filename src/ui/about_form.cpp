@@ -41,6 +41,27 @@ BitmapHandle BlankDib24(int width, int height) {
   return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
 }
 
+// GetObject reports every DIB section with a positive height, so the row order is found by drawing
+// one pixel at the top-left corner and seeing which row of memory it lands in. The pixel is put
+// back afterwards. Bottom-up (the usual order) when the bitmap cannot be drawn on.
+bool RowsTopDown(HBITMAP bitmap, const std::uint8_t* first, const std::uint8_t* last) {
+  DcHandle dc(::CreateCompatibleDC(nullptr));
+  HGDIOBJ old = dc ? ::SelectObject(dc.Get(), bitmap) : nullptr;
+  if (!old) return false;
+  ::GdiFlush();
+  const COLORREF saved = ::GetPixel(dc.Get(), 0, 0);
+  // Unlike the first pixel of both the first and the last row of memory.
+  COLORREF probe = RGB(first[2] ^ 0x80, first[1], first[0]);
+  if (probe == RGB(last[2], last[1], last[0])) probe = RGB(first[2], first[1] ^ 0x80, first[0]);
+  ::SetPixelV(dc.Get(), 0, 0, probe);
+  ::GdiFlush();
+  const bool top_down = RGB(first[2], first[1], first[0]) == probe;
+  ::SetPixelV(dc.Get(), 0, 0, saved);
+  ::GdiFlush();
+  ::SelectObject(dc.Get(), old);
+  return top_down;
+}
+
 }  // namespace
 
 int CentredLeft(int client_width, int control_width) { return client_width / 2 - control_width / 2; }
@@ -52,12 +73,12 @@ Image24 Dib24Pixels(HBITMAP bitmap) {
   if (header.biBitCount != 24 || header.biCompression != BI_RGB || !section.dsBm.bmBits) return {};
   const int width = section.dsBm.bmWidth;
   const int height = std::abs(section.dsBm.bmHeight);
-  const std::ptrdiff_t stride = ((static_cast<std::ptrdiff_t>(width) * 24 + 31) / 32) * 4;
-  auto* bits = static_cast<std::uint8_t*>(section.dsBm.bmBits);
   if (width <= 0 || height <= 0) return {};
-  // A positive height in the header means the rows are stored bottom-up.
-  if (header.biHeight > 0) return {width, height, bits + (height - 1) * stride, -stride};
-  return {width, height, bits, stride};
+  const std::ptrdiff_t stride = ((static_cast<std::ptrdiff_t>(width) * 24 + 31) / 32) * 4;
+  auto* first = static_cast<std::uint8_t*>(section.dsBm.bmBits);
+  std::uint8_t* last = first + (height - 1) * stride;
+  if (height > 1 && RowsTopDown(bitmap, first, last)) return {width, height, first, stride};
+  return {width, height, last, -stride};
 }
 
 BitmapHandle ToDib24(BitmapHandle bitmap) {
@@ -150,6 +171,7 @@ void TFrmAbout::FormCreate() {
   img.ClearPicture();
   img.SetBitmap(BlankDib24(size.bmWidth, std::abs(size.bmHeight)));
   Water.SetSize(size.bmWidth, std::abs(size.bmHeight));
+  FSourcePixels = Dib24Pixels(Bmp.Get());
 }
 
 void TFrmAbout::TimerTimer() {
@@ -161,8 +183,12 @@ void TFrmAbout::TimerTimer() {
 void TFrmAbout::RenderFrame() {
   // GDI may still be writing to the bitmaps' memory.
   ::GdiFlush();
+  if (img.Bitmap() != FFrameBitmap) {
+    FFrameBitmap = img.Bitmap();
+    FFramePixels = Dib24Pixels(FFrameBitmap);
+  }
   // An image smaller than the field (or none) only lets the water advance.
-  Water.Render(Dib24Pixels(Bmp.Get()), Dib24Pixels(img.Bitmap()));
+  Water.Render(FSourcePixels, FFramePixels);
   // A hidden picture is painted afresh when it is shown; until then a repaint is wasted work.
   if (img.Visible()) img.Repaint();
 }

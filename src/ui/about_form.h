@@ -56,6 +56,10 @@ class TFrmAbout : public Form {
 
   TWaterEffect Water;
   BitmapHandle Bmp;  // untouched header picture, the source of every frame
+  // The rows of Bmp and of img's bitmap, found once per bitmap.
+  Image24 FSourcePixels;
+  HBITMAP FFrameBitmap = nullptr;
+  Image24 FFramePixels;
 };
 
 // The one About window, created at start-up.
@@ -64,7 +68,8 @@ extern TFrmAbout* FrmAbout;
 // Left edge that centres a control of `control_width` in `client_width` (halves truncated).
 int CentredLeft(int client_width, int control_width);
 
-// The pixels of a 24-bit DIB section as the water effect reads them; empty for any other bitmap.
+// The rows of a 24-bit DIB section as the water effect reads them; empty for any other bitmap.
+// Costs a probe drawing on the bitmap: find them once per bitmap.
 Image24 Dib24Pixels(HBITMAP bitmap);
 // `bitmap` itself when it is a 24-bit DIB section, otherwise a 24-bit bottom-up copy of it.
 BitmapHandle ToDib24(BitmapHandle bitmap);

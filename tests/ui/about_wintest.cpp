@@ -111,6 +111,17 @@ RECT ChangedArea(const Pixels& before, const Pixels& after) {
 // the slopes around that displace the pixels next to it.
 RECT DropReach(int x, int y) { return {x - 3, y - 3, x + 4, y + 4}; }
 
+BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = static_cast<WORD>(bits_per_pixel);
+  info.bmiHeader.biCompression = BI_RGB;
+  return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+}
+
 std::vector<std::wstring> g_opened;
 void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
 
@@ -548,6 +559,69 @@ TEST_F(AboutWindowTest, EachLinkOpensItsOwnPageOncePerClick) {
   ::SendMessageW(about.Image2.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(40, 5));
   PumpFor(10);
   EXPECT_TRUE(g_opened.empty());
+}
+
+TEST(AboutBitmaps, RowsOfTwentyFourBitBitmapsAsTheWaterEffectReadsThem) {
+  struct Case {
+    const char* name;
+    int width, height;  // height < 0: top-down rows
+    std::ptrdiff_t step;
+    int first_row;  // the row of memory where image row 0 starts
+  };
+  const Case cases[] = {
+      {"bottom-up, rows padded to 4 bytes", 3, 5, -12, 4},
+      {"bottom-up, no padding", 4, 2, -12, 1},
+      {"top-down", 5, -3, 16, 0},
+      {"the header's size", 332, 71, -996, 70},
+  };
+  for (const Case& c : cases) {
+    void* bits = nullptr;
+    const BitmapHandle bitmap = MakeDib(c.width, c.height, 24, &bits);
+    ASSERT_TRUE(bitmap) << c.name;
+    const std::size_t size = static_cast<std::size_t>(std::abs(c.step)) * std::abs(c.height);
+    auto* bytes = static_cast<std::uint8_t*>(bits);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const std::vector<std::uint8_t> before(bytes, bytes + size);
+    const Image24 image = Dib24Pixels(bitmap.Get());
+    ::GdiFlush();
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes)) << c.name << ": pixels changed";
+    EXPECT_EQ(image.width, c.width) << c.name;
+    EXPECT_EQ(image.height, std::abs(c.height)) << c.name;
+    EXPECT_EQ(image.step, c.step) << c.name;
+    EXPECT_EQ(image.row0, static_cast<std::uint8_t*>(bits) + c.first_row * std::abs(c.step)) << c.name;
+  }
+
+  // Other bitmaps have no 24-bit rows to hand out; ToDib24 copies them into a 24-bit one.
+  void* bits = nullptr;
+  BitmapHandle dib32 = MakeDib(4, 3, 32, &bits);
+  auto* pixels32 = static_cast<std::uint32_t*>(bits);
+  for (int i = 0; i < 12; ++i) pixels32[i] = 0x00102030u + static_cast<std::uint32_t>(i);  // rows bottom-up
+  EXPECT_EQ(Dib24Pixels(dib32.Get()).row0, nullptr);
+  HDC screen = ::GetDC(nullptr);
+  const BitmapHandle device_bitmap(::CreateCompatibleBitmap(screen, 4, 3));
+  ::ReleaseDC(nullptr, screen);
+  EXPECT_EQ(Dib24Pixels(device_bitmap.Get()).row0, nullptr);
+  EXPECT_EQ(Dib24Pixels(nullptr).row0, nullptr);
+
+  const BitmapHandle copy = ToDib24(std::move(dib32));
+  const Image24 image = Dib24Pixels(copy.Get());
+  ASSERT_NE(image.row0, nullptr);
+  ASSERT_EQ(image.width, 4);
+  ASSERT_EQ(image.height, 3);
+  ::GdiFlush();
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      const std::uint8_t* px = image.row0 + y * image.step + x * 3;
+      const std::uint32_t expected = 0x00102030u + static_cast<std::uint32_t>((2 - y) * 4 + x);
+      EXPECT_EQ(px[0], expected & 0xFF) << x << "," << y;
+      EXPECT_EQ(px[1], (expected >> 8) & 0xFF) << x << "," << y;
+      EXPECT_EQ(px[2], (expected >> 16) & 0xFF) << x << "," << y;
+    }
+  }
+  // A 24-bit one is kept as it is.
+  BitmapHandle dib24 = MakeDib(2, 2, 24, &bits);
+  const HBITMAP original = dib24.Get();
+  EXPECT_EQ(ToDib24(std::move(dib24)).Get(), original);
 }
 
 }  // namespace

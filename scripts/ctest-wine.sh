@@ -5,4 +5,5 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="$1"; shift
 source "$here/wine-env.sh"
 wine_env_start "$build"
-ctest --test-dir "$build" --output-on-failure "$@"
+# A hung test must not eat the whole CI budget.
+ctest --test-dir "$build" --output-on-failure --timeout 600 "$@"

@@ -12,6 +12,8 @@ struct RecordingRow {
   std::wstring Partner;
   std::wstring Size;          // size text, or "BUSY"
   std::wstring FileLocation;  // full path
+
+  bool operator==(const RecordingRow&) const = default;
 };
 
 struct NumberSeparators {
@@ -19,9 +21,11 @@ struct NumberSeparators {
   std::wstring thousands = L",";
 };
 
-// Size text with two decimals and the unit " Bytes", " KB", " MB" or " GB".
+// Size text with two decimals (half up) and the unit " Bytes", " KB", " MB" or " GB". Sizes of
+// 1024^4 and more keep " GB" with a longer integer part; a negative size is written with a
+// leading "-" (it never comes from a file).
 std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
-// A row from a full path and the file's size (-1: could not be read -> "BUSY").
+// A row from a full path and the file's size (negative: could not be read -> "BUSY").
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
 // Lines ending at CR, LF or CR LF; the final break adds no empty line.
 std::vector<std::wstring> SplitLines(std::wstring_view text);

@@ -13,7 +13,11 @@ std::wstring DefaultFolder();
 std::wstring ConfigFilePath();
 
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);
-// Throws AppError "Unable to write to <path>" when the file cannot be written.
+// Throws AppError "Unable to write to <path>" when the file cannot be written, and for texts that
+// the file cannot hold as one entry (line breaks, NUL). A new file is made UTF-16.
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+// Key "info": only the exact text "1" counts as set.
+inline bool IsInfoSet(std::wstring_view value) { return value == L"1"; }
 
 }  // namespace callwright

@@ -4,23 +4,29 @@
 // carries the link's fields.
 #include <windows.h>
 
+#include <memory>
 #include <string_view>
+
+#include "ui/toolkit/application.h"
 
 namespace callwright {
 
 class ClientLink {
  public:
-  ClientLink() = default;
+  ClientLink();
   virtual ~ClientLink();  // removes the hook: the application window outlives us
   ClientLink(const ClientLink&) = delete;
   ClientLink& operator=(const ClientLink&) = delete;
 
-  // Starts a fresh link: unlinked until the client's next attach reply.
+  // Starts a fresh link: unlinked until the client's next attach reply. Never waits.
   void DiscoverClient();
-  // Sends one command to the linked client; dropped while unlinked or when too long.
+  // Sends one command to the linked client and waits for it to be handled; dropped while
+  // unlinked or when longer than kMaxCommandLength.
   void SendCommand(std::string_view command);
   // One notification from the linked client (bytes up to the NUL).
   void HandleNotification(std::string_view text);
+  // The application window's messages: attach replies and the linked client's notifications.
+  bool AppWindowHook(HookMessage& message);
 
   UINT MsgAttach = 0;
   UINT MsgDiscover = 0;
@@ -28,7 +34,12 @@ class ClientLink {
   bool forbidden = false;
 
  private:
+  void ReportRefusal();
+
   int hook_id_ = 0;
+  // What the installed hook reaches; cleared on destruction, so that a copy of the hook that the
+  // application window is still running cannot reach a destroyed object.
+  std::shared_ptr<ClientLink*> self_;
 };
 
 }  // namespace callwright

@@ -2,6 +2,7 @@
 // Pictures embedded as PNG resources (RCDATA), decoded with libpng.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,7 +22,12 @@ Picture DecodePng(const std::uint8_t* data, std::size_t size);
 Picture LoadPngResource(int id);
 // A 24-bit bottom-up DIB section of the picture (alpha dropped), e.g. for images and the water effect.
 BitmapHandle MakeBitmap24(const Picture& picture);
-// A 32-bit DIB section with premultiplied alpha, for AlphaBlend and image lists.
+// Bytes from one row of a 24-bit DIB to the next: three a pixel, padded to a multiple of 4.
+std::size_t Bitmap24RowStep(int width);
+// A 32-bit bottom-up DIB section with premultiplied alpha, for AlphaBlend and image lists.
 BitmapHandle MakeBitmap32(const Picture& picture);
+// Makes every pixel of the bottom-left pixel's colour fully transparent (the button glyphs' key
+// colour), so that a keyed glyph can be drawn with alpha like the other pictures.
+void MakeKeyColourTransparent(Picture& picture);
 
 }  // namespace callwright

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The demo: builds Callwright.exe, starts it together with the substitute VoIP client, which places
+# calls that Callwright records, and saves screenshots of the windows. Runs on $DISPLAY, or on a
+# private virtual display when there is none.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+scripts/deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target Callwright callwright-clientsim callwright-uidriver
+
+build="$root/build/windows"
+demo="$build/demo"
+shots="$demo/screenshots"
+# A fresh folder for the program: its config.ini and Records folder live beside the executable.
+rm -rf "$demo"
+mkdir -p "$shots"
+cp "$build/bin/Callwright.exe" "$build/bin/callwright-clientsim.exe" "$build/bin/callwright-uidriver.exe" "$demo/"
+
+source "$root/scripts/wine-env.sh"
+wine_env_start "$build"
+cd "$demo"
+
+driver() { wine callwright-uidriver.exe "$@" >/dev/null 2>&1; }
+call() {  # call <call id> <partner handle> <recording length ms> [clientsim options...]
+  local id="$1" partner="$2" length="$3"; shift 3
+  wine callwright-clientsim.exe --call "$id" --partner "$partner" --call-ms "$length" \
+    --log "clientsim-$id.log" "$@" >/dev/null 2>&1
+}
+screenshot() { import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
+
+echo "Starting Callwright.exe on display $DISPLAY"
+wine Callwright.exe >/dev/null 2>&1 &
+driver wait "Callwright" 30000 || { echo "Callwright's main window did not appear" >&2; exit 1; }
+driver move "Callwright" 24 24
+
+echo "The substitute client places a demo call (3 s)..."
+call 1001 "demo.partner" 3000
+recording=$(ls -t Records/*_demo.partner.wav 2>/dev/null | head -n1 || true)
+if [ -z "$recording" ]; then
+  echo "No recording was written; the client's log:" >&2
+  cat clientsim-1001.log >&2 || true
+  exit 1
+fi
+
+# Two more calls, the last still running while the list is refreshed, so that it shows "BUSY".
+call 1002 "live:jane" 500
+call 1003 "anna.k" 15000 &
+busy_call=$!
+for _ in $(seq 1 100); do ls Records/*_anna.k.wav >/dev/null 2>&1 && break; sleep 0.1; done
+driver click "Callwright" "Refresh"
+sleep 1
+echo "Screenshots:"
+screenshot main-window
+
+driver click "Callwright" "Settings"
+driver wait "Settings" 5000 && driver move "Settings" 440 24
+driver click "Callwright" "About"
+driver wait "About" 5000 && driver move "About" 440 330
+sleep 2
+screenshot windows
+
+wait "$busy_call" || true
+echo
+echo "Recording written: $demo/$recording"
+echo "  (in Windows terms $(winepath -w "$demo/$recording" 2>/dev/null))"
+echo "  size: $(stat -c %s "$recording") bytes"
+echo "Commands the client received: $demo/clientsim-1001.log"
+
+# Close answered Yes ends the program.
+driver click "Callwright" "Close"
+driver answer "Close process" "&Yes" || true

@@ -1,0 +1,134 @@
+#include "core/catalogue.h"
+
+#include <array>
+
+namespace callwright {
+
+namespace {
+
+constexpr std::array<const wchar_t*, 4> kUnits = {L" Bytes", L" KB", L" MB", L" GB"};
+
+// Decimal digits of `value` with `separator` between groups of three.
+std::wstring GroupedDigits(std::uint64_t value, const std::wstring& separator) {
+  const std::wstring digits = std::to_wstring(value);
+  std::wstring out;
+  out.reserve(digits.size() + (digits.size() / 3) * separator.size());
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) out += separator;
+    out.push_back(digits[i]);
+  }
+  return out;
+}
+
+// Characters `first`..`last` (counted from 1) of `name`, as far as they exist.
+std::wstring_view Cut(std::wstring_view name, std::size_t first, std::size_t last) {
+  if (first > name.size()) return {};
+  return name.substr(first - 1, last - first + 1);  // substr clips at the end
+}
+
+wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool MatchesWavAt(std::wstring_view text, std::size_t pos) {
+  static constexpr std::wstring_view kWav = L".WAV";
+  if (text.size() - pos < kWav.size()) return false;
+  for (std::size_t i = 0; i < kWav.size(); ++i) {
+    if (AsciiUpper(text[pos + i]) != kWav[i]) return false;
+  }
+  return true;
+}
+
+// Everything after the first "_"; the whole text when there is none.
+std::wstring_view AfterFirstUnderscore(std::wstring_view text) {
+  const std::size_t pos = text.find(L'_');
+  return pos == std::wstring_view::npos ? text : text.substr(pos + 1);
+}
+
+std::wstring PartnerFromName(std::wstring_view name) {
+  const std::wstring_view rest = AfterFirstUnderscore(AfterFirstUnderscore(name));
+  // One left-to-right pass: text joined up by a removal is not searched again.
+  std::wstring partner;
+  partner.reserve(rest.size());
+  std::size_t pos = 0;
+  while (pos < rest.size()) {
+    if (MatchesWavAt(rest, pos)) {
+      pos += 4;
+    } else {
+      partner.push_back(rest[pos++]);
+    }
+  }
+  return partner;
+}
+
+}  // namespace
+
+std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators) {
+  // Negative sizes never come from a file; they are written with a sign rather than wrapped.
+  const bool negative = size < 0;
+  const std::uint64_t magnitude =
+      negative ? static_cast<std::uint64_t>(-(size + 1)) + 1 : static_cast<std::uint64_t>(size);
+
+  // Sizes of 1024^4 and more stay in " GB", with a longer integer part.
+  std::size_t unit = 0;
+  std::uint64_t divisor = 1;
+  while (unit + 1 < kUnits.size() && magnitude >= divisor * 1024) {
+    divisor *= 1024;
+    ++unit;
+  }
+
+  // Exact integer rounding, half up: the divisor is a power of two, so halves are exact.
+  std::uint64_t whole = magnitude / divisor;
+  const std::uint64_t remainder = magnitude % divisor;  // < 2^30, so * 100 cannot overflow
+  std::uint64_t hundredths = (remainder * 100 + divisor / 2) / divisor;
+  if (hundredths == 100) {
+    ++whole;
+    hundredths = 0;
+  }
+
+  std::wstring text;
+  if (negative) text.push_back(L'-');
+  text += GroupedDigits(whole, separators.thousands);
+  text += separators.decimal;
+  text.push_back(static_cast<wchar_t>(L'0' + hundredths / 10));
+  text.push_back(static_cast<wchar_t>(L'0' + hundredths % 10));
+  text += kUnits[unit];
+  return text;
+}
+
+RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators) {
+  const std::size_t slash = path.find_last_of(L"\\:");
+  const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+
+  RecordingRow row;
+  row.When.reserve(23);
+  row.When.append(Cut(name, 1, 2)).append(L"/");
+  row.When.append(Cut(name, 3, 4)).append(L"/");
+  row.When.append(Cut(name, 5, 8)).append(L" at ");
+  row.When.append(Cut(name, 10, 11)).append(L":");
+  row.When.append(Cut(name, 12, 13)).append(L":");
+  row.When.append(Cut(name, 14, 15));
+  row.Partner = PartnerFromName(name);
+  // Any negative size means the file could not be measured.
+  row.Size = size < 0 ? std::wstring(L"BUSY") : FormatFileSize(size, separators);
+  row.FileLocation = path;
+  return row;
+}
+
+std::vector<std::wstring> SplitLines(std::wstring_view text) {
+  std::vector<std::wstring> lines;
+  std::size_t start = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const wchar_t c = text[pos];
+    if (c == L'\r' || c == L'\n') {
+      lines.emplace_back(text.substr(start, pos - start));
+      pos += (c == L'\r' && pos + 1 < text.size() && text[pos + 1] == L'\n') ? 2 : 1;
+      start = pos;
+    } else {
+      ++pos;
+    }
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace callwright

@@ -1,0 +1,76 @@
+#include "core/catalogue_win.h"
+
+#include <windows.h>
+
+#include "ui/toolkit/handles.h"
+
+namespace callwright {
+
+namespace {
+
+bool HasNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_view::npos; }
+
+// The directory search also matches generated short names ("take.wavx" is TAKE~1.WAV), so the
+// long name itself must end in ".wav".
+bool EndsInWav(const wchar_t* name) {
+  const std::wstring_view text(name);
+  constexpr std::wstring_view kWav = L".wav";
+  return text.size() >= kWav.size() &&
+         ::CompareStringOrdinal(text.data() + text.size() - kWav.size(), static_cast<int>(kWav.size()),
+                                kWav.data(), static_cast<int>(kWav.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
+  wchar_t buffer[16] = {};
+  const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 16);
+  return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring(fallback);
+}
+
+}  // namespace
+
+std::wstring ListWavFiles(std::wstring_view folder) {
+  std::wstring listing;
+  if (HasNul(folder)) return listing;
+  const std::wstring pattern = std::wstring(folder) + L"*.wav";
+  WIN32_FIND_DATAW entry;
+  FindHandle search(::FindFirstFileW(pattern.c_str(), &entry));
+  if (!search) return listing;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsInWav(entry.cFileName)) continue;
+    listing.append(folder).append(entry.cFileName).append(L"\r\n");
+  } while (::FindNextFileW(search.Get(), &entry));
+  return listing;
+}
+
+std::int64_t GetRecordingSize(std::wstring_view path) {
+  if (HasNul(path)) return -1;
+  const std::wstring file_name(path);
+  // Read sharing only: fails while the client holds the file open for writing.
+  const FileHandle file(::CreateFileW(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return -1;
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(file.Get(), &size)) return -1;
+  return size.QuadPart;
+}
+
+NumberSeparators UserNumberSeparators() {
+  return {LocaleText(LOCALE_SDECIMAL, L"."), LocaleText(LOCALE_STHOUSAND, L",")};
+}
+
+std::wstring FormatFileSize(std::int64_t size) { return FormatFileSize(size, UserNumberSeparators()); }
+
+RecordingRow MakeRecordingRow(std::wstring_view path) {
+  return MakeRecordingRow(path, GetRecordingSize(path), UserNumberSeparators());
+}
+
+std::vector<RecordingRow> ListRecordings(std::wstring_view folder) {
+  const NumberSeparators separators = UserNumberSeparators();
+  std::vector<RecordingRow> rows;
+  for (const std::wstring& path : SplitLines(ListWavFiles(std::wstring(folder) + L"\\"))) {
+    rows.push_back(MakeRecordingRow(path, GetRecordingSize(path), separators));
+  }
+  return rows;
+}
+
+}  // namespace callwright

@@ -1,0 +1,85 @@
+#include "recording/client_link_win.h"
+
+#include <string>
+
+#include "core/destination_folder.h"
+#include "core/platform.h"
+#include "recording/notification.h"
+
+namespace callwright {
+
+namespace {
+constexpr wchar_t kAttachMessage[] = L"SkypeControlAPIAttach";
+constexpr wchar_t kDiscoverMessage[] = L"SkypeControlAPIDiscover";
+constexpr LPARAM kAttachRefused = 2;
+constexpr wchar_t kRefusalText[] =
+    L"You just disallowed access to Skype. We were not able to start the application.";
+constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
+}  // namespace
+
+ClientLink::ClientLink() : self_(std::make_shared<ClientLink*>(this)) {}
+
+ClientLink::~ClientLink() {
+  *self_ = nullptr;
+  if (hook_id_ != 0) Application::Instance().UnhookMainWindow(hook_id_);
+}
+
+void ClientLink::DiscoverClient() {
+  SkypeWindowHandle = nullptr;
+  MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
+  MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
+  Application& app = Application::Instance();
+  if (hook_id_ == 0) {
+    hook_id_ = app.HookMainWindow([self = self_](HookMessage& message) {
+      ClientLink* link = *self;
+      return link != nullptr && link->AppWindowHook(message);
+    });
+  }
+  if (MsgDiscover != 0) {
+    ::PostMessageW(HWND_BROADCAST, MsgDiscover, reinterpret_cast<WPARAM>(app.Handle()), 0);
+  }
+}
+
+bool ClientLink::AppWindowHook(HookMessage& message) {
+  if (MsgAttach != 0 && message.Msg == MsgAttach) {
+    SkypeWindowHandle = reinterpret_cast<HWND>(message.WParam);
+    if (message.LParam == kAttachRefused && !forbidden) ReportRefusal();
+    return true;
+  }
+  // While unlinked no sender is accepted, not even one that claims to be window 0.
+  if (message.Msg == WM_COPYDATA && SkypeWindowHandle != nullptr &&
+      reinterpret_cast<HWND>(message.WParam) == SkypeWindowHandle) {
+    if (const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(message.LParam)) {
+      HandleNotification(CopyDataText(record->lpData, record->cbData));
+    }
+    message.Result = 1;
+    return true;
+  }
+  return false;
+}
+
+void ClientLink::ReportRefusal() {
+  // Set before the box: its modal loop handles further refusals, which must not open a second one.
+  forbidden = true;
+  ::MessageBoxW(Application::Instance().Handle(), kRefusalText, kRefusalCaption, MB_OK | MB_ICONERROR);
+}
+
+void ClientLink::SendCommand(std::string_view command) {
+  const HWND client = SkypeWindowHandle;
+  // An over-long command is dropped whole: a cut one could name another file.
+  if (client == nullptr || command.size() > kMaxCommandLength) return;
+  std::string buffer(command);  // keeps the terminating NUL after its bytes
+  COPYDATASTRUCT record{};
+  record.dwData = 0;
+  record.cbData = static_cast<DWORD>(buffer.size() + 1);
+  record.lpData = buffer.data();
+  ::SendMessageW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
+                 reinterpret_cast<LPARAM>(&record));
+}
+
+void ClientLink::HandleNotification(std::string_view text) {
+  const std::wstring folder = DestinationFolder();
+  if (auto command = CommandForNotification(text, folder, SystemPlatform())) SendCommand(*command);
+}
+
+}  // namespace callwright

@@ -1,0 +1,208 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/catalogue_win.h"
+#include "core/scratch_folder_win.h"
+#include "core/settings_win.h"
+#include "ui/toolkit/handles.h"
+
+namespace callwright {
+
+// Rows in failure messages.
+void PrintTo(const RecordingRow& row, std::ostream* out) {
+  *out << ::testing::PrintToString(row.When) << " | " << ::testing::PrintToString(row.Partner) << " | "
+       << ::testing::PrintToString(row.Size) << " | " << ::testing::PrintToString(row.FileLocation);
+}
+
+namespace {
+
+using core_test::CreateFileOfSize;
+using core_test::ScratchFolder;
+
+// A second process holding a file open for writing (read sharing only) until destroyed.
+class FileHolder {
+ public:
+  explicit FileHolder(const std::wstring& file) {
+    static int counter = 0;
+    const std::wstring stem =
+        L"Local\\callwright-core-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (stem + L"-ready").c_str()));
+    release_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (stem + L"-release").c_str()));
+    std::wstring command = L"\"" + ExecutableFolder() + L"file_holder.exe\" \"" + file + L"\" " + stem + L"-ready " +
+                           stem + L"-release";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      return;
+    }
+    process_.Reset(info.hProcess);
+    ::CloseHandle(info.hThread);
+    const HANDLE waits[] = {ready_.Get(), process_.Get()};
+    held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
+  }
+  ~FileHolder() {
+    if (!process_) return;
+    ::SetEvent(release_.Get());
+    if (::WaitForSingleObject(process_.Get(), 10000) != WAIT_OBJECT_0) ::TerminateProcess(process_.Get(), 1);
+  }
+  FileHolder(const FileHolder&) = delete;
+  FileHolder& operator=(const FileHolder&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  KernelHandle ready_, release_, process_;
+  bool held_ = false;
+};
+
+std::vector<RecordingRow> SortedByLocation(std::vector<RecordingRow> rows) {
+  std::sort(rows.begin(), rows.end(),
+            [](const RecordingRow& a, const RecordingRow& b) { return a.FileLocation < b.FileLocation; });
+  return rows;
+}
+
+class CatalogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(folder_.Path().empty()); }
+  ScratchFolder folder_;
+  const std::wstring decimal_ = UserNumberSeparators().decimal;
+};
+
+TEST_F(CatalogueTest, RowsForTheWavFilesOfAFolder) {
+  struct Fixture {
+    const wchar_t* name;
+    std::int64_t size;
+    DWORD attributes;
+  } fixtures[] = {
+      {L"05032013_141516_john.doe.wav", 1536, FILE_ATTRIBUTE_NORMAL},
+      {L"05032013_141517_live_jane.wav", 0, FILE_ATTRIBUTE_NORMAL},
+      {L"06032013_101010_ab.WAVcd.WAV", 100, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+      {L"abc.wav", 999, FILE_ATTRIBUTE_READONLY},
+      // Not recordings: their long names do not end in ".wav", though their short names may.
+      {L"a.wavx", 1, FILE_ATTRIBUTE_NORMAL},
+      {L"take.wavx", 1, FILE_ATTRIBUTE_NORMAL},
+      {L"longer name.wav1", 1, FILE_ATTRIBUTE_NORMAL},
+      {L"notes.txt", 1, FILE_ATTRIBUTE_NORMAL},
+      {L"x.wa", 1, FILE_ATTRIBUTE_NORMAL},
+  };
+  for (const Fixture& f : fixtures) {
+    ASSERT_TRUE(CreateFileOfSize(folder_ / f.name, f.size));
+    ASSERT_TRUE(::SetFileAttributesW((folder_ / f.name).c_str(), f.attributes));
+  }
+  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"dir.wav").c_str(), nullptr));
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"dir.wav\\inner.wav", 5));
+
+  const std::vector<RecordingRow> expected = {
+      {L"05/03/2013 at 14:15:16", L"john.doe", L"1" + decimal_ + L"50 KB", folder_ / L"05032013_141516_john.doe.wav"},
+      {L"05/03/2013 at 14:15:17", L"live_jane", L"0" + decimal_ + L"00 Bytes",
+       folder_ / L"05032013_141517_live_jane.wav"},
+      {L"06/03/2013 at 10:10:10", L"abcd", L"100" + decimal_ + L"00 Bytes", folder_ / L"06032013_101010_ab.WAVcd.WAV"},
+      {L"ab/c./wav at ::", L"abc", L"999" + decimal_ + L"00 Bytes", folder_ / L"abc.wav"},
+  };
+  EXPECT_EQ(SortedByLocation(ListRecordings(folder_.Path())), SortedByLocation(expected));
+}
+
+TEST_F(CatalogueTest, ListingTextHoldsOneFullPathPerLineWithCrLf) {
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"07032013_090503_anna.k.wav", 3));
+  EXPECT_EQ(ListWavFiles(folder_.Path() + L"\\"), folder_ / L"07032013_090503_anna.k.wav\r\n");
+
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"07032013_090504_bob.wav", 3));
+  const std::wstring listing = ListWavFiles(folder_.Path() + L"\\");
+  const std::wstring anna = folder_ / L"07032013_090503_anna.k.wav\r\n";
+  const std::wstring bob = folder_ / L"07032013_090504_bob.wav\r\n";
+  EXPECT_TRUE(listing == anna + bob || listing == bob + anna);
+}
+
+TEST_F(CatalogueTest, TrailingSeparatorGivesDoubledSeparatorsAndStillMeasures) {
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"05032013_141516_x.wav", 10));
+  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path() + L"\\");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].FileLocation, folder_.Path() + L"\\\\05032013_141516_x.wav");
+  EXPECT_EQ(rows[0].Partner, L"x");
+  EXPECT_EQ(rows[0].Size, L"10" + decimal_ + L"00 Bytes");
+}
+
+TEST_F(CatalogueTest, EmptyAndMissingFoldersListNothing) {
+  EXPECT_TRUE(ListRecordings(folder_.Path()).empty());
+  EXPECT_TRUE(ListRecordings(folder_ / L"missing").empty());
+  EXPECT_TRUE(ListRecordings(folder_ / L"missing\\deeper").empty());
+  EXPECT_EQ(ListWavFiles(folder_ / L"missing\\"), L"");
+  // A folder text with a NUL inside names no folder.
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"05032013_141516_x.wav", 1));
+  EXPECT_EQ(ListWavFiles(folder_.Path() + std::wstring(L"\\\0\\", 3)), L"");
+}
+
+TEST_F(CatalogueTest, SizeIsTheFullLengthOfTheOpenedFile) {
+  constexpr std::int64_t kFiveGiB = std::int64_t{5} << 30;
+  const std::wstring large = folder_ / L"05032013_141516_large.wav";
+  ASSERT_TRUE(CreateFileOfSize(large, kFiveGiB + 1));
+  EXPECT_EQ(GetRecordingSize(large), kFiveGiB + 1);
+  EXPECT_EQ(MakeRecordingRow(large).Size, L"5" + decimal_ + L"00 GB");
+
+  const std::wstring small = folder_ / L"small.wav";
+  ASSERT_TRUE(CreateFileOfSize(small, 0, "RIFF"));
+  EXPECT_EQ(GetRecordingSize(small), 4);
+}
+
+TEST_F(CatalogueTest, UnreadableEntriesMeasureMinusOne) {
+  EXPECT_EQ(GetRecordingSize(folder_ / L"gone.wav"), -1);
+  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"dir.wav").c_str(), nullptr));
+  EXPECT_EQ(GetRecordingSize(folder_ / L"dir.wav"), -1);
+  ASSERT_TRUE(CreateFileOfSize(folder_ / L"a.wav", 7));
+  EXPECT_EQ(GetRecordingSize(folder_.Path() + std::wstring(L"\\a.wav\0x", 8)), -1);
+  EXPECT_EQ(GetRecordingSize(L""), -1);
+  EXPECT_EQ(MakeRecordingRow(folder_ / L"gone.wav").Size, L"BUSY");
+}
+
+TEST_F(CatalogueTest, OtherReadersDoNotMakeAFileBusyButAWriterInThisProcessDoes) {
+  const std::wstring file = folder_ / L"05032013_141516_x.wav";
+  ASSERT_TRUE(CreateFileOfSize(file, 12));
+  {
+    const FileHandle reader(
+        ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(GetRecordingSize(file), 12);
+  }
+  {
+    const FileHandle writer(::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(GetRecordingSize(file), -1);
+  }
+  EXPECT_EQ(GetRecordingSize(file), 12);
+}
+
+TEST_F(CatalogueTest, FileHeldForWritingByAnotherProcessIsBusy) {
+  const std::wstring busy = folder_ / L"07032013_090503_anna.k.wav";
+  const std::wstring done = folder_ / L"07032013_080000_bob.wav";
+  ASSERT_TRUE(CreateFileOfSize(busy, 2048));
+  ASSERT_TRUE(CreateFileOfSize(done, 2048));
+  {
+    const FileHolder holder(busy);
+    ASSERT_TRUE(holder.Held());
+    // The holder lets others read: only our read-only sharing makes the open fail.
+    const FileHandle shared_reader(::CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(shared_reader);
+
+    const std::vector<RecordingRow> rows = SortedByLocation(ListRecordings(folder_.Path()));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].FileLocation, done);
+    EXPECT_EQ(rows[0].Size, L"2" + decimal_ + L"00 KB");
+    EXPECT_EQ(rows[1].FileLocation, busy);
+    EXPECT_EQ(rows[1].Size, L"BUSY");
+    EXPECT_EQ(rows[1].When, L"07/03/2013 at 09:05:03");
+    EXPECT_EQ(rows[1].Partner, L"anna.k");
+  }
+  // Once the writer has let go the size shows again.
+  EXPECT_EQ(MakeRecordingRow(busy).Size, L"2" + decimal_ + L"00 KB");
+}
+
+}  // namespace
+}  // namespace callwright

@@ -1,0 +1,208 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/app_error.h"
+#include "core/scratch_folder_win.h"
+#include "core/settings_win.h"
+#include "ui/toolkit/handles.h"
+
+namespace callwright {
+namespace {
+
+using core_test::PathExists;
+using core_test::RemoveTree;
+
+std::string ReadBytes(const std::wstring& path) {
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  if (!file) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file);
+  DWORD written = 0;
+  ASSERT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// config.ini lives beside this test program: any existing file is set aside and brought back.
+class ConfigFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    backup_ = path_ + L".saved-" + std::to_wstring(::GetCurrentProcessId());
+    if (PathExists(path_)) {
+      ASSERT_TRUE(::MoveFileExW(path_.c_str(), backup_.c_str(), MOVEFILE_REPLACE_EXISTING));
+      saved_ = true;
+    }
+  }
+  void TearDown() override {
+    RemoveConfig();
+    if (saved_) ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
+  }
+  void RemoveConfig() {
+    const DWORD attributes = ::GetFileAttributesW(path_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path_);
+    } else {
+      ::DeleteFileW(path_.c_str());
+    }
+  }
+  // Runs `write` and expects it to fail with the error naming the file.
+  template <typename Write>
+  void ExpectWriteError(Write write) {
+    try {
+      write();
+      ADD_FAILURE() << "no error";
+    } catch (const AppError& error) {
+      EXPECT_EQ(error.Message(), L"Unable to write to " + path_);
+    }
+  }
+
+  const std::wstring path_ = ConfigFilePath();
+  std::wstring backup_;
+  bool saved_ = false;
+};
+
+TEST(ExecutablePaths, ComeFromTheRunningModule) {
+  const std::wstring exe = ExecutablePath();
+  EXPECT_TRUE(exe.ends_with(L"\\core_wintests.exe")) << exe.c_str();
+  EXPECT_TRUE(PathExists(exe));
+  const std::wstring folder = ExecutableFolder();
+  EXPECT_EQ(folder, exe.substr(0, exe.size() - std::wstring_view(L"core_wintests.exe").size()));
+  EXPECT_EQ(DefaultFolder(), folder + L"Records");
+  EXPECT_EQ(ConfigFilePath(), folder + L"config.ini");
+}
+
+TEST_F(ConfigFileTest, MissingFileYieldsTheCallersDefaultsAndCreatesNothing) {
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", DefaultFolder()), ExecutableFolder() + L"Records");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"0");
+  EXPECT_FALSE(PathExists(path_));
+}
+
+TEST_F(ConfigFileTest, ReadsValuesOfAnExistingFile) {
+  struct Case {
+    const char* content;
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value;
+  } cases[] = {
+      {"[SYSTEM]\r\npath=\r\ninfo=1\r\n", L"SYSTEM", L"path", L""},  // empty, not the default
+      {"[SYSTEM]\r\npath=\r\ninfo=1\r\n", L"SYSTEM", L"info", L"1"},
+      {"[system]\r\nPATH=C:\\Calls\r\n", L"SYSTEM", L"path", L"C:\\Calls"},
+      {"[SYSTEM]\r\ninfo=1\r\n", L"System", L"INFO", L"1"},
+      {"[OTHER]\r\npath=C:\\Calls\r\n", L"SYSTEM", L"path", L"<default>"},
+      {"[SYSTEM]\r\npaths=C:\\Calls\r\n", L"SYSTEM", L"path", L"<default>"},
+      {"[SYSTEM]\n[OTHER]\npath=C:\\Calls\n", L"SYSTEM", L"path", L"<default>"},
+      {"", L"SYSTEM", L"path", L"<default>"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(path_, c.content);
+    EXPECT_EQ(ReadSetting(c.section, c.key, L"<default>"), c.value) << c.content;
+  }
+}
+
+TEST_F(ConfigFileTest, LongValuesAreReadAsTheirFirst2047Characters) {
+  std::string value;
+  for (int i = 0; i < 3000; ++i) value.push_back(static_cast<char>('a' + i % 26));
+  WriteBytes(path_, "[SYSTEM]\r\npath=" + value + "\r\n");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), std::wstring(value.begin(), value.begin() + 2047));
+
+  WriteBytes(path_, "[SYSTEM]\r\npath=" + value.substr(0, 2047) + "\r\n");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L"").size(), 2047u);
+}
+
+TEST_F(ConfigFileTest, OnlyOneCountsAsInfoSet) {
+  struct Case {
+    const wchar_t* stored;
+    bool set;
+  } cases[] = {{L"1", true}, {L"0", false}, {L"yes", false}, {L"true", false},
+               {L"2", false}, {L"", false},  {L"11", false},  {L"1.0", false}};
+  for (const Case& c : cases) {
+    WriteSetting(L"SYSTEM", L"info", c.stored);
+    EXPECT_EQ(IsInfoSet(ReadSetting(L"SYSTEM", L"info", L"0")), c.set) << c.stored;
+  }
+  RemoveConfig();
+  EXPECT_FALSE(IsInfoSet(ReadSetting(L"SYSTEM", L"info", L"0")));
+}
+
+TEST_F(ConfigFileTest, WritingToAMissingFileCreatesItWithSectionAndKey) {
+  WriteSetting(L"SYSTEM", L"path", L"D:\\Calls");
+  ASSERT_TRUE(PathExists(path_));
+  const std::string bytes = ReadBytes(path_);
+  // UTF-16 with a byte-order mark.
+  const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+  EXPECT_EQ(text, L"\uFEFF[SYSTEM]\r\npath=D:\\Calls\r\n");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"D:\\Calls");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"0");
+}
+
+TEST_F(ConfigFileTest, FolderNamesOutsideTheAnsiCodePageSurvive) {
+  const std::wstring folder = L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u901A\u8BDD \U0001F4DE";
+  WriteSetting(L"SYSTEM", L"path", folder);
+  WriteSetting(L"SYSTEM", L"info", L"1");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), folder);
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1");
+}
+
+TEST_F(ConfigFileTest, WritingAPresentKeyReplacesItsValueInPlace) {
+  WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=keep\r\n[X]\r\npath=C:\\x\r\n");
+  WriteSetting(L"system", L"PATH", L"C:\\new");
+  EXPECT_EQ(ReadBytes(path_), "; kept\r\n[SYSTEM]\r\npath=C:\\new\r\nother=keep\r\n[X]\r\npath=C:\\x\r\n");
+
+  WriteSetting(L"SYSTEM", L"info", L"1");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\new");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L""), L"1");
+  EXPECT_EQ(ReadSetting(L"X", L"path", L""), L"C:\\x");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"other", L""), L"keep");
+}
+
+TEST_F(ConfigFileTest, UnwritableFileRaisesTheErrorWithTheFullPath) {
+  // A folder in the file's place.
+  ASSERT_TRUE(::CreateDirectoryW(path_.c_str(), nullptr));
+  ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\x"); });
+  RemoveConfig();
+
+  // A file that another opener holds without sharing.
+  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  {
+    const FileHandle locked(::CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new"); });
+  }
+  EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\old\r\n");
+}
+
+TEST_F(ConfigFileTest, ReadOnlyFileRaisesTheErrorWithTheFullPath) {
+  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ASSERT_TRUE(::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+  const FileHandle probe(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (probe) {
+    // Wine running as root does not enforce the attribute: nothing can fail here.
+    GTEST_SKIP() << "the read-only attribute is not enforced on this system";
+  }
+  ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new"); });
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\old");
+}
+
+TEST_F(ConfigFileTest, TextsThatWouldBreakTheFileAreRefused) {
+  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new\r\ninfo=1"); });
+  ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new\ninfo=1"); });
+  ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", std::wstring(L"C:\\new\0x", 8)); });
+  ExpectWriteError([] { WriteSetting(L"SYSTEM\r\n[X]", L"path", L"C:\\new"); });
+  EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\old\r\n");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", std::wstring(L"path\0info", 9), L"<default>"), L"<default>");
+}
+
+}  // namespace
+}  // namespace callwright

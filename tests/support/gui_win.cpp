@@ -1,0 +1,139 @@
+#include "support/gui_win.h"
+
+#include <map>
+
+namespace callwright::test {
+
+namespace {
+
+void DispatchPending() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+// Waits for input or the deadline, whichever comes first.
+void WaitForInput(ULONGLONG deadline) {
+  const ULONGLONG now = ::GetTickCount64();
+  const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+  ::MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_ALLINPUT);
+}
+
+std::map<UINT_PTR, RepeatingTick*>& Ticks() {
+  static thread_local std::map<UINT_PTR, RepeatingTick*> ticks;
+  return ticks;
+}
+
+std::wstring ClassName(HWND window) {
+  wchar_t name[64] = {};
+  const int length = ::GetClassNameW(window, name, 64);
+  return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  for (;;) {
+    DispatchPending();
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    WaitForInput(deadline);
+  }
+}
+
+void PumpFor(DWORD duration_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + duration_ms;
+  do {
+    DispatchPending();
+    WaitForInput(deadline);
+  } while (::GetTickCount64() < deadline);
+  DispatchPending();
+}
+
+RepeatingTick::RepeatingTick(UINT interval_ms, std::function<void()> tick) : tick_(std::move(tick)) {
+  id_ = ::SetTimer(nullptr, 0, interval_ms, &RepeatingTick::TimerProc);
+  if (id_ != 0) Ticks()[id_] = this;
+}
+
+RepeatingTick::~RepeatingTick() {
+  if (id_ == 0) return;
+  ::KillTimer(nullptr, id_);
+  Ticks().erase(id_);
+}
+
+void CALLBACK RepeatingTick::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  const auto found = Ticks().find(id);
+  if (found == Ticks().end()) return;
+  RepeatingTick* self = found->second;
+  if (self->running_) return;
+  self->running_ = true;
+  self->tick_();
+  // The tick may have ended this object (a test returning from inside it never does).
+  if (Ticks().count(id)) self->running_ = false;
+}
+
+std::vector<HWND> FindMessageBoxes(DWORD process_id, std::wstring_view caption) {
+  struct Search {
+    DWORD process_id;
+    std::wstring_view caption;
+    std::vector<HWND> found;
+  } search{process_id, caption, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == s.process_id && ::IsWindowVisible(window) && ClassName(window) == L"#32770" &&
+            WindowText(window) == s.caption) {
+          s.found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindMessageBox(DWORD process_id, std::wstring_view caption) {
+  const std::vector<HWND> boxes = FindMessageBoxes(process_id, caption);
+  return boxes.empty() ? nullptr : boxes.front();
+}
+
+HWND WaitForMessageBox(DWORD process_id, std::wstring_view caption, DWORD timeout_ms) {
+  HWND box = nullptr;
+  PumpUntil([&] { return (box = FindMessageBox(process_id, caption)) != nullptr; }, timeout_ms);
+  return box;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  // The text is the static control with id 0xFFFF; fall back to the first other static.
+  if (HWND text = ::GetDlgItem(box, 0xFFFF)) return WindowText(text);
+  std::wstring result;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) == L"Static" && !WindowText(child).empty()) return WindowText(child);
+  }
+  return result;
+}
+
+bool HasButton(HWND box, int button_id) {
+  HWND button = ::GetDlgItem(box, button_id);
+  return button && ::IsWindowVisible(button);
+}
+
+bool PressButton(HWND box, int button_id) {
+  HWND button = ::GetDlgItem(box, button_id);
+  if (!button || !::IsWindowVisible(button)) return false;
+  return ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+}  // namespace callwright::test

@@ -1,0 +1,49 @@
+#pragma once
+// Driving real windows from a test: message pumping with a deadline, ticks that also run inside
+// modal loops, and finding, reading and answering message boxes.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace callwright::test {
+
+// Dispatches this thread's messages until done() is true or the time is up; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms);
+// Dispatches this thread's messages for the given time.
+void PumpFor(DWORD duration_ms);
+
+// Calls tick on this thread every interval while it lives, also inside modal loops such as a
+// message box that this thread shows. A tick that runs a modal loop is not re-entered.
+class RepeatingTick {
+ public:
+  RepeatingTick(UINT interval_ms, std::function<void()> tick);
+  ~RepeatingTick();
+  RepeatingTick(const RepeatingTick&) = delete;
+  RepeatingTick& operator=(const RepeatingTick&) = delete;
+
+ private:
+  static void CALLBACK TimerProc(HWND hwnd, UINT msg, UINT_PTR id, DWORD time);
+  UINT_PTR id_ = 0;
+  std::function<void()> tick_;
+  bool running_ = false;
+};
+
+// Visible top-level message boxes (dialog class #32770) of a process with this caption.
+std::vector<HWND> FindMessageBoxes(DWORD process_id, std::wstring_view caption);
+HWND FindMessageBox(DWORD process_id, std::wstring_view caption);
+// Waits (pumping this thread's messages) until such a box shows; nullptr when none did in time.
+HWND WaitForMessageBox(DWORD process_id, std::wstring_view caption, DWORD timeout_ms);
+// The message text of a message box.
+std::wstring MessageBoxText(HWND box);
+// Whether the box has a visible button with this id (IDOK, IDYES, ...).
+bool HasButton(HWND box, int button_id);
+// Clicks a button of the box the way a user would (posted, so it works across processes and
+// from inside the box's own modal loop). False when there is no such button.
+bool PressButton(HWND box, int button_id);
+
+std::wstring WindowText(HWND window);
+
+}  // namespace callwright::test

@@ -1,0 +1,96 @@
+#include "support/process_win.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace callwright::test {
+
+std::wstring ExeFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring ExePath(std::wstring_view name) { return ExeFolder() + L"\\" + std::wstring(name); }
+
+std::wstring QuoteArgument(std::wstring_view argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
+    return std::wstring(argument);
+  }
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count only before a quote: double them there, and escape the quote.
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+ChildProcess::ChildProcess(const std::wstring& exe, const std::vector<std::wstring>& args) {
+  std::wstring command_line = QuoteArgument(exe);
+  for (const std::wstring& arg : args) command_line += L" " + QuoteArgument(arg);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    throw std::runtime_error("cannot start a test process, error " + std::to_string(::GetLastError()));
+  }
+  ::CloseHandle(info.hThread);
+  process_.Reset(info.hProcess);
+  id_ = info.dwProcessId;
+}
+
+ChildProcess::~ChildProcess() {
+  if (Running()) Terminate();
+  ::WaitForSingleObject(process_.Get(), 10000);
+}
+
+bool ChildProcess::Wait(DWORD timeout_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  HANDLE process = process_.Get();
+  for (;;) {
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    const DWORD result = ::MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0) return true;
+    if (result != WAIT_OBJECT_0 + 1) return !Running();
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+}
+
+bool ChildProcess::Running() const { return ::WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> ChildProcess::ExitCode() const {
+  DWORD code = 0;
+  if (Running() || !::GetExitCodeProcess(process_.Get(), &code)) return std::nullopt;
+  return code;
+}
+
+void ChildProcess::Terminate(UINT exit_code) {
+  ::TerminateProcess(process_.Get(), exit_code);
+  ::WaitForSingleObject(process_.Get(), 10000);
+}
+
+}  // namespace callwright::test

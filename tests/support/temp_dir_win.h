@@ -1,0 +1,24 @@
+#pragma once
+// A fresh folder under the user's temp folder, removed with everything in it at the end.
+#include <string>
+#include <string_view>
+
+namespace callwright::test {
+
+class TempDir {
+ public:
+  // Throws std::runtime_error when no folder can be made.
+  explicit TempDir(std::wstring_view prefix = L"callwright-test");
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // Without a trailing separator.
+  const std::wstring& Path() const noexcept { return path_; }
+  std::wstring Join(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
+
+ private:
+  std::wstring path_;
+};
+
+}  // namespace callwright::test

@@ -1,0 +1,42 @@
+#pragma once
+// Command-line options of the substitute client.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace clientsim {
+
+// One step of the script, run once the program has been answered.
+struct Step {
+  enum class Kind { Text, Raw, Flood } kind = Kind::Text;
+  std::string bytes;  // Text: sent with a NUL after it; Raw: sent as they are
+  unsigned count = 0;  // Flood: in-progress notifications for calls 1..count
+};
+
+struct Options {
+  std::optional<LPARAM> attach_status = 0;  // none: discoveries go unanswered
+  std::string partner = "anna.k";
+  bool answer_partner = true;
+  std::vector<Step> script;
+  DWORD call_ms = 1000;
+  DWORD delay_ms = 300;
+  DWORD gap_ms = 50;
+  DWORD linger_ms = 500;
+  DWORD timeout_ms = 30000;
+  std::wstring log_path;      // empty: standard output
+  std::wstring answers_path;  // empty: not written
+  bool help = false;
+};
+
+extern const wchar_t kUsage[];
+
+// Parses the arguments after the program name; on a bad argument returns none and sets error.
+std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::wstring& error);
+
+// Text of the command line (UTF-16) in the ANSI code page, as the client's protocol carries it.
+std::string ToAnsi(const std::wstring& text);
+std::wstring FromAnsi(const std::string& bytes);
+
+}  // namespace clientsim

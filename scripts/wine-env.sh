@@ -27,11 +27,10 @@ wine_env_start() {
   wineboot -i >/dev/null 2>&1 </dev/null || true
   timeout 120 wineserver -w >/dev/null 2>&1 </dev/null || wineserver -k >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 </dev/null || true
-  # Without a window manager on the virtual display, hiding a managed window waits 2 s for one.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
   # A crashing test ends at once instead of waiting in the crash dialog until the test timeout.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  # Without a window manager on the virtual display, hiding a managed window waits 2 s for one.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
 }
 
 wine_env_stop() {

@@ -3,12 +3,12 @@
 #include <memory>
 
 #include "core/random.h"
-#include "ui/toolkit/handles.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/main_form.h"
 #include "ui/settings_form.h"
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/handles.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ui/info_form.h"
 
-#include "core/settings_win.h"
 #include "assets/resource_ids.h"
+#include "core/settings_win.h"
 
 namespace callwright {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <system_error>
 
+#include "assets/resource_ids.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
-#include "assets/resource_ids.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/settings_form.h"

@@ -35,6 +35,12 @@ std::filesystem::path TestProgramFolder() {
   return std::filesystem::path(path).parent_path();
 }
 
+HWND FocusOfThreadOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 HWND FindMessageBox(const std::wstring& caption) { return ::FindWindowW(L"#32770", caption.c_str()); }
 
 std::wstring MessageBoxText(HWND box) {
@@ -46,8 +52,9 @@ std::wstring MessageBoxText(HWND box) {
   return buffer;
 }
 
-MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name)
-    : caption_(std::move(caption)), button_(button), class_name_(std::move(class_name)) {
+MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name,
+                                       std::function<void(HWND)> inspect)
+    : caption_(std::move(caption)), button_(button), class_name_(std::move(class_name)), inspect_(std::move(inspect)) {
   thread_ = std::thread([this] {
     HWND last = nullptr;
     while (!stop_) {
@@ -59,6 +66,7 @@ MessageBoxAnswerer::MessageBoxAnswerer(std::wstring caption, int button, std::ws
           last_text_ = std::move(text);
         }
         last = box;
+        if (inspect_) inspect_(box);
         ++answered_;
         if (button_ != 0) {
           ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
@@ -98,7 +106,8 @@ TempFolder::~TempFolder() {
 }
 
 void WriteFile(const std::filesystem::path& path, std::size_t bytes) {
-  FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   std::vector<char> data(bytes, 'x');
   DWORD written = 0;
   if (file && bytes > 0) ::WriteFile(file.Get(), data.data(), static_cast<DWORD>(bytes), &written, nullptr);

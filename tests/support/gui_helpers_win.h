@@ -22,6 +22,9 @@ void PumpFor(DWORD ms);
 // The folder of the running test program.
 std::filesystem::path TestProgramFolder();
 
+// The window that has the keyboard focus in the thread that owns `window`.
+HWND FocusOfThreadOf(HWND window);
+
 // A message box (dialog class #32770) of any process with this caption, or null.
 HWND FindMessageBox(const std::wstring& caption);
 // The text of a message box (its static control).
@@ -32,18 +35,21 @@ std::wstring MessageBoxText(HWND box);
 // the test's own thread. With another window class and button 0 it closes such windows instead.
 class MessageBoxAnswerer {
  public:
-  MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name = L"#32770");
+  // `inspect`, when given, looks at each window found (from the watching thread) before it is answered.
+  MessageBoxAnswerer(std::wstring caption, int button, std::wstring class_name = L"#32770",
+                     std::function<void(HWND)> inspect = {});
   ~MessageBoxAnswerer();
   MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
   MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
 
   int Answered() const noexcept { return answered_; }  // how many boxes were answered
-  std::wstring LastText() const;                        // text of the last box answered
+  std::wstring LastText() const;                       // text of the last box answered
 
  private:
   std::wstring caption_;
   int button_;
   std::wstring class_name_;
+  std::function<void(HWND)> inspect_;
   std::atomic<int> answered_{0};
   std::atomic<bool> stop_{false};
   mutable std::mutex text_lock_;

@@ -1,7 +1,7 @@
 // The toolkit's controls, driven through their real windows by messages.
 #include <gtest/gtest.h>
-
 #include <windows.h>
+// After windows.h.
 #include <commctrl.h>
 
 #include <stdexcept>
@@ -27,7 +27,8 @@ using gui_helpers::PumpFor;
 
 class TestForm : public Form {
  public:
-  TestForm() : Form({.class_name = L"TToolkitTestForm", .caption = L"Toolkit", .client_width = 378, .client_height = 293}) {
+  TestForm()
+      : Form({.class_name = L"TToolkitTestForm", .caption = L"Toolkit", .client_width = 378, .client_height = 293}) {
     CreationDone();
   }
 };

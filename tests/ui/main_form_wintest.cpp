@@ -2,11 +2,12 @@
 // folder, the real config.ini beside this test program, real message boxes answered from a second
 // thread, and a second process holding a recording open.
 #include <gtest/gtest.h>
-
 #include <windows.h>
+// After windows.h.
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -155,6 +156,7 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_EQ(main_->TimerHide.Interval(), 1u);
   EXPECT_FALSE(main_->loaded);
   EXPECT_EQ(main_->Img16.Count(), 2);
+  EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ShowRequestWndProc));
 
   const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"File location"};
   const std::vector<int> widths{150, 100, 70, 160};
@@ -225,8 +227,12 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   WriteConfig(L"path", folder_.Path().wstring());
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
+  main_->forbidden = true;
+  main_->SkypeWindowHandle = main_->Handle();
 
   ShowMain();
+  EXPECT_FALSE(main_->forbidden);
+  EXPECT_EQ(main_->SkypeWindowHandle, nullptr) << "a fresh discovery";
   EXPECT_EQ(DestinationFolder(), folder_.Path().wstring());
   EXPECT_TRUE(fs::is_directory(DefaultFolder())) << "created although another folder is configured";
   EXPECT_TRUE(main_->TimerSel.Enabled());
@@ -258,10 +264,12 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   for (int i : {1, 2, 4}) main_->lst.SetSelected(i, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
 
-  MessageBoxAnswerer yes(L"Delete files", IDYES);
+  std::atomic<HWND> owner{nullptr};
+  MessageBoxAnswerer yes(L"Delete files", IDYES, L"#32770", [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
+  EXPECT_EQ(owner.load(), Application::Instance().Handle());
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
   for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
   for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
@@ -340,7 +348,8 @@ TEST(DISABLED_HelperProcess, HoldFileOpenForWriting) {
   const char* ready = std::getenv("CW_HOLD_READY");
   const char* release = std::getenv("CW_HOLD_RELEASE");
   ASSERT_TRUE(path && ready && release);
-  FileHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(
+      ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
   KernelHandle ready_event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
   KernelHandle release_event(::OpenEventA(SYNCHRONIZE, FALSE, release));
@@ -394,11 +403,26 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
   ShowMain();
   {
-    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+    std::atomic<HWND> focus{nullptr};
+    std::atomic<bool> main_enabled{true};
+    std::atomic<bool> centred{false};
+    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo", [&](HWND box) {
+      focus = gui_helpers::FocusOfThreadOf(box);
+      main_enabled = ::IsWindowEnabled(main_->Handle()) != FALSE;
+      RECT over{}, mine{};
+      ::GetWindowRect(main_->Handle(), &over);
+      ::GetWindowRect(box, &mine);
+      centred = std::abs((over.left + over.right) - (mine.left + mine.right)) <= 1 &&
+                std::abs((over.top + over.bottom) - (mine.top + mine.bottom)) <= 1;
+    });
     ::SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(notice.Answered(), 1);
     EXPECT_FALSE(main_->Visible());
     EXPECT_FALSE(info_->Visible());
+    EXPECT_EQ(focus.load(), info_->c.Handle()) << "the check box has the focus";
+    EXPECT_FALSE(main_enabled) << "modal";
+    EXPECT_TRUE(centred) << "over the main window at its first showing";
+    EXPECT_TRUE(::IsWindowEnabled(main_->Handle())) << "enabled again";
 
     // The end of the session asks the same way and is refused.
     ShowMain();
@@ -451,12 +475,9 @@ TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
 
   const std::vector<std::wstring> lines = info_->Memo.Lines();
   const std::vector<std::wstring> expected{
-      L"When closing this window, the application will ",
-      L"keep running silently in the background and will ",
-      L"still be able to capture Skype voice calls. To ",
-      L"entirely close the program you will need to open ",
-      L"it (again) and click on the \"close\" button in main ",
-      L"window status bar.",
+      L"When closing this window, the application will ",       L"keep running silently in the background and will ",
+      L"still be able to capture Skype voice calls. To ",       L"entirely close the program you will need to open ",
+      L"it (again) and click on the \"close\" button in main ", L"window status bar.",
   };
   EXPECT_EQ(lines, expected);
   EXPECT_FALSE(info_->Memo.ReadOnly());

@@ -8,8 +8,14 @@ namespace callwright {
 
 CheckBox::CheckBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
   const std::wstring text(caption);
-  CreateControl({.class_name = WC_BUTTONW, .text = text.c_str(), .style = BS_AUTOCHECKBOX | WS_TABSTOP,
-                 .parent = parent, .left = left, .top = top, .width = width, .height = height});
+  CreateControl({.class_name = WC_BUTTONW,
+                 .text = text.c_str(),
+                 .style = BS_AUTOCHECKBOX | WS_TABSTOP,
+                 .parent = parent,
+                 .left = left,
+                 .top = top,
+                 .width = width,
+                 .height = height});
 }
 
 void CheckBox::SetChecked(bool checked) {

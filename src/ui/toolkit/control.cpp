@@ -43,10 +43,10 @@ Control* Control::FromHandle(HWND hwnd) noexcept {
 }
 
 void Control::CreateControl(const ControlParams& params) {
-  HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name, params.text,
-                                params.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, params.left, params.top,
-                                params.width, params.height, params.parent, nullptr, ::GetModuleHandleW(nullptr),
-                                nullptr);
+  HWND hwnd =
+      ::CreateWindowExW(params.ex_style, params.class_name, params.text,
+                        params.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, params.left, params.top, params.width,
+                        params.height, params.parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
   Attach(hwnd);
   ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
   PlaceAboveImages();
@@ -139,9 +139,7 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARA
   return result;
 }
 
-LRESULT Control::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return DefaultHandling(msg, wparam, lparam);
-}
+LRESULT Control::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) { return DefaultHandling(msg, wparam, lparam); }
 
 LRESULT Control::DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam) {
   return subclassed_ ? ::DefSubclassProc(Handle(), msg, wparam, lparam)
@@ -149,8 +147,7 @@ LRESULT Control::DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam) {
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-  ::SetWindowPos(Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Control::SetLeft(int left) {

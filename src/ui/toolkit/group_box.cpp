@@ -10,8 +10,15 @@ namespace callwright {
 
 GroupBox::GroupBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
   const std::wstring text(caption);
-  CreateControl({.class_name = WC_BUTTONW, .text = text.c_str(), .style = BS_GROUPBOX | WS_CLIPCHILDREN,
-                 .ex_style = WS_EX_CONTROLPARENT, .parent = parent, .left = left, .top = top, .width = width, .height = height});
+  CreateControl({.class_name = WC_BUTTONW,
+                 .text = text.c_str(),
+                 .style = BS_GROUPBOX | WS_CLIPCHILDREN,
+                 .ex_style = WS_EX_CONTROLPARENT,
+                 .parent = parent,
+                 .left = left,
+                 .top = top,
+                 .width = width,
+                 .height = height});
   Subclass();
 }
 

@@ -18,8 +18,8 @@ bool AnyTransparency(const Picture& picture) {
 }  // namespace
 
 Image::Image(HWND parent, int left, int top, int width, int height) {
-  CreateOwnControl({.class_name = kImageClass, .parent = parent, .left = left, .top = top, .width = width,
-                    .height = height});
+  CreateOwnControl(
+      {.class_name = kImageClass, .parent = parent, .left = left, .top = top, .width = width, .height = height});
 }
 
 void Image::SetPicture(const Picture& picture) {
@@ -34,7 +34,7 @@ void Image::SetBitmap(BitmapHandle bitmap) {
   has_alpha_ = false;
   BITMAP info{};
   size_ = bitmap_ && ::GetObjectW(bitmap_.Get(), sizeof(info), &info) ? SIZE{info.bmWidth, std::abs(info.bmHeight)}
-                                                                     : SIZE{0, 0};
+                                                                      : SIZE{0, 0};
   Repaint();
 }
 
@@ -91,7 +91,8 @@ LRESULT Image::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       ::GetClientRect(Handle(), &client);
       // Drawn off screen first: an animation repaints many times a second.
       DcHandle buffer(::CreateCompatibleDC(dc));
-      BitmapHandle bitmap(::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
+      BitmapHandle bitmap(
+          ::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
       HGDIOBJ old = ::SelectObject(buffer.Get(), bitmap.Get());
       PaintContent(buffer.Get());
       ::BitBlt(dc, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);

@@ -12,8 +12,13 @@ constexpr wchar_t kLabelClass[] = L"TLabel";
 
 Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption) {
   const std::wstring text(caption);
-  CreateOwnControl({.class_name = kLabelClass, .text = text.c_str(), .parent = parent, .left = left, .top = top,
-                    .width = 0, .height = height});
+  CreateOwnControl({.class_name = kLabelClass,
+                    .text = text.c_str(),
+                    .parent = parent,
+                    .left = left,
+                    .top = top,
+                    .width = 0,
+                    .height = height});
   FitWidth();
 }
 

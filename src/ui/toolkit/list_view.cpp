@@ -78,8 +78,8 @@ std::wstring ListView::ItemText(int index, int column) const {
     item.iSubItem = column;
     item.pszText = text.data();
     item.cchTextMax = static_cast<int>(text.size());
-    const auto length = static_cast<std::size_t>(
-        ::SendMessageW(Handle(), LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item)));
+    const auto length =
+        static_cast<std::size_t>(::SendMessageW(Handle(), LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item)));
     if (length + 1 < text.size()) {
       text.resize(length);
       return text;

@@ -2,6 +2,7 @@
 // A report-style list view (grid lines, whole-row and multiple selection, no in-place editing, no
 // sorting) and the image list that gives its rows their small icons.
 #include <windows.h>
+// After windows.h.
 #include <commctrl.h>
 
 #include <functional>

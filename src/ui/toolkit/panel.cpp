@@ -9,8 +9,14 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 }
 
 Panel::Panel(HWND parent, int left, int top, int width, int height) {
-  CreateOwnControl({.class_name = kPanelClass, .style = WS_CLIPCHILDREN, .ex_style = WS_EX_CONTROLPARENT, .parent = parent, .left = left,
-                    .top = top, .width = width, .height = height});
+  CreateOwnControl({.class_name = kPanelClass,
+                    .style = WS_CLIPCHILDREN,
+                    .ex_style = WS_EX_CONTROLPARENT,
+                    .parent = parent,
+                    .left = left,
+                    .top = top,
+                    .width = width,
+                    .height = height});
 }
 
 Panel::Panel(HWND parent, Align align, int height) : Panel(parent, 0, 0, 0, height) { SetAlign(align); }

@@ -1,6 +1,7 @@
 #include "ui/toolkit/shell.h"
 
 #include <windows.h>
+// After windows.h.
 #include <shellapi.h>
 
 namespace callwright {

@@ -25,8 +25,14 @@ void DrawCaption(HDC dc, const std::wstring& caption, int x, int y, bool disable
 
 SpeedButton::SpeedButton(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
   const std::wstring text(caption);
-  CreateControl({.class_name = WC_BUTTONW, .text = text.c_str(), .style = BS_OWNERDRAW, .parent = parent,
-                 .left = left, .top = top, .width = width, .height = height});
+  CreateControl({.class_name = WC_BUTTONW,
+                 .text = text.c_str(),
+                 .style = BS_OWNERDRAW,
+                 .parent = parent,
+                 .left = left,
+                 .top = top,
+                 .width = width,
+                 .height = height});
   Subclass();
 }
 
@@ -88,8 +94,8 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
     DcHandle source(::CreateCompatibleDC(item.hDC));
     HGDIOBJ old = ::SelectObject(source.Get(), disabled ? glyph_disabled_.Get() : glyph_.Get());
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    ::AlphaBlend(dc.Get(), x, (height - glyph_size_.cy) / 2 + shift, glyph_size_.cx, glyph_size_.cy, source.Get(), 0,
-                 0, glyph_size_.cx, glyph_size_.cy, blend);
+    ::AlphaBlend(dc.Get(), x, (height - glyph_size_.cy) / 2 + shift, glyph_size_.cx, glyph_size_.cy, source.Get(), 0, 0,
+                 glyph_size_.cx, glyph_size_.cy, blend);
     ::SelectObject(source.Get(), old);
     x += glyph_width + gap;
   }
@@ -143,8 +149,7 @@ LRESULT SpeedButton::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       // A speed button takes no focus: hand it back once the click is done, unless the click moved it.
       const LRESULT result = DefaultHandling(msg, wparam, lparam);
       HWND back = focus_before_;
-      if (::GetFocus() == Handle() && back && ::IsWindow(back) && ::IsWindowVisible(back) &&
-          ::IsWindowEnabled(back)) {
+      if (::GetFocus() == Handle() && back && ::IsWindow(back) && ::IsWindowVisible(back) && ::IsWindowEnabled(back)) {
         ::SetFocus(back);
       }
       return result;

@@ -99,6 +99,9 @@ void Form::ShowModal() {
   std::erase(disabled, Handle());
   for (HWND hwnd : disabled) ::EnableWindow(hwnd, FALSE);
   Show();
+  // Activated at once, not when the display's focus event arrives: the user's first key press
+  // already goes to the modal form's first control.
+  ::SetActiveWindow(Handle());
   MSG msg;
   bool quit = false;
   while (Visible()) {

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds for speed and runs the benchmarks; they print figures and never fail on time.
-# Host programs: a Release build in build/bench. Windows programs: the windows preset, under Wine.
+# Builds for speed and runs every benchmark; they print figures and never fail on time.
+# Host programs (bench_*): a Release build in build/bench. Windows programs (*_winbench.exe): the
+# windows preset, under Wine. Each runs with its defaults.
+#   scripts/bench.sh [name part]   runs only the benchmarks whose program name contains it
 set -euo pipefail
+only="${1:-}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 scripts/deps.sh
@@ -12,9 +15,19 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 
 echo "== host benchmarks =="
-build/bench/bin/bench_notification_bench
+for bench in build/bench/bin/bench_*; do
+  [ -x "$bench" ] || continue
+  [[ "$(basename "$bench")" == *"$only"* ]] || continue
+  echo "-- $(basename "$bench")"
+  "$bench"
+done
 
 echo "== Windows benchmarks (Wine) =="
 source scripts/wine-env.sh
 wine_env_start build/windows
-scripts/wine-exec.sh build/windows/bin/flood_winbench.exe
+for bench in build/windows/bin/*_winbench.exe; do
+  [ -e "$bench" ] || continue
+  [[ "$(basename "$bench")" == *"$only"* ]] || continue
+  echo "-- $(basename "$bench" .exe)"
+  scripts/wine-exec.sh "$bench"
+done

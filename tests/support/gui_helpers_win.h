@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests that drive real windows: message pumping, answering real message boxes from a
-// second thread, temporary folders and second processes.
+// second thread, temporary folders and second processes. (Newer tests use gui_win, process_win,
+// temp_dir_win and window_answerer_win.)
 #include <windows.h>
 
 #include <atomic>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/app_error.h"
-#include "support/gui_helpers_win.h"
+#include "support/gui_win.h"
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
@@ -23,7 +23,7 @@
 namespace callwright {
 namespace {
 
-using gui_helpers::PumpFor;
+using test::PumpFor;
 
 class TestForm : public Form {
  public:
@@ -372,16 +372,32 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
   };
   int double_clicks = 0;
   list.OnDblClick = [&] { ++double_clicks; };
+  // What the list shows on screen: the icon's middle and the row's background right of its text.
+  auto shown = [&](int row, bool icon) {
+    RECT r{};
+    r.left = icon ? LVIR_ICON : LVIR_BOUNDS;
+    ::SendMessageW(list.Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+    HDC dc = ::GetDC(list.Handle());
+    const COLORREF c = ::GetPixel(dc, icon ? (r.left + r.right) / 2 : 140, (r.top + r.bottom) / 2);
+    ::ReleaseDC(list.Handle(), dc);
+    return c;
+  };
   form.Show();
-  list.Repaint();
-  PumpFor(50);
+  PumpFor(100);
   EXPECT_NE(std::find(drawn.begin(), drawn.end(), 3), drawn.end());
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(list.ItemImage(i), i % 2) << i;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(list.ItemImage(i), i % 2) << i;
+    EXPECT_EQ(shown(i, true), i % 2 ? RGB(0, 255, 0) : RGB(0, 0, 255)) << "icon of row " << i;
+    EXPECT_EQ(shown(i, false), i % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255)) << "background of row " << i;
+  }
 
   list.DeleteItem(0);
-  list.Repaint();
-  PumpFor(50);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(list.ItemImage(i), i % 2) << "by the current position " << i;
+  PumpFor(100);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(list.ItemImage(i), i % 2) << "by the current position " << i;
+    EXPECT_EQ(shown(i, true), i % 2 ? RGB(0, 255, 0) : RGB(0, 0, 255)) << "icon of row " << i;
+    EXPECT_EQ(shown(i, false), i % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255)) << "background of row " << i;
+  }
 
   RECT row{};
   ListView_GetItemRect(list.Handle(), 1, &row, LVIR_LABEL);

@@ -7,9 +7,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +16,10 @@
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
-#include "support/gui_helpers_win.h"
+#include "support/gui_win.h"
+#include "support/process_win.h"
+#include "support/temp_dir_win.h"
+#include "support/window_answerer_win.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/main_form.h"
@@ -29,10 +31,9 @@ namespace callwright {
 namespace {
 
 namespace fs = std::filesystem;
-using gui_helpers::MessageBoxAnswerer;
-using gui_helpers::PumpFor;
-using gui_helpers::PumpUntil;
-using gui_helpers::TempFolder;
+using test::PumpFor;
+using test::PumpUntil;
+using test::WindowAnswerer;
 
 std::vector<std::wstring> g_opened;
 void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
@@ -46,6 +47,17 @@ std::wstring ReadConfig(const wchar_t* key) {
 void WriteConfig(const wchar_t* key, const std::wstring& value) {
   ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
 }
+
+void WriteBytes(const fs::path& path, std::size_t count) {
+  std::ofstream(path, std::ios::binary) << std::string(count, 'x');
+}
+
+// A message box of this program with this caption, answered with `button`.
+class BoxAnswerer : public WindowAnswerer {
+ public:
+  BoxAnswerer(const wchar_t* caption, int button, std::function<void(HWND)> inspect = {})
+      : WindowAnswerer(L"#32770", caption, button, std::move(inspect)) {}
+};
 
 void RemoveConfig() {
   const std::wstring path = ConfigFilePath();
@@ -103,9 +115,9 @@ class MainWindowTest : public ::testing::Test {
   std::vector<fs::path> MakeRecordings(int count) {
     std::vector<fs::path> files;
     for (int i = 0; i < count; ++i) {
-      files.push_back(folder_.Path() / (L"0503201" + std::to_wstring(i) + L"_14151" + std::to_wstring(i) +
-                                        L"_partner." + std::to_wstring(i) + L".wav"));
-      gui_helpers::WriteFile(files.back(), 100 * (i + 1));
+      files.push_back(fs::path(folder_.Path()) / (L"0503201" + std::to_wstring(i) + L"_14151" + std::to_wstring(i) +
+                                                  L"_partner." + std::to_wstring(i) + L".wav"));
+      WriteBytes(files.back(), 100 * (i + 1));
     }
     return files;
   }
@@ -124,7 +136,7 @@ class MainWindowTest : public ::testing::Test {
   bool OpenAndDeleteEnabled() const { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }
   bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
 
-  TempFolder folder_;
+  test::TempDir folder_;
   std::unique_ptr<TFrmMain> main_;
   std::unique_ptr<TFrmSettings> settings_;
   std::unique_ptr<TFrmInfo> info_;
@@ -222,9 +234,9 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
 
 TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   MakeRecordings(3);
-  fs::create_directory(folder_.Path() / L"folder.wav");
-  gui_helpers::WriteFile(folder_.Path() / L"notes.txt", 5);
-  WriteConfig(L"path", folder_.Path().wstring());
+  fs::create_directory(fs::path(folder_.Path()) / L"folder.wav");
+  WriteBytes(fs::path(folder_.Path()) / L"notes.txt", 5);
+  WriteConfig(L"path", folder_.Path());
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
   main_->forbidden = true;
@@ -233,11 +245,11 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   ShowMain();
   EXPECT_FALSE(main_->forbidden);
   EXPECT_EQ(main_->SkypeWindowHandle, nullptr) << "a fresh discovery";
-  EXPECT_EQ(DestinationFolder(), folder_.Path().wstring());
+  EXPECT_EQ(DestinationFolder(), folder_.Path());
   EXPECT_TRUE(fs::is_directory(DefaultFolder())) << "created although another folder is configured";
   EXPECT_TRUE(main_->TimerSel.Enabled());
   EXPECT_FALSE(main_->TimerHide.Enabled()) << "no /hidden on this command line";
-  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path().wstring());
+  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path());
   ASSERT_EQ(rows.size(), 3u);
   ASSERT_EQ(main_->lst.Count(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -257,19 +269,19 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
 TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   MakeRecordings(5);
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   ShowMain();
   ASSERT_EQ(main_->lst.Count(), 5);
   const std::vector<std::wstring> before = ListedPaths();
   for (int i : {1, 2, 4}) main_->lst.SetSelected(i, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
 
-  std::atomic<HWND> owner{nullptr};
-  MessageBoxAnswerer yes(L"Delete files", IDYES, L"#32770", [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+  HWND owner = nullptr;
+  BoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
-  EXPECT_EQ(owner.load(), Application::Instance().Handle());
+  EXPECT_EQ(owner, Application::Instance().Handle());
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
   for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
   for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
@@ -283,15 +295,41 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
 }
 
+TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
+  const fs::path target = fs::path(folder_.Path()) / L"target";
+  const fs::path link = fs::path(folder_.Path()) / L"05032013_141516_link.wav";
+  const fs::path real = fs::path(folder_.Path()) / L"05032013_141516_real.wav";
+  fs::create_directory(target);
+  fs::create_directory(real);
+  WriteBytes(target / L"kept.txt", 3);
+  if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+    GTEST_SKIP() << "no symbolic links to folders here";
+  }
+  ShowMain();
+  // Listing skips folders, so the rows are put in by hand.
+  main_->lst.AddItem(L"link", {L"", L"", link.wstring()});
+  main_->lst.AddItem(L"real", {L"", L"", real.wstring()});
+  main_->lst.SetSelected(0, true);
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  BoxAnswerer yes(L"Delete files", IDYES);
+  main_->btndelete.Click();
+  EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_EQ(main_->lst.Count(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  EXPECT_TRUE(fs::exists(target / L"kept.txt")) << "the linked folder keeps its content";
+  EXPECT_TRUE(fs::is_directory(real)) << "a real folder is never removed";
+}
+
 TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
   MakeRecordings(3);
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   ShowMain();
   const std::vector<std::wstring> before = ListedPaths();
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(2, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
-  MessageBoxAnswerer no(L"Delete files", IDNO);
+  BoxAnswerer no(L"Delete files", IDNO);
   main_->btndelete.Click();
   EXPECT_EQ(no.Answered(), 1);
   EXPECT_EQ(ListedPaths(), before);
@@ -301,7 +339,7 @@ TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
 
 TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
   MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   ShowMain();
   EXPECT_TRUE(OpenAndDeleteDisabled());
   main_->lst.SetSelected(1, true);
@@ -314,7 +352,7 @@ TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
 
 TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFolder) {
   MakeRecordings(4);
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   ShowMain();
   const std::vector<std::wstring> paths = ListedPaths();
 
@@ -338,40 +376,18 @@ TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFold
 
   g_opened.clear();
   main_->btnfol.Click();
-  EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder_.Path().wstring()}));
-}
-
-// Started as a second process by the next test: holds a file open for writing, as the client does
-// while it records, until told to let go.
-TEST(DISABLED_HelperProcess, HoldFileOpenForWriting) {
-  const char* path = std::getenv("CW_HOLD_FILE");
-  const char* ready = std::getenv("CW_HOLD_READY");
-  const char* release = std::getenv("CW_HOLD_RELEASE");
-  ASSERT_TRUE(path && ready && release);
-  FileHandle file(
-      ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file);
-  KernelHandle ready_event(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ready));
-  KernelHandle release_event(::OpenEventA(SYNCHRONIZE, FALSE, release));
-  ASSERT_TRUE(ready_event && release_event);
-  ::SetEvent(ready_event.Get());
-  ::WaitForSingleObject(release_event.Get(), 30000);
+  EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder_.Path()}));
 }
 
 TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow) {
   const std::vector<fs::path> files = MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path().wstring());
-  const std::string suffix = std::to_string(::GetCurrentProcessId());
-  const std::string ready_name = "cw-hold-ready-" + suffix, release_name = "cw-hold-release-" + suffix;
-  KernelHandle ready(::CreateEventA(nullptr, TRUE, FALSE, ready_name.c_str()));
-  KernelHandle release(::CreateEventA(nullptr, TRUE, FALSE, release_name.c_str()));
-  ::SetEnvironmentVariableW(L"CW_HOLD_FILE", files[1].c_str());
-  ::SetEnvironmentVariableA("CW_HOLD_READY", ready_name.c_str());
-  ::SetEnvironmentVariableA("CW_HOLD_RELEASE", release_name.c_str());
-  const fs::path self = gui_helpers::TestProgramFolder() / L"ui_wintests.exe";
-  gui_helpers::ChildProcess holder(
-      self, L"\"" + self.wstring() + L"\" --gtest_also_run_disabled_tests --gtest_filter=DISABLED_HelperProcess.*");
-  ASSERT_TRUE(holder.Started());
+  WriteConfig(L"path", folder_.Path());
+  // A second process holds the file open for writing, as the client does while it records.
+  const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
+  const std::wstring ready_name = L"cw-hold-ready-" + suffix, release_name = L"cw-hold-release-" + suffix;
+  KernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
+  test::ChildProcess holder(test::ExePath(L"file_holder.exe"), {files[1].wstring(), ready_name, release_name});
   ASSERT_EQ(::WaitForSingleObject(ready.Get(), 20000), WAIT_OBJECT_0);
 
   ShowMain();
@@ -383,7 +399,7 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
   {
-    MessageBoxAnswerer yes(L"Delete files", IDYES);
+    BoxAnswerer yes(L"Delete files", IDYES);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
   }
@@ -395,19 +411,18 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
   main_->btnrefresh.Click();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
   ::SetEvent(release.Get());
-  DWORD exit_code = 1;
-  EXPECT_TRUE(holder.Wait(20000, &exit_code));
-  EXPECT_EQ(exit_code, 0u);
+  EXPECT_TRUE(holder.Wait(20000));
+  EXPECT_EQ(holder.ExitCode(), 0u);
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
   ShowMain();
   {
-    std::atomic<HWND> focus{nullptr};
-    std::atomic<bool> main_enabled{true};
-    std::atomic<bool> centred{false};
-    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo", [&](HWND box) {
-      focus = gui_helpers::FocusOfThreadOf(box);
+    HWND focus = nullptr;
+    bool main_enabled = true;
+    bool centred = false;
+    WindowAnswerer notice(L"TFrmInfo", L"Info", 0, [&](HWND box) {
+      focus = test::FocusOfThreadOf(box);
       main_enabled = ::IsWindowEnabled(main_->Handle()) != FALSE;
       RECT over{}, mine{};
       ::GetWindowRect(main_->Handle(), &over);
@@ -419,7 +434,7 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
     EXPECT_EQ(notice.Answered(), 1);
     EXPECT_FALSE(main_->Visible());
     EXPECT_FALSE(info_->Visible());
-    EXPECT_EQ(focus.load(), info_->c.Handle()) << "the check box has the focus";
+    EXPECT_EQ(focus, info_->c.Handle()) << "the check box has the focus";
     EXPECT_FALSE(main_enabled) << "modal";
     EXPECT_TRUE(centred) << "over the main window at its first showing";
     EXPECT_TRUE(::IsWindowEnabled(main_->Handle())) << "enabled again";
@@ -435,7 +450,7 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
   EXPECT_EQ(ReadConfig(L"info"), L"1");
   ShowMain();
   {
-    MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+    WindowAnswerer notice(L"TFrmInfo", L"Info", 0);
     ::SendMessageW(main_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
     PumpFor(100);
     EXPECT_EQ(notice.Answered(), 0);
@@ -448,7 +463,7 @@ TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
   ShowMain();
   EXPECT_TRUE(info_->c.Checked());
   EXPECT_EQ(ReadConfig(L"info"), L"1");
-  MessageBoxAnswerer notice(L"Info", 0, L"TFrmInfo");
+  WindowAnswerer notice(L"TFrmInfo", L"Info", 0);
   ::SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
   PumpFor(100);
   EXPECT_EQ(notice.Answered(), 0);
@@ -501,7 +516,7 @@ TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
 
 TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
   WriteConfig(L"info", L"1");
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   MakeRecordings(2);
   ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   // Wine lets an administrator write read-only files: also hold the file open for reading only,
@@ -514,7 +529,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
 
-  MessageBoxAnswerer report(L"Callwright", IDOK);
+  BoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
   EXPECT_EQ(report.LastText(), L"Unable to write to " + ConfigFilePath() + L".");
@@ -529,7 +544,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
 
 TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
   MakeRecordings(1);
-  WriteConfig(L"path", folder_.Path().wstring());
+  WriteConfig(L"path", folder_.Path());
   ASSERT_NE(ShowRequestMsg, 0u);
   EXPECT_EQ(ShowRequestMsg, ::RegisterWindowMessageW(L"CALLWRIGHTAPP"));
   ShowMain();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform.h"
 #include "options.h"
 #include "ui/toolkit/handles.h"
 #include "wav.h"
@@ -199,7 +200,7 @@ class Simulator {
       const std::size_t close = text.rfind('"');
       if (output == std::string_view::npos || close < output + kOutput.size()) return;
       const std::size_t from = output + kOutput.size();
-      StartRecording(FromAnsi(std::string(text.substr(from, close - from))));
+      StartRecording(callwright::SystemPlatform().DecodeAnsi(std::string(text.substr(from, close - from))));
     }
   }
 
@@ -328,7 +329,7 @@ class Simulator {
 void Print(const std::wstring& text) {
   const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
-  const std::string bytes = ToAnsi(text);
+  const std::string bytes = callwright::SystemPlatform().EncodeAnsi(text);
   DWORD written = 0;
   ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "core/platform.h"
+
 namespace clientsim {
 
 const wchar_t kUsage[] =
@@ -73,24 +75,6 @@ bool ParseHex(const std::wstring& text, std::string& bytes) {
 
 }  // namespace
 
-std::string ToAnsi(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring FromAnsi(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  const int size = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
-  return text;
-}
-
 std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::wstring& error) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -130,17 +114,17 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
     } else if (name == L"--partner") {
       const std::wstring* text = value();
       if (!text) return std::nullopt;
-      options.partner = ToAnsi(*text);
+      options.partner = callwright::SystemPlatform().EncodeAnsi(*text);
     } else if (name == L"--no-answers") {
       options.answer_partner = false;
     } else if (name == L"--call") {
       const std::wstring* text = value();
       if (!text) return std::nullopt;
-      options.script.push_back({Step::Kind::Text, "CALL " + ToAnsi(*text) + " STATUS INPROGRESS", 0});
+      options.script.push_back({Step::Kind::Text, "CALL " + callwright::SystemPlatform().EncodeAnsi(*text) + " STATUS INPROGRESS", 0});
     } else if (name == L"--notify") {
       const std::wstring* text = value();
       if (!text) return std::nullopt;
-      options.script.push_back({Step::Kind::Text, ToAnsi(*text), 0});
+      options.script.push_back({Step::Kind::Text, callwright::SystemPlatform().EncodeAnsi(*text), 0});
     } else if (name == L"--notify-hex") {
       const std::wstring* text = value();
       Step step{Step::Kind::Raw, {}, 0};

@@ -36,7 +36,5 @@ extern const wchar_t kUsage[];
 std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::wstring& error);
 
 // Text of the command line (UTF-16) in the ANSI code page, as the client's protocol carries it.
-std::string ToAnsi(const std::wstring& text);
-std::wstring FromAnsi(const std::string& bytes);
 
 }  // namespace clientsim

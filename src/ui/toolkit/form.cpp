@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "assets/resource_ids.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/control.h"
 
@@ -20,7 +21,8 @@ Form::Form(const FormParams& params) : main_form_(params.main_form), min_outer_s
   create.height = r.bottom - r.top;
   create.x = 0;
   create.y = 0;
-  create.icon = params.icon;
+  // Every window of the program carries its icon in the title bar unless it asks for another.
+  create.icon = params.icon ? params.icon : ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT));
   // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);
@@ -99,6 +101,9 @@ void Form::ShowModal() {
   std::erase(disabled, Handle());
   for (HWND hwnd : disabled) ::EnableWindow(hwnd, FALSE);
   Show();
+  // Activated at once, not when the display's focus event arrives: the user's first key press
+  // already goes to the modal form's first control.
+  ::SetActiveWindow(Handle());
   MSG msg;
   bool quit = false;
   while (Visible()) {

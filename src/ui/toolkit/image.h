@@ -6,12 +6,13 @@
 
 #include <functional>
 
+#include "ui/toolkit/clickable.h"
 #include "ui/toolkit/control.h"
 #include "ui/toolkit/picture.h"
 
 namespace callwright {
 
-class Image : public Control {
+class Image : public Control, public Clickable {
  public:
   Image(HWND parent, int left, int top, int width, int height);
 
@@ -24,12 +25,10 @@ class Image : public Control {
   SIZE PictureSize() const noexcept { return size_; }
 
   void SetStretch(bool stretch);
-  void SetHandCursor(bool hand) noexcept { hand_cursor_ = hand; }
 
   // Mouse position in client coordinates, at every move over the image.
   std::function<void(int x, int y)> OnMouseMove;
   // A left click: pressed and released over the image.
-  std::function<void()> OnClick;
 
   // Draws the image as it appears on screen into `dc`, origin at the image's top-left corner.
   void PaintContent(HDC dc) const;
@@ -42,8 +41,6 @@ class Image : public Control {
   SIZE size_{0, 0};
   bool has_alpha_ = false;  // bitmap_ holds premultiplied alpha
   bool stretch_ = false;
-  bool hand_cursor_ = false;
-  bool pressed_ = false;
 };
 
 }  // namespace callwright

@@ -68,32 +68,11 @@ LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       ::EndPaint(Handle(), &ps);
       return 0;
     }
-    case WM_SETCURSOR:
-      if (hand_cursor_ && LOWORD(lparam) == HTCLIENT) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-        return TRUE;
-      }
-      break;
-    case WM_LBUTTONDOWN:
-      pressed_ = true;
-      ::SetCapture(Handle());
-      return 0;
-    case WM_LBUTTONUP: {
-      const bool was_pressed = pressed_;
-      pressed_ = false;
-      if (::GetCapture() == Handle()) ::ReleaseCapture();
-      RECT client{};
-      ::GetClientRect(Handle(), &client);
-      const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-      if (was_pressed && ::PtInRect(&client, at) && OnClick) OnClick();
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      pressed_ = false;
-      return 0;
     default:
       break;
   }
+  LRESULT result = 0;
+  if (HandleClickMessage(Handle(), msg, wparam, lparam, result)) return result;
   return DefaultHandling(msg, wparam, lparam);
 }
 

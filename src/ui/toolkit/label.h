@@ -5,20 +5,19 @@
 #include <functional>
 #include <string_view>
 
+#include "ui/toolkit/clickable.h"
 #include "ui/toolkit/control.h"
 
 namespace callwright {
 
-class Label : public Control {
+class Label : public Control, public Clickable {
  public:
   Label(HWND parent, int left, int top, int height, std::wstring_view caption);
 
   // Changes the text and the width to follow it.
   void SetCaption(std::wstring_view caption);
   void SetTextColour(COLORREF colour);
-  void SetHandCursor(bool hand) noexcept { hand_cursor_ = hand; }
 
-  std::function<void()> OnClick;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
@@ -27,8 +26,6 @@ class Label : public Control {
   void FitWidth();
 
   COLORREF colour_ = ::GetSysColor(COLOR_BTNTEXT);
-  bool hand_cursor_ = false;
-  bool pressed_ = false;
 };
 
 }  // namespace callwright

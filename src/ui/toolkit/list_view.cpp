@@ -119,12 +119,18 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
       ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, image};
       OnCustomDrawItem(*this, item);
       if (item.image_index != image) {
-        // Stored like any change of the row; the control paints the row with it right away.
+        // Stored like any change of the row. The control may have fetched the old image for this
+        // paint already, so the row is painted once more; then the image no longer changes.
         LVITEMW change{};
         change.mask = LVIF_IMAGE;
         change.iItem = index;
         change.iImage = item.image_index;
         ::SendMessageW(Handle(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
+        RECT row{};
+        row.left = LVIR_BOUNDS;
+        if (::SendMessageW(Handle(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&row))) {
+          ::InvalidateRect(Handle(), &row, FALSE);
+        }
       }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
       draw.clrTextBk = item.brush_colour;

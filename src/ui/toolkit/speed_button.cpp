@@ -45,18 +45,12 @@ void SpeedButton::SetGlyph(const Picture& glyph) {
     return;
   }
   Picture normal = glyph;
-  const std::size_t bottom_left = static_cast<std::size_t>(glyph.height - 1) * glyph.width * 4;
-  const std::uint8_t key_b = glyph.bgra[bottom_left], key_g = glyph.bgra[bottom_left + 1],
-                     key_r = glyph.bgra[bottom_left + 2];
-  Picture disabled = glyph;
-  for (std::size_t i = 0; i + 3 < normal.bgra.size(); i += 4) {
-    std::uint8_t* px = &normal.bgra[i];
-    if (px[0] == key_b && px[1] == key_g && px[2] == key_r) px[3] = 0;
+  MakeKeyColourTransparent(normal);
+  Picture disabled = normal;
+  for (std::size_t i = 0; i + 3 < disabled.bgra.size(); i += 4) {
+    std::uint8_t* px = &disabled.bgra[i];
     const int grey = (px[2] * 30 + px[1] * 59 + px[0] * 11) / 100;
-    const auto light = static_cast<std::uint8_t>(140 + grey * 100 / 255);
-    std::uint8_t* dpx = &disabled.bgra[i];
-    dpx[0] = dpx[1] = dpx[2] = light;
-    dpx[3] = px[3];
+    px[0] = px[1] = px[2] = static_cast<std::uint8_t>(140 + grey * 100 / 255);
   }
   glyph_ = MakeBitmap32(normal);
   glyph_disabled_ = MakeBitmap32(disabled);

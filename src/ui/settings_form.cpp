@@ -26,11 +26,7 @@ bool IsBlank(std::wstring_view text) {
 }  // namespace
 
 TFrmSettings::TFrmSettings()
-    : Form({.class_name = L"TFrmSettings",
-            .caption = L"Settings",
-            .client_width = 342,
-            .client_height = 231,
-            .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
+    : Form({.class_name = L"TFrmSettings", .caption = L"Settings", .client_width = 342, .client_height = 231}),
       imgtop(Handle(), 0, 0, 342, 90),
       GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
       edtpath(GroupBox1.Handle(), 16, 28, 260, 21, true),

@@ -1,12 +1,7 @@
 #include <windows.h>
 
-#include <memory>
-
 #include "core/random.h"
-#include "ui/about_form.h"
-#include "ui/info_form.h"
-#include "ui/main_form.h"
-#include "ui/settings_form.h"
+#include "ui/program_windows.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/handles.h"
 
@@ -44,14 +39,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   Application& app = Application::Instance();
   // The windows live until the process ends (only the Close button ends it, with ExitProcess).
-  auto main_form = std::make_unique<TFrmMain>();
-  FrmMain = main_form.get();
-  app.SetMainForm(FrmMain);
-  auto settings_form = std::make_unique<TFrmSettings>();
-  FrmSettings = settings_form.get();
-  auto info_form = std::make_unique<TFrmInfo>();
-  FrmInfo = info_form.get();
-  auto about_form = std::make_unique<TFrmAbout>();
-  FrmAbout = about_form.get();
+  const ProgramWindows windows;
   return app.Run();
 }

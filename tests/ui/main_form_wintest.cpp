@@ -20,6 +20,7 @@
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
+#include "ui/program_windows.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/main_form.h"
@@ -79,15 +80,11 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     RemoveConfig();
     records_existed_ = fs::exists(DefaultFolder());
-    main_ = std::make_unique<TFrmMain>();
-    FrmMain = main_.get();
-    Application::Instance().SetMainForm(FrmMain);
-    settings_ = std::make_unique<TFrmSettings>();
-    FrmSettings = settings_.get();
-    info_ = std::make_unique<TFrmInfo>();
-    FrmInfo = info_.get();
-    about_ = std::make_unique<TFrmAbout>();
-    FrmAbout = about_.get();
+    windows_ = std::make_unique<ProgramWindows>();
+    main_ = windows_->main.get();
+    settings_ = windows_->settings.get();
+    info_ = windows_->info.get();
+    about_ = windows_->about.get();
     previous_shell_open_ = ShellOpen;
     ShellOpen = &RecordOpen;
     g_opened.clear();
@@ -95,15 +92,7 @@ class MainWindowTest : public ::testing::Test {
 
   void TearDown() override {
     ShellOpen = previous_shell_open_;
-    FrmAbout = nullptr;
-    FrmInfo = nullptr;
-    FrmSettings = nullptr;
-    FrmMain = nullptr;
-    Application::Instance().SetMainForm(nullptr);
-    about_.reset();
-    info_.reset();
-    settings_.reset();
-    main_.reset();
+    windows_.reset();
     PumpFor(10);
     RemoveConfig();
     SetDestinationFolder(L"");
@@ -137,10 +126,11 @@ class MainWindowTest : public ::testing::Test {
   bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
 
   test::TempDir folder_;
-  std::unique_ptr<TFrmMain> main_;
-  std::unique_ptr<TFrmSettings> settings_;
-  std::unique_ptr<TFrmInfo> info_;
-  std::unique_ptr<TFrmAbout> about_;
+  std::unique_ptr<ProgramWindows> windows_;
+  TFrmMain* main_ = nullptr;
+  TFrmSettings* settings_ = nullptr;
+  TFrmInfo* info_ = nullptr;
+  TFrmAbout* about_ = nullptr;
   ShellOpenFunction previous_shell_open_ = nullptr;
   bool records_existed_ = false;
 };

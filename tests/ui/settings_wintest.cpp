@@ -21,6 +21,7 @@
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "support/gui_helpers_win.h"
+#include "ui/program_windows.h"
 #include "ui/about_form.h"
 #include "ui/browse_folder.h"
 #include "ui/info_form.h"
@@ -355,27 +356,15 @@ class SettingsWindowTest : public ::testing::Test {
   }
 
   void CreateWindows() {
-    main_ = std::make_unique<TFrmMain>();
-    FrmMain = main_.get();
-    Application::Instance().SetMainForm(FrmMain);
-    settings_ = std::make_unique<TFrmSettings>();
-    FrmSettings = settings_.get();
-    info_ = std::make_unique<TFrmInfo>();
-    FrmInfo = info_.get();
-    about_ = std::make_unique<TFrmAbout>();
-    FrmAbout = about_.get();
+    windows_ = std::make_unique<ProgramWindows>();
+    main_ = windows_->main.get();
+    settings_ = windows_->settings.get();
+    info_ = windows_->info.get();
+    about_ = windows_->about.get();
   }
 
   void DestroyWindows() {
-    FrmAbout = nullptr;
-    FrmInfo = nullptr;
-    FrmSettings = nullptr;
-    FrmMain = nullptr;
-    Application::Instance().SetMainForm(nullptr);
-    about_.reset();
-    info_.reset();
-    settings_.reset();
-    main_.reset();
+    windows_.reset();
   }
 
   void ShowMain() {
@@ -393,10 +382,11 @@ class SettingsWindowTest : public ::testing::Test {
   }
 
   TempFolder folder_;
-  std::unique_ptr<TFrmMain> main_;
-  std::unique_ptr<TFrmSettings> settings_;
-  std::unique_ptr<TFrmInfo> info_;
-  std::unique_ptr<TFrmAbout> about_;
+  std::unique_ptr<ProgramWindows> windows_;
+  TFrmMain* main_ = nullptr;
+  TFrmSettings* settings_ = nullptr;
+  TFrmInfo* info_ = nullptr;
+  TFrmAbout* about_ = nullptr;
   bool records_existed_ = false;
 };
 
@@ -500,9 +490,10 @@ TEST_F(SettingsWindowTest, FirstShowCentresOverTheMainWindowThenKeepsItsPlace) {
   const Case cases[] = {{{150, 120}, false}, {{area.left - 300, area.top - 250}, true}};
   for (const Case& c : cases) {
     // Each case needs a window that was never shown.
-    settings_.reset();
-    settings_ = std::make_unique<TFrmSettings>();
-    FrmSettings = settings_.get();
+    windows_->settings.reset();
+    windows_->settings = std::make_unique<TFrmSettings>();
+    settings_ = windows_->settings.get();
+    FrmSettings = settings_;
     ::SetWindowPos(main_->Handle(), nullptr, c.main_at.x, c.main_at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     const RECT main = ScreenRect(main_->Handle());
     ShowSettings();

@@ -1,0 +1,31 @@
+#include "ui/program_windows.h"
+
+#include "ui/toolkit/application.h"
+
+namespace callwright {
+
+ProgramWindows::ProgramWindows() {
+  main = std::make_unique<TFrmMain>();
+  FrmMain = main.get();
+  Application::Instance().SetMainForm(FrmMain);
+  settings = std::make_unique<TFrmSettings>();
+  FrmSettings = settings.get();
+  info = std::make_unique<TFrmInfo>();
+  FrmInfo = info.get();
+  about = std::make_unique<TFrmAbout>();
+  FrmAbout = about.get();
+}
+
+ProgramWindows::~ProgramWindows() {
+  FrmAbout = nullptr;
+  FrmInfo = nullptr;
+  FrmSettings = nullptr;
+  FrmMain = nullptr;
+  Application::Instance().SetMainForm(nullptr);
+  about.reset();
+  info.reset();
+  settings.reset();
+  main.reset();
+}
+
+}  // namespace callwright

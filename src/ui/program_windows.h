@@ -1,0 +1,26 @@
+#pragma once
+// The program's four windows, created in their fixed order (main, settings, notice, About) and
+// published through FrmMain, FrmSettings, FrmInfo and FrmAbout for as long as they live.
+#include <memory>
+
+#include "ui/about_form.h"
+#include "ui/info_form.h"
+#include "ui/main_form.h"
+#include "ui/settings_form.h"
+
+namespace callwright {
+
+class ProgramWindows {
+ public:
+  ProgramWindows();
+  ~ProgramWindows();
+  ProgramWindows(const ProgramWindows&) = delete;
+  ProgramWindows& operator=(const ProgramWindows&) = delete;
+
+  std::unique_ptr<TFrmMain> main;
+  std::unique_ptr<TFrmSettings> settings;
+  std::unique_ptr<TFrmInfo> info;
+  std::unique_ptr<TFrmAbout> about;
+};
+
+}  // namespace callwright

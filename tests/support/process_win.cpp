@@ -3,21 +3,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/settings_win.h"
+
 namespace callwright::test {
 
 std::wstring ExeFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+  // The program's own folder routine, without its trailing separator.
+  std::wstring folder = ExecutableFolder();
+  if (!folder.empty()) folder.pop_back();
+  return folder;
 }
 
 std::wstring ExePath(std::wstring_view name) { return ExeFolder() + L"\\" + std::wstring(name); }

@@ -7,6 +7,7 @@
 
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/image.h"
+#include "ui/toolkit/window.h"
 
 namespace callwright {
 
@@ -55,16 +56,10 @@ void Control::CreateControl(const ControlParams& params) {
 void Control::CreateOwnControl(const ControlParams& params, HCURSOR cursor) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  if (!::GetClassInfoExW(instance, params.class_name, &wc)) {
-    wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Control::OwnClassProc;
-    wc.hInstance = instance;
-    wc.hCursor = cursor ? cursor : ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = params.class_name;
-    ::RegisterClassExW(&wc);
-  }
+  wc.lpfnWndProc = &Control::OwnClassProc;
+  wc.hCursor = cursor ? cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = params.class_name;
+  RegisterClassOnce(wc);
   creation_index_ = g_next_creation_index++;
   // The object is bound at WM_NCCREATE, so it sees its own creation messages.
   HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name, params.text,

@@ -12,22 +12,24 @@ Window::~Window() {
   }
 }
 
+void RegisterClassOnce(WNDCLASSEXW wc) {
+  wc.cbSize = sizeof(wc);
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (!::GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) ::RegisterClassExW(&wc);
+}
+
 void Window::Create(const CreateParams& params) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  if (!::GetClassInfoExW(instance, params.class_name, &wc)) {
-    wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &Window::StaticWindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = params.background;
-    wc.hIcon = params.icon;
-    wc.lpszClassName = params.class_name;
-    ::RegisterClassExW(&wc);
-  }
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = &Window::StaticWindowProc;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = params.background;
+  wc.hIcon = params.icon;
+  wc.lpszClassName = params.class_name;
+  RegisterClassOnce(wc);
   HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name, params.caption, params.style, params.x,
                                 params.y, params.width, params.height, params.parent, nullptr, instance, this);
   if (!hwnd_) hwnd_.Reset(hwnd);

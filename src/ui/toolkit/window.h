@@ -43,6 +43,9 @@ class Window {
   WindowHandle hwnd_;
 };
 
+// Registers `wc` (hInstance and cbSize filled in) unless a class of that name exists already.
+void RegisterClassOnce(WNDCLASSEXW wc);
+
 // Passes WM_COMMAND, WM_NOTIFY, WM_DRAWITEM and WM_CTLCOLOR* of a child control back to the
 // control object (see Control). Returns true when a control took the message.
 bool ReflectToControl(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);

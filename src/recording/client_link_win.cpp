@@ -4,6 +4,7 @@
 
 #include "core/destination_folder.h"
 #include "core/platform.h"
+#include "recording/call_state.h"
 #include "recording/notification.h"
 
 namespace callwright {
@@ -25,6 +26,7 @@ ClientLink::~ClientLink() {
 }
 
 void ClientLink::DiscoverClient() {
+  if (observer_) observer_->DiscoveryStarted();
   SkypeWindowHandle = nullptr;
   MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
   MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
@@ -43,6 +45,7 @@ void ClientLink::DiscoverClient() {
 bool ClientLink::AppWindowHook(HookMessage& message) {
   if (MsgAttach != 0 && message.Msg == MsgAttach) {
     SkypeWindowHandle = reinterpret_cast<HWND>(message.WParam);
+    if (observer_) observer_->AttachReplied(SkypeWindowHandle, message.LParam);
     if (message.LParam == kAttachRefused && !forbidden) ReportRefusal();
     return true;
   }
@@ -78,8 +81,16 @@ void ClientLink::SendCommand(std::string_view command) {
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
+  if (observer_) observer_->NotificationArrived(text);
   const std::wstring folder = DestinationFolder();
-  if (auto command = CommandForNotification(text, folder, SystemPlatform())) SendCommand(*command);
+  if (auto command = CommandForNotification(text, folder, SystemPlatform())) {
+    // Told before the send: the client may report the call's end while the send waits.
+    if (observer_ && IsRecordingCommand(*command) && SkypeWindowHandle != nullptr &&
+        command->size() <= kMaxCommandLength) {
+      observer_->RecordingCommandSending(text);
+    }
+    SendCommand(*command);
+  }
 }
 
 }  // namespace callwright

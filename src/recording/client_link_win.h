@@ -11,6 +11,21 @@
 
 namespace callwright {
 
+// Told what the link does, for a view of its state; never changes what the link does.
+class ClientLinkObserver {
+ public:
+  // A discovery goes out (the link's client window is still the one of the last reply).
+  virtual void DiscoveryStarted() = 0;
+  virtual void AttachReplied(HWND client, LPARAM status) = 0;
+  // Each notification of the linked client, before it is handled.
+  virtual void NotificationArrived(std::string_view text) = 0;
+  // The recording command that answers this notification is about to be sent to the client.
+  virtual void RecordingCommandSending(std::string_view notification) = 0;
+
+ protected:
+  ~ClientLinkObserver() = default;
+};
+
 class ClientLink {
  public:
   ClientLink();
@@ -33,6 +48,9 @@ class ClientLink {
   HWND SkypeWindowHandle = nullptr;
   bool forbidden = false;
 
+  // One observer at most; null for none.
+  void SetObserver(ClientLinkObserver* observer) noexcept { observer_ = observer; }
+
  private:
   void ReportRefusal();
 
@@ -40,6 +58,7 @@ class ClientLink {
   // What the installed hook reaches; cleared on destruction, so that a copy of the hook that the
   // application window is still running cannot reach a destroyed object.
   std::shared_ptr<ClientLink*> self_;
+  ClientLinkObserver* observer_ = nullptr;
 };
 
 }  // namespace callwright

@@ -235,8 +235,10 @@ void TFrmMain::btnaboutClick() {
 }
 
 void TFrmMain::btncloseClick() {
-  // Ends at once: nothing is closed, removed or written first.
-  if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) ::ExitProcess(0);
+  // Ends at once: nothing is closed or written first; only the notification-area icon goes.
+  if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) {
+    Application::Instance().EndProcess(0);
+  }
 }
 
 void TFrmMain::lstAdvancedCustomDrawItem(ListView&, ListItemDraw& Item) {

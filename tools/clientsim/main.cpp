@@ -66,6 +66,7 @@ class LineWriter {
 };
 
 struct Call {
+  std::string id;
   WavRecording wav;
   ULONGLONG started = 0;
   DWORD length_ms = 0;
@@ -200,12 +201,14 @@ class Simulator {
       const std::size_t close = text.rfind('"');
       if (output == std::string_view::npos || close < output + kOutput.size()) return;
       const std::size_t from = output + kOutput.size();
-      StartRecording(callwright::SystemPlatform().DecodeAnsi(std::string(text.substr(from, close - from))));
+      StartRecording(std::string(text.substr(kAlter.size(), output - kAlter.size())),
+                     callwright::SystemPlatform().DecodeAnsi(std::string(text.substr(from, close - from))));
     }
   }
 
-  void StartRecording(const std::wstring& path) {
+  void StartRecording(std::string id, const std::wstring& path) {
     auto call = std::make_unique<Call>();
+    call->id = std::move(id);
     call->started = ::GetTickCount64();
     call->length_ms = options_.call_ms;
     if (!call->wav.Open(path)) {
@@ -271,6 +274,13 @@ class Simulator {
     }
   }
 
+  // Queued: sending here could run the program's commands into the list of calls being walked.
+  void ReportEnd(const std::string& id) {
+    if (options_.end_status.empty()) return;
+    replies_.push_back("CALL " + id + " STATUS " + options_.end_status);
+    ::PostMessageW(window_.Get(), kSendReplies, 0, 0);
+  }
+
   void SendReplies() {
     while (!replies_.empty()) {
       const std::string reply = std::move(replies_.front());
@@ -289,6 +299,7 @@ class Simulator {
       if (!call.wav.WriteUpTo(static_cast<std::uint32_t>(ms * kSampleRate / 1000))) file_failed_ = true;
       if (over) {
         if (!call.wav.Finish()) file_failed_ = true;
+        ReportEnd(call.id);
         it = calls_.erase(it);
       } else {
         ++it;
@@ -303,8 +314,10 @@ class Simulator {
       const ULONGLONG elapsed = ::GetTickCount64() - call->started;
       call->wav.WriteUpTo(static_cast<std::uint32_t>(elapsed * kSampleRate / 1000));
       if (!call->wav.Finish()) file_failed_ = true;
+      ReportEnd(call->id);
     }
     calls_.clear();
+    SendReplies();
     ::PostQuitMessage(file_failed_ && code == kDone ? kFileFailed : code);
   }
 

@@ -16,7 +16,8 @@ const wchar_t kUsage[] =
     L"to the program's window. It answers \"GET CALL <id> PARTNER_HANDLE\" with\n"
     L"\"CALL <id> PARTNER_HANDLE <handle>\", and on \"ALTER CALL <id> SET_OUTPUT file=\"<path>\"\"\n"
     L"writes a PCM WAV file (8 kHz, 16-bit, mono, a 440 Hz tone) to <path>, held open for\n"
-    L"writing and shared for reading only while the call lasts. Commands from any window\n"
+    L"writing and shared for reading only while the call lasts; when the recording ends it\n"
+    L"reports the call's end, \"CALL <id> STATUS FINISHED\". Commands from any window\n"
     L"other than the one that sent the last discovery are answered 0 and ignored.\n"
     L"\n"
     L"Options:\n"
@@ -30,6 +31,8 @@ const wchar_t kUsage[] =
     L"                     empty HEX sends a record with no data\n"
     L"  --flood N          script: N in-progress notifications for calls 1..N, back to back\n"
     L"  --call-ms MS       how long each recording stays open (default 1000)\n"
+    L"  --end-status WORD  the status reported when a recording ends (default FINISHED;\n"
+    L"                     e.g. CANCELLED, FAILED, REFUSED, MISSED, BUSY; empty: none)\n"
     L"  --delay MS         from the first attach answer to the first script step (default 300)\n"
     L"  --gap MS           between script steps (default 50)\n"
     L"  --linger MS        after the script, quiet time before ending (default 500)\n"
@@ -143,6 +146,10 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         return std::nullopt;
       }
       options.script.push_back({Step::Kind::Flood, {}, static_cast<unsigned>(number)});
+    } else if (name == L"--end-status") {
+      const std::wstring* text = value();
+      if (!text) return std::nullopt;
+      options.end_status = callwright::SystemPlatform().EncodeAnsi(*text);
     } else if (name == L"--call-ms") {
       if (!milliseconds(options.call_ms)) return std::nullopt;
     } else if (name == L"--delay") {

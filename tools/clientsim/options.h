@@ -19,6 +19,7 @@ struct Options {
   std::optional<LPARAM> attach_status = 0;  // none: discoveries go unanswered
   std::string partner = "anna.k";
   bool answer_partner = true;
+  std::string end_status = "FINISHED";  // sent as "CALL <id> STATUS <end_status>"; empty: none
   std::vector<Step> script;
   DWORD call_ms = 1000;
   DWORD delay_ms = 300;

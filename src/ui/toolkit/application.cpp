@@ -44,6 +44,27 @@ void Application::UnhookMainWindow(int id) {
   std::erase_if(hooks_, [id](const Hook& h) { return h.id == id; });
 }
 
+int Application::AddEndHandler(std::function<void()> handler) {
+  end_handlers_.emplace_back(next_end_handler_id_, std::move(handler));
+  return next_end_handler_id_++;
+}
+
+void Application::RemoveEndHandler(int id) {
+  std::erase_if(end_handlers_, [id](const auto& h) { return h.first == id; });
+}
+
+void Application::EndProcess(UINT exit_code) {
+  const auto handlers = end_handlers_;
+  for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
+    try {
+      it->second();
+    } catch (...) {
+      // The process ends all the same.
+    }
+  }
+  ::ExitProcess(exit_code);
+}
+
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   Application* app_ptr = g_application;
   if (app_ptr && app_ptr->window_.Get() == hwnd) {

@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/toolkit/handles.h"
@@ -46,6 +47,13 @@ class Application {
   void SetMainForm(Form* form) noexcept { main_form_ = form; }
   Form* MainForm() const noexcept { return main_form_; }
 
+  // Handlers that run when EndProcess ends the process, last added first. Returns an id for
+  // RemoveEndHandler.
+  int AddEndHandler(std::function<void()> handler);
+  void RemoveEndHandler(int id);
+  // Ends the process at once (ExitProcess) after the end handlers; nothing else runs first.
+  [[noreturn]] void EndProcess(UINT exit_code);
+
   // Shows the main form, then dispatches messages until WM_QUIT.
   int Run();
   // Dispatches every queued message, then returns (for tests and modal loops).
@@ -77,6 +85,8 @@ class Application {
   WindowHandle window_;
   std::vector<Hook> hooks_;
   int next_hook_id_ = 1;
+  std::vector<std::pair<int, std::function<void()>>> end_handlers_;
+  int next_end_handler_id_ = 1;
   Form* main_form_ = nullptr;
 };
 

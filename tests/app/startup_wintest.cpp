@@ -13,6 +13,7 @@
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
+#include "ui/toolkit/notify_icon.h"
 
 namespace callwright {
 namespace {
@@ -41,6 +42,47 @@ HWND FindButton(HWND window, const std::wstring& caption) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// The hidden application window of a process.
+HWND ApplicationWindow(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    HWND found;
+  } search{process_id, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = {};
+        ::GetClassNameW(window, name, 64);
+        if (owner != s.process_id || std::wstring(name) != L"TApplication") return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The icons that Wine's system tray shows, each a window of its own.
+int WineTrayIconCount() {
+  int count = 0;
+  ::EnumWindows(
+      [](HWND top, LPARAM param) -> BOOL {
+        ::EnumChildWindows(
+            top,
+            [](HWND child, LPARAM p) -> BOOL {
+              wchar_t name[64] = {};
+              ::GetClassNameW(child, name, 64);
+              if (std::wstring(name) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) ++*reinterpret_cast<int*>(p);
+              return TRUE;
+            },
+            param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
 }
 
 class CallwrightProcessTest : public ::testing::Test {
@@ -131,6 +173,57 @@ TEST_F(CallwrightProcessTest, OnlyAnExactFirstArgumentHides) {
     EXPECT_TRUE(Visible(main)) << arguments.size() << " argument(s)";
     process->Terminate();
   }
+}
+
+TEST_F(CallwrightProcessTest, NotificationIconFromAHiddenStartAndCloseThroughItsMenu) {
+  const int icons_before = WineTrayIconCount();
+  auto first = Start({L"/hidden"});
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr && fs::exists(Records()); }));
+  EXPECT_TRUE(WaitFor([&] { return !Visible(main); }));
+  EXPECT_TRUE(WaitFor([&] { return WineTrayIconCount() == icons_before + 1; })) << "added at a hidden start too";
+  const HWND application = ApplicationWindow(first->Id());
+  ASSERT_NE(application, nullptr);
+
+  // Close Callwright, chosen by its access key as a user would (the other process's menu cannot be
+  // read from here), asks the Close button's question.
+  auto choose_close = [&] {
+    ::PostMessageW(application, kNotifyIconMessage, MAKEWPARAM(200, 200), MAKELPARAM(WM_CONTEXTMENU, 1));
+    if (!WaitFor([&] { return test::FindPopupMenu(first->Id()) != nullptr; }, 5000)) return false;
+    test::PressKey('C');
+    return true;
+  };
+  {
+    WindowAnswerer no(L"#32770", L"Close process", IDNO);
+    ASSERT_TRUE(choose_close());
+    ASSERT_TRUE(WaitFor([&] { return no.Answered() == 1; }));
+    EXPECT_EQ(no.LastText(), L"This will close the Callwright process, are you sure ?");
+  }
+  EXPECT_FALSE(first->Wait(300));
+  EXPECT_EQ(WineTrayIconCount(), icons_before + 1);
+
+  // Yes ends the process with exit code 0, and the icon goes with it.
+  WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+  ASSERT_TRUE(choose_close());
+  ASSERT_TRUE(first->Wait(10000));
+  EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_EQ(first->ExitCode(), 0u);
+  // Gone before the process ended: Wine's tray would drop a dead process's icon by itself only a
+  // moment later (Windows' taskbar not before the mouse passes over it).
+  EXPECT_EQ(WineTrayIconCount(), icons_before) << "no icon left behind";
+}
+
+TEST_F(CallwrightProcessTest, TheCloseButtonRemovesTheNotificationIcon) {
+  const int icons_before = WineTrayIconCount();
+  auto first = Start({});
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr && Visible(main); }));
+  ASSERT_TRUE(WaitFor([&] { return WineTrayIconCount() == icons_before + 1; }));
+  WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+  ::PostMessageW(FindButton(main, L"Close"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(first->Wait(10000));
+  EXPECT_EQ(first->ExitCode(), 0u);
+  EXPECT_EQ(WineTrayIconCount(), icons_before) << "removed before the process ended";
 }
 
 }  // namespace

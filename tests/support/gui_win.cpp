@@ -185,6 +185,16 @@ void ClickAt(POINT at) {
   ::SendInput(2, inputs, sizeof(INPUT));
 }
 
+void PressKey(WORD virtual_key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = virtual_key;
+  inputs[1].type = INPUT_KEYBOARD;
+  inputs[1].ki.wVk = virtual_key;
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
 bool ClickMenuItem(HWND menu_window, int position) {
   RECT item{};
   if (!::GetMenuItemRect(nullptr, MenuOf(menu_window), static_cast<UINT>(position), &item)) return false;

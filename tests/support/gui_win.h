@@ -56,5 +56,7 @@ std::vector<std::wstring> MenuItemTexts(HMENU menu);
 bool ClickMenuItem(HWND menu_window, int position);
 // A real left click (SendInput) at this point of the screen.
 void ClickAt(POINT at);
+// A real key press and release (SendInput); it goes to the window that has the keyboard.
+void PressKey(WORD virtual_key);
 
 }  // namespace callwright::test

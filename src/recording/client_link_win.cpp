@@ -61,7 +61,9 @@ bool ClientLink::AppWindowHook(HookMessage& message) {
 void ClientLink::ReportRefusal() {
   // Set before the box: its modal loop handles further refusals, which must not open a second one.
   forbidden = true;
-  ::MessageBoxW(Application::Instance().Handle(), kRefusalText, kRefusalCaption, MB_OK | MB_ICONERROR);
+  // Comes while the user works in another program: in front, and modal to a visible window of ours.
+  ::MessageBoxW(Application::Instance().ReportOwner(), kRefusalText, kRefusalCaption,
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void ClientLink::SendCommand(std::string_view command) {

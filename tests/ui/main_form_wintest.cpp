@@ -37,7 +37,10 @@ using test::PumpUntil;
 using test::WindowAnswerer;
 
 std::vector<std::wstring> g_opened;
-void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
+std::intptr_t RecordOpen(const std::wstring& target) {
+  g_opened.push_back(target);
+  return 42;  // opened
+}
 
 std::wstring ReadConfig(const wchar_t* key) {
   wchar_t value[256] = {};
@@ -154,8 +157,6 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_EQ(main_->TimerAttach.Interval(), 10000u);
   EXPECT_FALSE(main_->TimerSel.Enabled());
   EXPECT_EQ(main_->TimerSel.Interval(), 200u);
-  EXPECT_FALSE(main_->TimerHide.Enabled());
-  EXPECT_EQ(main_->TimerHide.Interval(), 1u);
   EXPECT_FALSE(main_->loaded);
   EXPECT_EQ(main_->Img16.Count(), 2);
   EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ShowRequestWndProc));
@@ -238,7 +239,6 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   EXPECT_EQ(DestinationFolder(), folder_.Path());
   EXPECT_TRUE(fs::is_directory(DefaultFolder())) << "created although another folder is configured";
   EXPECT_TRUE(main_->TimerSel.Enabled());
-  EXPECT_FALSE(main_->TimerHide.Enabled()) << "no /hidden on this command line";
   const std::vector<RecordingRow> rows = ListRecordings(folder_.Path());
   ASSERT_EQ(rows.size(), 3u);
   ASSERT_EQ(main_->lst.Count(), 3);
@@ -271,7 +271,7 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
-  EXPECT_EQ(owner, Application::Instance().Handle());
+  EXPECT_EQ(owner, main_->Handle()) << "modal to the main window";
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
   for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
   for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
@@ -429,11 +429,15 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
     EXPECT_TRUE(centred) << "over the main window at its first showing";
     EXPECT_TRUE(::IsWindowEnabled(main_->Handle())) << "enabled again";
 
-    // The end of the session asks the same way and is refused.
+    // The end of the session is agreed to at once: no notice, no hide.
     ShowMain();
-    EXPECT_EQ(::SendMessageW(main_->Handle(), WM_QUERYENDSESSION, 0, 0), FALSE);
-    EXPECT_EQ(notice.Answered(), 2);
-    EXPECT_FALSE(main_->Visible());
+    for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_CLOSEAPP}, LPARAM{ENDSESSION_LOGOFF}}) {
+      EXPECT_EQ(::SendMessageW(main_->Handle(), WM_QUERYENDSESSION, 0, reason), TRUE) << reason;
+    }
+    PumpFor(100);
+    EXPECT_EQ(notice.Answered(), 1);
+    EXPECT_TRUE(main_->Visible());
+    main_->Hide();
   }
   // Ticked in the notice: stored, and closing hides without it.
   ::SendMessageW(info_->c.Handle(), BM_CLICK, 0, 0);
@@ -532,7 +536,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
   EXPECT_TRUE(main_->TimerSel.Enabled()) << "steps before it ran";
 }
 
-TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
+TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(1);
   WriteConfig(L"path", folder_.Path());
   ASSERT_NE(ShowRequestMsg, 0u);
@@ -549,9 +553,11 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
   EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);
+  ASSERT_TRUE(::IsIconic(main_->Handle()));
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
-  EXPECT_TRUE(::IsIconic(main_->Handle()));
-  ::ShowWindow(main_->Handle(), SW_RESTORE);
+  EXPECT_FALSE(::IsIconic(main_->Handle())) << "restored";
+  EXPECT_TRUE(main_->Visible());
+  EXPECT_EQ(main_->lst.Count(), 3) << "restoring is no new showing";
 }
 
 TEST_F(MainWindowTest, SettingsAndAboutButtonsShowTheirWindows) {

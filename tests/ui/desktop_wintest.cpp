@@ -359,6 +359,23 @@ TEST_F(DesktopTest, AFailedOpenOrBrowseIsReportedNamingTheFileOrFolder) {
   EXPECT_EQ(report.Answered(), 2);
 }
 
+// A pattern brush does not own its bitmap: the check box's background brush, handed to the system
+// at every paint, keeps its bitmap alive as long as itself.
+TEST_F(DesktopTest, TheCheckBoxBackgroundBrushKeepsItsBitmap) {
+  ShowActive(*settings_);
+  HWND box = settings_->startup.Handle();
+  HDC dc = ::GetDC(box);
+  const auto brush = reinterpret_cast<HBRUSH>(
+      ::SendMessageW(settings_->Handle(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(box)));
+  ::ReleaseDC(box, dc);
+  ASSERT_NE(brush, nullptr);
+  LOGBRUSH info{};
+  ASSERT_EQ(::GetObjectW(brush, sizeof(info), &info), static_cast<int>(sizeof(info)));
+  EXPECT_EQ(info.lbStyle, static_cast<UINT>(BS_PATTERN));
+  EXPECT_EQ(::GetObjectType(reinterpret_cast<HGDIOBJ>(info.lbHatch)), static_cast<DWORD>(OBJ_BITMAP))
+      << "the bitmap is still there";
+}
+
 TEST(OleApartment, EnteredOnceWhenTheApplicationStarts) {
   Application::Instance();
   // Already entered: a further entry only counts up (and is balanced at once).

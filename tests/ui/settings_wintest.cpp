@@ -160,6 +160,8 @@ struct ChildWindow {
 struct DialogSeen {
   bool found = false;
   HWND owner = nullptr;
+  bool owner_enabled = true;  // the owner could be used while the dialog was open
+  RECT at{};                  // the dialog's place on the screen
   std::vector<ChildWindow> children;
   // The tree's selected item when the dialog was found: its text, and whether it is the root
   // (the tree view selects its first item by itself when it gets the focus).
@@ -241,6 +243,8 @@ class FolderDialogDriver {
   void Look(HWND dialog) {
     seen_.found = true;
     seen_.owner = ::GetWindow(dialog, GW_OWNER);
+    seen_.owner_enabled = ::IsWindowEnabled(seen_.owner) != FALSE;
+    ::GetWindowRect(dialog, &seen_.at);
     ::EnumChildWindows(
         dialog,
         [](HWND child, LPARAM param) -> BOOL {
@@ -709,6 +713,10 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   const DialogSeen& seen = driver.Seen();
   ASSERT_TRUE(seen.found);
   EXPECT_EQ(seen.owner, settings_->Handle()) << "owned by the settings window";
+  EXPECT_FALSE(seen.owner_enabled) << "modal to it: no second dialog";
+  const RECT over = ScreenRect(settings_->Handle());
+  EXPECT_NEAR(seen.at.left + seen.at.right, over.left + over.right, 2) << "centred over it";
+  EXPECT_NEAR(seen.at.top + seen.at.bottom, over.top + over.bottom, 2) << "centred over it";
   EXPECT_TRUE(seen.ShowsText(kDialogTitle));
   EXPECT_EQ(seen.OtherVisibleButtons(), 0) << "no new-folder button";
   EXPECT_TRUE(seen.selection_is_root) << "no folder preselected: " << seen.selected_text;

@@ -103,18 +103,41 @@ std::optional<std::wstring> FolderTextForClient(std::wstring_view prefix) {
   return std::nullopt;
 }
 
+namespace {
+
+// The last short form found. Finding one takes a file-system search per part of the path, too
+// slow to repeat for every notification; each showing of the main window finds it afresh.
+struct ShortFormMemo {
+  std::wstring prefix;
+  std::wstring text;
+} g_short_form;
+
+std::optional<std::wstring> RememberedTextForClient(const std::wstring& prefix) {
+  if (!g_short_form.prefix.empty() && g_short_form.prefix == prefix) return g_short_form.text;
+  std::optional<std::wstring> text = FolderTextForClient(prefix);
+  if (text && *text != prefix) g_short_form = {prefix, *text};
+  return text;
+}
+
+std::wstring DefaultPrefix() { return FolderPrefix(FullPath(DefaultFolder())); }
+
+}  // namespace
+
 std::wstring RecordingFolder() {
   std::wstring folder = ResolvedDestinationFolder();
-  if (FolderTextForClient(folder)) return folder;
-  return FolderPrefix(FullPath(DefaultFolder()));
+  if (RememberedTextForClient(folder)) return folder;
+  return DefaultPrefix();
 }
 
 std::wstring ClientFolderText() {
-  const std::wstring folder = RecordingFolder();
-  return FolderTextForClient(folder).value_or(folder);
+  const std::wstring folder = ResolvedDestinationFolder();
+  if (std::optional<std::wstring> text = RememberedTextForClient(folder)) return *std::move(text);
+  const std::wstring fallback = DefaultPrefix();
+  return RememberedTextForClient(fallback).value_or(fallback);
 }
 
 std::wstring PrepareRecordingFolder() {
+  g_short_form = {};
   const std::wstring folder = ResolvedDestinationFolder();
   const std::wstring shown = FolderFromPrefix(folder);
   std::wstring problem;

@@ -44,12 +44,14 @@ bool CreateUnicodeFileIfMissing(const std::wstring& file) {
 }
 
 // The profile functions keep files cached; this drops the cached copy of the file.
-void DropCachedCopy(const std::wstring& file) { ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str()); }
+void DropCachedCopy(const std::wstring& file) {
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+}
 
 // The whole file, or none when it cannot be read (missing included).
 std::optional<std::string> ReadWholeFile(const std::wstring& file) {
-  const FileHandle handle(
-      ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) return std::nullopt;
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(handle.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
@@ -88,6 +90,7 @@ std::optional<std::wstring> Decode(UINT code_page, std::string_view bytes) {
 // written beside the file first and then takes its place, so a failure leaves the old file whole.
 bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
   const std::wstring temporary = file + L".~" + std::to_wstring(::GetCurrentProcessId());
+  bool written_whole = false;
   {
     const FileHandle handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -95,14 +98,12 @@ bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
     std::string bytes(reinterpret_cast<const char*>(kUtf16Mark), sizeof kUtf16Mark);
     bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     DWORD written = 0;
-    if (!::WriteFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size() || !::FlushFileBuffers(handle.Get())) {
-      ::DeleteFileW(temporary.c_str());
-      return false;
-    }
+    written_whole = ::WriteFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && ::FlushFileBuffers(handle.Get());
   }
-  // Keeps the file's attributes and permissions.
-  if (!::ReplaceFileW(file.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+  // ReplaceFileW keeps the file's attributes and permissions.
+  if (!written_whole ||
+      !::ReplaceFileW(file.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     ::DeleteFileW(temporary.c_str());
     return false;
   }
@@ -182,7 +183,8 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
   WIN32_FILE_ATTRIBUTE_DATA data{};
   std::size_t longest = default_text.size();
   if (::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
-    longest = std::max<std::size_t>(longest, (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    const std::uint64_t file_size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    longest = std::max<std::size_t>(longest, file_size);
   }
   std::vector<wchar_t> buffer(kValueBufferLength);
   for (;;) {

@@ -107,7 +107,8 @@ TEST_F(RecordingFolderTest, AFolderTheClientCannotBeGivenSendsRecordingsToTheDef
   EXPECT_EQ(RecordingFolder(), DefaultPrefix());
   EXPECT_EQ(ClientFolderText(), DefaultPrefix());
   const std::wstring problem = PrepareRecordingFolder();
-  EXPECT_TRUE(problem.starts_with(L"Recordings cannot be saved in the folder \"" + folder + L"\": ")) << problem.c_str();
+  EXPECT_TRUE(problem.starts_with(L"Recordings cannot be saved in the folder \"" + folder + L"\": "))
+      << problem.c_str();
   EXPECT_TRUE(problem.ends_with(L" Recordings go to \"" + DefaultPrefix() + L"\" instead.")) << problem.c_str();
 
   EXPECT_EQ(FolderRefusal(folder).find(L"\"" + folder + L"\""), std::wstring(L"The folder ").size());

@@ -149,6 +149,17 @@ TEST_F(ConfigFileTest, ATextOutsideTheCodePageMakesAnAnsiFileUnicodeKeepingEvery
   WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
   WriteSetting(L"SYSTEM", L"path", L"C:\\caf\u00E9");
   EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\caf\xE9\r\n");
+
+  // A reader that shares nothing but reading keeps the file from being replaced: the error, and
+  // the file as it was, with nothing left beside it.
+  {
+    const FileHandle reader(
+        ::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    ExpectWriteError([&] { WriteSetting(L"SYSTEM", L"path", folder); });
+  }
+  EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\caf\xE9\r\n");
+  EXPECT_FALSE(PathExists(path_ + L".~" + std::to_wstring(::GetCurrentProcessId())));
 }
 
 TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {

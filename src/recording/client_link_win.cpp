@@ -80,7 +80,7 @@ void ClientLink::SendCommand(std::string_view command) {
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
-  const std::wstring folder = DestinationFolder();
+  const std::wstring folder = ClientFolderText();
   if (auto command = CommandForNotification(text, folder, SystemPlatform())) SendCommand(*command);
 }
 

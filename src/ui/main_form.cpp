@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "assets/resource_ids.h"
+#include "core/app_error.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
@@ -179,13 +180,19 @@ void TFrmMain::FormShow() {
   forbidden = false;
   DiscoverClient();
   TimerAttach.SetEnabled(true);
-  // Turns the notice switch on, never off. Ticking the box stores "1" again, and an error writing
-  // it ends this showing here.
-  if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) FrmInfo->c.SetChecked(true);
-  SetDestinationFolder(ReadSetting(L"SYSTEM", L"path", default_folder));
+  // Turns the notice switch on, never off. Ticking the box stores "1" again; an error writing it
+  // is reported, and the folder is still set up below.
+  if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) {
+    Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
+  }
+  const std::wstring stored_folder = ReadSetting(L"SYSTEM", L"path", default_folder);
+  SetDestinationFolder(IsBlankFolder(stored_folder) ? default_folder : stored_folder);
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
+  // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
+  const std::wstring folder_problem = PrepareRecordingFolder();
   RefreshList();
+  if (!folder_problem.empty()) Application::Instance().ShowException(AppError(folder_problem));
 }
 
 void TFrmMain::FormHide() { TimerSel.SetEnabled(false); }
@@ -213,7 +220,7 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
 void TFrmMain::RefreshList() {
   RedrawPause pause(lst.Handle());
   lst.Clear();
-  for (const RecordingRow& row : ListRecordings(DestinationFolder())) {
+  for (const RecordingRow& row : ListRecordings(RecordingFolder())) {
     lst.AddItem(row.When, {row.Partner, row.Size, row.FileLocation});
   }
 }
@@ -234,7 +241,7 @@ void TFrmMain::btndeleteClick() {
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }
 
-void TFrmMain::btnfolClick() { ShellOpenOrReport(Handle(), DestinationFolder()); }
+void TFrmMain::btnfolClick() { ShellOpenOrReport(Handle(), FolderFromPrefix(RecordingFolder())); }
 
 void TFrmMain::btnsettingsClick() {
   if (FrmSettings) FrmSettings->Show();

@@ -5,10 +5,12 @@
 #include <string_view>
 
 #include "assets/resource_ids.h"
+#include "core/app_error.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"
 #include "ui/browse_folder.h"
+#include "ui/toolkit/application.h"
 
 namespace callwright {
 
@@ -87,8 +89,14 @@ void TFrmSettings::btnokClick() { Hide(); }
 
 void TFrmSettings::btnopenClick() {
   const std::wstring folder = BrowseForFolder(Handle(), L"Chose record destination path", L"", false);
+  if (IsBlank(folder)) return;
+  // A folder that the client cannot be given is refused and the box keeps its folder.
+  if (const std::wstring refusal = FolderRefusal(folder); !refusal.empty()) {
+    Application::Instance().ShowException(AppError(refusal));
+    return;
+  }
   // Live at once for recording and listing; stored when the window hides.
-  if (!IsBlank(folder)) SetDestinationFolder(folder);
+  SetDestinationFolder(folder);
 }
 
 }  // namespace callwright

@@ -994,5 +994,42 @@ TEST_F(FolderPickerCallsTest, SettingsWindowTakesOnlyAUsableResult) {
   SetDestinationFolder(L"");
 }
 
+// A folder outside the ANSI code page is taken when the client can be given its short form, and
+// refused with a message naming it when it has none (a missing folder has none).
+TEST_F(FolderPickerCallsTest, SettingsWindowRefusesAFolderTheClientCannotBeGiven) {
+  TFrmSettings settings;
+  TempFolder temp;
+  const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
+  const std::wstring existing = (temp.Path() / foreign).wstring();
+  const std::wstring missing = (temp.Path() / (foreign + L" 2")).wstring();
+  ASSERT_TRUE(fs::create_directory(existing));
+  SetDestinationFolder(L"C:\\before");
+  struct Case {
+    std::wstring picked;
+    std::wstring folder_after;
+    bool refused;
+  } cases[] = {
+      {missing, L"C:\\before", true},
+      {existing, existing, false},
+      {missing, existing, true},
+  };
+  for (const Case& c : cases) {
+    fake_ = {};
+    fake_.path = c.picked.c_str();
+    MessageBoxAnswerer report(L"Callwright", IDOK);
+    settings.btnopen.Click();
+    PumpFor(50);
+    EXPECT_EQ(report.Answered(), c.refused ? 1 : 0) << c.picked.c_str();
+    if (c.refused) {
+      EXPECT_EQ(report.LastText(), L"The folder \"" + c.picked +
+                                       L"\" cannot be chosen for recordings. Skype cannot be given it: its name holds "
+                                       L"characters outside the system's code page, and it has no short (8.3) name.");
+    }
+    EXPECT_EQ(DestinationFolder(), c.folder_after);
+    EXPECT_EQ(settings.edtpath.Text(), c.folder_after);
+  }
+  SetDestinationFolder(L"");
+}
+
 }  // namespace
 }  // namespace callwright

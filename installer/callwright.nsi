@@ -55,6 +55,7 @@ VIFileVersion "${VERSION_NUMBERS}"
 
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
 
 ; ---- Pages ----------------------------------------------------------------------------------------
 !define MUI_ICON "${ICON}"
@@ -127,9 +128,8 @@ Section "${PRODUCT}" SecProgram
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-  ; In KB: the program and the uninstaller.
-  SectionGetSize ${SecProgram} $0
-  IntOp $0 $0 + 64
+  ; In KB: the program and the uninstaller, not the user's recordings.
+  ${GetSize} "$INSTDIR" "/M=*.exe /S=0K /G=0" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 

@@ -245,8 +245,8 @@ TEST_F(SetupTest, SilentInstallStartUpgradeAndUninstall) {
   }
   EXPECT_EQ(ReadDword(kUninstallKey, L"NoModify"), std::optional<DWORD>(1));
   EXPECT_EQ(ReadDword(kUninstallKey, L"NoRepair"), std::optional<DWORD>(1));
-  const DWORD program_kb = static_cast<DWORD>(fs::file_size(Program()) / 1024);
-  EXPECT_GE(ReadDword(kUninstallKey, L"EstimatedSize").value_or(0), program_kb);
+  const auto installed_kb = static_cast<DWORD>((fs::file_size(Program()) + fs::file_size(Uninstaller())) / 1024);
+  EXPECT_EQ(ReadDword(kUninstallKey, L"EstimatedSize"), std::optional<DWORD>(installed_kb));
 
   // The installed program starts from its shortcut and shows its main window.
   SHELLEXECUTEINFOW execute{};

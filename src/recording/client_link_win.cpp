@@ -64,7 +64,9 @@ bool ClientLink::AppWindowHook(HookMessage& message) {
 void ClientLink::ReportRefusal() {
   // Set before the box: its modal loop handles further refusals, which must not open a second one.
   forbidden = true;
-  ::MessageBoxW(Application::Instance().Handle(), kRefusalText, kRefusalCaption, MB_OK | MB_ICONERROR);
+  // Comes while the user works in another program: in front, and modal to a visible window of ours.
+  ::MessageBoxW(Application::Instance().ReportOwner(), kRefusalText, kRefusalCaption,
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void ClientLink::SendCommand(std::string_view command) {
@@ -82,7 +84,7 @@ void ClientLink::SendCommand(std::string_view command) {
 
 void ClientLink::HandleNotification(std::string_view text) {
   if (observer_) observer_->NotificationArrived(text);
-  const std::wstring folder = DestinationFolder();
+  const std::wstring folder = ClientFolderText();
   if (auto command = CommandForNotification(text, folder, SystemPlatform())) {
     // Told before the send: the client may report the call's end while the send waits.
     if (observer_ && IsRecordingCommand(*command) && SkypeWindowHandle != nullptr &&

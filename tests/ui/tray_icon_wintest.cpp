@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -55,7 +56,10 @@ BOOL WINAPI RecordShellCall(DWORD message, PNOTIFYICONDATAW data) {
 const std::vector<DWORD> kNoShell = {NIM_ADD, NIM_MODIFY, NIM_SETVERSION, NIM_DELETE};
 
 std::vector<std::wstring> g_opened;
-void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
+std::intptr_t RecordOpen(const std::wstring& target) {
+  g_opened.push_back(target);
+  return 42;  // what ShellExecuteW gives for success: above 32
+}
 
 void RemoveConfig() {
   const std::wstring path = ConfigFilePath();

@@ -17,7 +17,10 @@ constexpr wchar_t kRefusalText[] =
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
 }  // namespace
 
-ClientLink::ClientLink() : self_(std::make_shared<ClientLink*>(this)) {}
+ClientLink::ClientLink()
+    : call_handler_(SystemPlatform(),
+                    [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }),
+      self_(std::make_shared<ClientLink*>(this)) {}
 
 ClientLink::~ClientLink() {
   *self_ = nullptr;
@@ -25,7 +28,8 @@ ClientLink::~ClientLink() {
 }
 
 void ClientLink::DiscoverClient() {
-  SkypeWindowHandle = nullptr;
+  // The link stays while the client answers: notifications keep coming in the meantime.
+  if (SkypeWindowHandle != nullptr && !::IsWindow(SkypeWindowHandle)) SkypeWindowHandle = nullptr;
   MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
   MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
   Application& app = Application::Instance();
@@ -42,8 +46,12 @@ void ClientLink::DiscoverClient() {
 
 bool ClientLink::AppWindowHook(HookMessage& message) {
   if (MsgAttach != 0 && message.Msg == MsgAttach) {
-    SkypeWindowHandle = reinterpret_cast<HWND>(message.WParam);
-    if (message.LParam == kAttachRefused && !forbidden) ReportRefusal();
+    if (message.LParam == kAttachRefused) {
+      SkypeWindowHandle = nullptr;
+      if (!forbidden) ReportRefusal();
+    } else {
+      SkypeWindowHandle = reinterpret_cast<HWND>(message.WParam);
+    }
     return true;
   }
   // While unlinked no sender is accepted, not even one that claims to be window 0.
@@ -68,18 +76,35 @@ void ClientLink::SendCommand(std::string_view command) {
   const HWND client = SkypeWindowHandle;
   // An over-long command is dropped whole: a cut one could name another file.
   if (client == nullptr || command.size() > kMaxCommandLength) return;
+  if (!::IsWindow(client)) {
+    DropLink(client);
+    return;
+  }
   std::string buffer(command);  // keeps the terminating NUL after its bytes
   COPYDATASTRUCT record{};
   record.dwData = 0;
   record.cbData = static_cast<DWORD>(buffer.size() + 1);
   record.lpData = buffer.data();
-  ::SendMessageW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
-                 reinterpret_cast<LPARAM>(&record));
+  // SMTO_NORMAL: the client's replies, sent to us while it handles the command, are handled in the
+  // wait. A hung client costs at most the time limit, and nothing once it is known to hang.
+  DWORD_PTR answer = 0;
+  if (!::SendMessageTimeoutW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
+                             reinterpret_cast<LPARAM>(&record), SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
+                             &answer) &&
+      !::IsWindow(client)) {
+    DropLink(client);
+  }
+}
+
+void ClientLink::DropLink(HWND client) {
+  if (SkypeWindowHandle == client) SkypeWindowHandle = nullptr;
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
   const std::wstring folder = DestinationFolder();
-  if (auto command = CommandForNotification(text, folder, SystemPlatform())) SendCommand(*command);
+  // The handler has taken the recording path before the send, which may handle further
+  // notifications nested inside it.
+  if (auto command = call_handler_.CommandFor(text, folder)) SendCommand(*command);
 }
 
 }  // namespace callwright

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string_view>
 
+#include "recording/notification.h"
 #include "ui/toolkit/application.h"
 
 namespace callwright {
@@ -18,15 +19,19 @@ class ClientLink {
   ClientLink(const ClientLink&) = delete;
   ClientLink& operator=(const ClientLink&) = delete;
 
-  // Starts a fresh link: unlinked until the client's next attach reply. Never waits.
+  // Asks the client to answer again; the current link stays until the answer replaces it, and is
+  // dropped only once its window is gone. Never waits.
   void DiscoverClient();
-  // Sends one command to the linked client and waits for it to be handled; dropped while
-  // unlinked or when longer than kMaxCommandLength.
+  // Sends one command to the linked client and waits for it to be handled, at most
+  // kCommandTimeoutMs and not at all once the client hangs; what the client sends meanwhile is
+  // handled. Dropped while unlinked or when longer than kMaxCommandLength.
   void SendCommand(std::string_view command);
   // One notification from the linked client (bytes up to the NUL).
   void HandleNotification(std::string_view text);
   // The application window's messages: attach replies and the linked client's notifications.
   bool AppWindowHook(HookMessage& message);
+
+  static constexpr UINT kCommandTimeoutMs = 5000;
 
   UINT MsgAttach = 0;
   UINT MsgDiscover = 0;
@@ -35,6 +40,10 @@ class ClientLink {
 
  private:
   void ReportRefusal();
+  // Unlinks, unless a newer reply has already replaced that window.
+  void DropLink(HWND client);
+
+  CallHandler call_handler_;
 
   int hook_id_ = 0;
   // What the installed hook reaches; cleared on destruction, so that a copy of the hook that the

@@ -1,6 +1,7 @@
 #include "recording/notification.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "core/timestamp.h"
 
@@ -17,6 +18,8 @@ constexpr std::wstring_view kExtension = L".wav";
 constexpr unsigned kMaxCopies = 10000;
 
 bool IsBlank(wchar_t c) { return c <= L' '; }
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 bool NotAllowedInFileName(wchar_t c) {
   switch (c) {
@@ -135,16 +138,25 @@ std::optional<std::string> CallHandler::RecordingCommand(const std::wstring& cal
   const std::wstring part = FileNamePart(handle, platform_);
   const std::size_t folder_bytes = platform_.EncodeAnsi(folder).size() + 1;  // with its backslash
 
-  // The handle part that leaves stamp, suffix and extension room in the name and in the path. The
-  // client sees the path in the ANSI code page, where a character may take two bytes.
+  // The bytes each leading piece of the handle part takes in the ANSI code page, where a character
+  // may take two bytes; no more than a name can hold is measured.
+  std::vector<std::size_t> bytes_before{0};
+  for (std::size_t at = 0; at < part.size() && at < kMaxFileNameLength;) {
+    const bool pair = at + 1 < part.size() && IsHighSurrogate(part[at]) && IsLowSurrogate(part[at + 1]);
+    const std::size_t units = pair ? 2 : 1;
+    const std::size_t bytes = platform_.EncodeAnsi(std::wstring_view(part).substr(at, units)).size();
+    for (std::size_t i = 0; i < units; ++i) bytes_before.push_back(bytes_before.back() + (i + 1 == units ? bytes : 0));
+    at += units;
+  }
+  // The handle part that leaves stamp, suffix and extension room in the name and in the path.
   auto fitted = [&](const std::wstring& suffix) -> std::optional<std::wstring_view> {
     const std::size_t fixed_units = stamp.size() + suffix.size() + kExtension.size();
     const std::size_t fixed_bytes = folder_bytes + platform_.EncodeAnsi(stamp + suffix).size() + kExtension.size();
     if (fixed_units > kMaxFileNameLength || fixed_bytes > kMaxClientPathLength) return std::nullopt;
-    const std::size_t room = kMaxClientPathLength - fixed_bytes;
-    std::size_t keep = std::min({part.size(), kMaxFileNameLength - fixed_units, room});
-    auto splits_pair = [&] { return keep < part.size() && keep > 0 && part[keep - 1] >= 0xD800 && part[keep - 1] < 0xDC00; };
-    while (keep > 0 && (splits_pair() || platform_.EncodeAnsi(std::wstring_view(part).substr(0, keep)).size() > room)) {
+    std::size_t keep = std::min(bytes_before.size() - 1, kMaxFileNameLength - fixed_units);
+    // Never half a surrogate pair: its first unit alone takes no bytes above.
+    while (keep > 0 && (bytes_before[keep] > kMaxClientPathLength - fixed_bytes ||
+                        (keep < part.size() && IsLowSurrogate(part[keep]) && IsHighSurrogate(part[keep - 1])))) {
       --keep;
     }
     return std::wstring_view(part).substr(0, keep);

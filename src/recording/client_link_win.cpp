@@ -69,7 +69,9 @@ bool ClientLink::AppWindowHook(HookMessage& message) {
 void ClientLink::ReportRefusal() {
   // Set before the box: its modal loop handles further refusals, which must not open a second one.
   forbidden = true;
-  ::MessageBoxW(Application::Instance().Handle(), kRefusalText, kRefusalCaption, MB_OK | MB_ICONERROR);
+  // Comes while the user works in another program: in front, and modal to a visible window of ours.
+  ::MessageBoxW(Application::Instance().ReportOwner(), kRefusalText, kRefusalCaption,
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void ClientLink::SendCommand(std::string_view command) {
@@ -101,7 +103,7 @@ void ClientLink::DropLink(HWND client) {
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
-  const std::wstring folder = DestinationFolder();
+  const std::wstring folder = ClientFolderText();
   // The handler has taken the recording path before the send, which may handle further
   // notifications nested inside it.
   if (auto command = call_handler_.CommandFor(text, folder)) SendCommand(*command);

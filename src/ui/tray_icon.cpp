@@ -11,8 +11,6 @@ namespace callwright {
 
 namespace {
 
-constexpr LPARAM kAttachRefused = 2;
-
 // The small size the shell asks for, at the screen's scale.
 HICON LoadSmallIcon(int id) {
   HICON icon = nullptr;
@@ -59,14 +57,8 @@ void TrayIcon::Update() {
   icon_.Set(picture, tip);
 }
 
-void TrayIcon::DiscoveryStarted() {
-  const auto client = reinterpret_cast<HWND>(state_.Client());
-  state_.DiscoveryStarted(client == nullptr || ::IsWindow(client));
-  Update();
-}
-
-void TrayIcon::AttachReplied(HWND client, LPARAM status) {
-  state_.AttachReplied(reinterpret_cast<std::uintptr_t>(client), status == kAttachRefused);
+void TrayIcon::LinkChanged(HWND client) {
+  state_.LinkChanged(reinterpret_cast<std::uintptr_t>(client));
   Update();
 }
 

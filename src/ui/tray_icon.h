@@ -37,8 +37,7 @@ class TrayIcon final : public ClientLinkObserver {
   void ShowMenu(POINT at);
   void RunCommand(UINT command);
 
-  void DiscoveryStarted() override;
-  void AttachReplied(HWND client, LPARAM status) override;
+  void LinkChanged(HWND client) override;
   void NotificationArrived(std::string_view text) override;
   void RecordingCommandSending(std::string_view notification) override;
 

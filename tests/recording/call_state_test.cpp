@@ -16,10 +16,7 @@ constexpr std::uintptr_t kOtherClient = 0x5678;
 
 class CallStateTest : public ::testing::Test {
  protected:
-  void Link(std::uintptr_t client = kClient) {
-    state_.DiscoveryStarted(true);
-    state_.AttachReplied(client, false);
-  }
+  void Link(std::uintptr_t client = kClient) { state_.LinkChanged(client); }
   // The partner-handle reply of a call, whose recording command goes out.
   void Record(const std::string& id, const std::string& partner) {
     state_.RecordingCommandSending("CALL " + id + " PARTNER_HANDLE " + partner);
@@ -29,41 +26,14 @@ class CallStateTest : public ::testing::Test {
   CallState state_{platform_};
 };
 
-TEST(ReadCallProperty, ReadsBlankSeparatedWords) {
-  struct Case {
-    std::wstring text;
-    bool read;
-    std::wstring id, property, value;
-  } cases[] = {
-      {L"CALL 12 STATUS FINISHED", true, L"12", L"STATUS", L"FINISHED"},
-      {L"call 12 status finished", true, L"12", L"status", L"finished"},
-      {L"  CALL\t12   STATUS   FINISHED \r\n", true, L"12", L"STATUS", L"FINISHED"},
-      {L"CALL 5 PARTNER_HANDLE a b", true, L"5", L"PARTNER_HANDLE", L"a b"},
-      {L"CALL 5 PARTNER_HANDLE mccall.jr", true, L"5", L"PARTNER_HANDLE", L"mccall.jr"},
-      {L"CALL 5 PARTNER_HANDLE", true, L"5", L"PARTNER_HANDLE", L""},
-      {L"CALLS 5 STATUS FINISHED", false, L"", L"", L""},
-      {L"XCALL 5 STATUS FINISHED", false, L"", L"", L""},
-      {L"CALL 5", false, L"", L"", L""},
-      {L"CALL", false, L"", L"", L""},
-      {L"", false, L"", L"", L""},
-  };
-  for (const Case& c : cases) {
-    const auto property = ReadCallProperty(c.text);
-    ASSERT_EQ(property.has_value(), c.read) << std::string(c.text.begin(), c.text.end());
-    if (!property) continue;
-    EXPECT_EQ(property->call_id, c.id);
-    EXPECT_EQ(property->property, c.property);
-    EXPECT_EQ(property->value, c.value);
-  }
-}
-
 TEST(IsCallEndStatus, TheSixEndsInAnyCaseAndNothingElse) {
+  const TestPlatform platform;
   for (const wchar_t* end : {L"FINISHED", L"finished", L"Cancelled", L"FAILED", L"refused", L"MiSsEd", L"BUSY"}) {
-    EXPECT_TRUE(IsCallEndStatus(end)) << std::wstring(end).size();
+    EXPECT_TRUE(IsCallEndStatus(end, platform)) << std::wstring(end).size();
   }
   for (const wchar_t* other : {L"INPROGRESS", L"RINGING", L"ROUTING", L"ONHOLD", L"FINISHED2", L"FINISHED X",
                                L"BUS", L"", L"UNPLACED"}) {
-    EXPECT_FALSE(IsCallEndStatus(other)) << std::wstring(other).size();
+    EXPECT_FALSE(IsCallEndStatus(other, platform)) << std::wstring(other).size();
   }
 }
 
@@ -105,7 +75,7 @@ TEST_F(CallStateTest, EachEndStatusEndsOnlyItsOwnCall) {
   };
   for (const Case& c : cases) {
     CallState state(platform_);
-    state.AttachReplied(kClient, false);
+    state.LinkChanged(kClient);
     state.RecordingCommandSending("CALL 7 PARTNER_HANDLE anna.k");
     state.NotificationArrived(c.notification);
     EXPECT_EQ(state.Display(), c.ends ? LinkDisplay::Linked : LinkDisplay::Recording) << c.notification;
@@ -146,38 +116,33 @@ TEST_F(CallStateTest, ControlCharactersInAHandleBecomeSpaces) {
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording a b c");
 }
 
-TEST_F(CallStateTest, TheLinkIsLostWhenADiscoveryGoesUnanswered) {
+TEST_F(CallStateTest, TheSameClientAgainKeepsTheRecordings) {
   Link();
   Record("1", "anna.k");
-  state_.DiscoveryStarted(true);
-  EXPECT_EQ(state_.Display(), LinkDisplay::Recording) << "the reply is still on its way";
-  state_.AttachReplied(kClient, false);
-  EXPECT_EQ(state_.Display(), LinkDisplay::Recording) << "the same client answered";
-  state_.DiscoveryStarted(true);
-  state_.DiscoveryStarted(true);  // the one before was never answered
-  EXPECT_EQ(state_.Display(), LinkDisplay::Waiting);
-  EXPECT_FALSE(state_.Linked());
+  state_.LinkChanged(kClient);
+  EXPECT_EQ(state_.Display(), LinkDisplay::Recording);
+  EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording anna.k");
 }
 
 TEST_F(CallStateTest, TheLinkIsLostWhenTheClientWindowIsGone) {
   Link();
   Record("1", "anna.k");
-  state_.DiscoveryStarted(false);
+  state_.LinkChanged(0);
   EXPECT_EQ(state_.Display(), LinkDisplay::Waiting);
+  EXPECT_FALSE(state_.Linked());
   // Its calls do not come back with a new client.
-  state_.AttachReplied(kOtherClient, false);
+  state_.LinkChanged(kOtherClient);
   EXPECT_EQ(state_.Display(), LinkDisplay::Linked);
 }
 
 TEST_F(CallStateTest, AnotherClientOrARefusalEndsTheRecordings) {
   Link();
   Record("1", "anna.k");
-  state_.DiscoveryStarted(true);
-  state_.AttachReplied(kOtherClient, false);
+  state_.LinkChanged(kOtherClient);
   EXPECT_EQ(state_.Display(), LinkDisplay::Linked);
   EXPECT_EQ(state_.Client(), kOtherClient);
   Record("2", "anna.k");
-  state_.AttachReplied(kOtherClient, true);
+  state_.LinkChanged(0);  // a refusal unlinks
   EXPECT_EQ(state_.Display(), LinkDisplay::Waiting) << "refused: no calls can be recorded";
 }
 

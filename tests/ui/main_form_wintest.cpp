@@ -233,7 +233,10 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
   main_->forbidden = true;
-  main_->SkypeWindowHandle = main_->Handle();
+  // A client window that is gone: the fresh discovery drops the link to it.
+  const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(gone && ::DestroyWindow(gone));
+  main_->SkypeWindowHandle = gone;
 
   ShowMain();
   EXPECT_FALSE(main_->forbidden);

@@ -4,7 +4,7 @@
 #include "ui/program_windows.h"
 #include "ui/tray_icon.h"
 #include "ui/toolkit/application.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace {
 

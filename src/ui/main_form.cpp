@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "assets/resource_ids.h"
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"

@@ -9,7 +9,7 @@
 #include "core/catalogue_win.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

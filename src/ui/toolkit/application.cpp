@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "ui/toolkit/form.h"
 
 namespace callwright {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

@@ -22,7 +22,7 @@ class TFrmAbout : public Form {
 
   Panel Panel1;
   Image img;
-  Memo memoabout;
+  MultiLineEdit memoabout;
   Label lsite;
   Panel pbottom;
   Image imgback;
@@ -32,8 +32,8 @@ class TFrmAbout : public Form {
   Image Image3;
   Image Image4;
   SpeedButton SpeedButton2;
-  callwright::Timer Timer;
-  callwright::Timer blend;
+  WindowTimer Timer;
+  WindowTimer blend;
 
   void TimerTimer();
   // One generation of the water drawn into img's bitmap, shown at once; no random drop.

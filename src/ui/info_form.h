@@ -16,7 +16,7 @@ class TFrmInfo : public Form {
   Panel p;
   Image imgbottom;
   CheckBox c;
-  callwright::Memo Memo;
+  MultiLineEdit Memo;
 
   // Stores every change of `c` as key "info" at once.
   void cClick();

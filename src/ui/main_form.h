@@ -22,7 +22,7 @@ class TFrmMain : public Form, public ClientLink {
   Image Image1;
   Panel p;
   Image imgbottom;
-  Timer TimerAttach;
+  WindowTimer TimerAttach;
   SpeedButton btnabout;
   SpeedButton btnsettings;
   ListView lst;
@@ -30,7 +30,7 @@ class TFrmMain : public Form, public ClientLink {
   SpeedButton btnopen;
   SpeedButton btndelete;
   SpeedButton btnrefresh;
-  Timer TimerSel;
+  WindowTimer TimerSel;
   SpeedButton btnclose;
   SpeedButton btnfol;
 

@@ -418,7 +418,7 @@ TEST(ToolkitText, EditMemoAndLabel) {
   edit.SetText(L"C:\\Records");
   EXPECT_EQ(edit.Text(), L"C:\\Records");
 
-  Memo memo(form.Handle(), 4, 4, 250, 85, {});
+  MultiLineEdit memo(form.Handle(), 4, 4, 250, 85, {});
   const std::vector<std::wstring> lines{L"first line ", L"", L"third \"quoted\" line"};
   memo.SetLines(lines);
   EXPECT_EQ(memo.Lines(), lines);
@@ -428,7 +428,7 @@ TEST(ToolkitText, EditMemoAndLabel) {
   EXPECT_TRUE(style & ES_MULTILINE);
   EXPECT_FALSE(style & (WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL)) << "word wrap, no scroll bars";
 
-  Memo scrolled(form.Handle(), 8, 79, 314, 186, {.read_only = true, .vertical_scroll_bar = true, .flat_border = true});
+  MultiLineEdit scrolled(form.Handle(), 8, 79, 314, 186, {.read_only = true, .vertical_scroll_bar = true, .flat_border = true});
   EXPECT_TRUE(scrolled.ReadOnly());
   EXPECT_TRUE(::GetWindowLongPtrW(scrolled.Handle(), GWL_STYLE) & WS_VSCROLL);
 

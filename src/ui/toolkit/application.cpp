@@ -7,6 +7,7 @@
 
 #include "base/app_error.h"
 #include "ui/toolkit/form.h"
+#include "ui/toolkit/window.h"
 
 namespace callwright {
 
@@ -131,6 +132,15 @@ HWND Application::ReportOwner() const {
   if (active && active->Visible()) return active->Handle();
   if (main_form_ && main_form_->Visible()) return main_form_->Handle();
   return Handle();
+}
+
+void ReportError(const std::exception& error) noexcept {
+  // Never through Instance(): the hidden window's messages arrive while the instance is made.
+  if (g_application) {
+    g_application->ShowException(error);
+  } else {
+    Application::Instance().ShowException(error);
+  }
 }
 
 void Application::ShowException(const std::exception& error) noexcept {

@@ -26,7 +26,7 @@ void CheckBox::SetChecked(bool checked) {
   if (OnClick) OnClick();
 }
 
-bool CheckBox::Reflected(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
+bool CheckBox::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
   if (msg == WM_COMMAND) {
     if (HIWORD(wparam) == BN_CLICKED) {
       // The box has toggled itself already; only a real change counts.

@@ -21,7 +21,7 @@ class CheckBox : public Control {
 
   std::function<void()> OnClick;
 
-  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  private:
   bool checked_ = false;

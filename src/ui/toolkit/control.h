@@ -1,12 +1,13 @@
 #pragma once
-// Base of the child controls. Each control object is attached to its HWND as a window property, so
-// a container can pass the notifications it receives back to the control that sent them.
+// Base of the child controls: a place among its siblings, an alignment in the parent, and the
+// picture of what lies behind it for controls that look see-through.
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
 #include "base/handles.h"
+#include "ui/toolkit/window.h"
 
 namespace callwright {
 
@@ -16,16 +17,8 @@ HFONT DefaultFont();
 // How a control follows its parent's client area (see AlignChildren).
 enum class Align { None, Top, Bottom, Client };
 
-class Control {
+class Control : public Window {
  public:
-  Control() = default;
-  virtual ~Control();
-  Control(const Control&) = delete;
-  Control& operator=(const Control&) = delete;
-
-  HWND Handle() const noexcept { return hwnd_.Get(); }
-  static Control* FromHandle(HWND hwnd) noexcept;
-
   // Negative sizes are taken as 0.
   void SetBounds(int left, int top, int width, int height);
   void SetLeft(int left);
@@ -48,12 +41,6 @@ class Control {
   Align GetAlign() const noexcept { return align_; }
   unsigned CreationIndex() const noexcept { return creation_index_; }
 
-  // The colour a child of this control lies on.
-  virtual COLORREF BackgroundColour() const { return ::GetSysColor(COLOR_BTNFACE); }
-
-  // A notification from this control that reached its container; true when handled.
-  virtual bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
-
  protected:
   struct ControlParams {
     const wchar_t* class_name;
@@ -64,32 +51,22 @@ class Control {
     int left = 0, top = 0, width = 0, height = 0;
   };
   // Creates a child window of a system class (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS are added)
-  // in the default font.
+  // in the default font; its messages go through HandleMessage as well. Throws AppError when the
+  // window cannot be made.
   void CreateControl(const ControlParams& params);
-  // Same for a class of our own: registered on first use, its messages go to HandleMessage.
+  // Same for a class of our own, registered on first use.
   void CreateOwnControl(const ControlParams& params, HCURSOR cursor = nullptr);
-  // Routes the messages of a system control through HandleMessage as well.
-  void Subclass();
 
-  // For own and subclassed controls; errors go to the application's error report.
-  virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
-  LRESULT DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam);
-
-  // A bitmap of this control's size holding what lies behind it: the picture of an Image beneath
-  // it among its siblings, else the parent's background colour. Lets flat controls look see-through.
+  // A bitmap of this control's size holding what lies behind it: the picture of the nearest
+  // sibling beneath it that paints the backdrop (an image), else the parent's background colour.
+  // Lets flat controls look see-through.
   BitmapHandle RenderBackdrop() const;
 
  private:
-  static LRESULT CALLBACK OwnClassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
-  void Attach(HWND hwnd);
-  void Detach() noexcept;
-  void PlaceAboveImages();
+  void PlaceAboveBackdrops();
 
-  WindowHandle hwnd_;
   Align align_ = Align::None;
   unsigned creation_index_ = 0;
-  bool subclassed_ = false;
 };
 
 // Places the aligned child controls of `parent` in its client area: top-aligned ones from the top

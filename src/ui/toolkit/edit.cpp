@@ -15,7 +15,7 @@ Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only
                  .height = height});
 }
 
-Memo::Memo(HWND parent, int left, int top, int width, int height, const Options& options) {
+MultiLineEdit::MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options) {
   DWORD style = ES_MULTILINE | ES_WANTRETURN | WS_TABSTOP;
   if (!options.word_wrap) style |= ES_AUTOHSCROLL | WS_HSCROLL;
   if (options.read_only) style |= ES_READONLY;
@@ -31,7 +31,7 @@ Memo::Memo(HWND parent, int left, int top, int width, int height, const Options&
                  .height = height});
 }
 
-void Memo::SetLines(const std::vector<std::wstring>& lines) {
+void MultiLineEdit::SetLines(const std::vector<std::wstring>& lines) {
   std::wstring text;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) text += L"\r\n";
@@ -40,7 +40,7 @@ void Memo::SetLines(const std::vector<std::wstring>& lines) {
   SetText(text);
 }
 
-std::vector<std::wstring> Memo::Lines() const {
+std::vector<std::wstring> MultiLineEdit::Lines() const {
   const std::wstring text = Text();
   std::vector<std::wstring> lines;
   std::size_t start = 0;
@@ -54,13 +54,13 @@ std::vector<std::wstring> Memo::Lines() const {
   return lines;
 }
 
-void Memo::SetColour(COLORREF colour) {
+void MultiLineEdit::SetColour(COLORREF colour) {
   colour_ = colour;
   brush_.Reset(::CreateSolidBrush(colour));
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-bool Memo::Reflected(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
+bool MultiLineEdit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
   // A read-only edit asks with WM_CTLCOLORSTATIC, an editable one with WM_CTLCOLOREDIT.
   if ((msg != WM_CTLCOLOREDIT && msg != WM_CTLCOLORSTATIC) || !colour_) return false;
   HDC dc = reinterpret_cast<HDC>(wparam);

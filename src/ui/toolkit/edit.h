@@ -1,5 +1,5 @@
 #pragma once
-// Text boxes: a single-line Edit and a multi-line Memo.
+// Text boxes: a single-line Edit and a MultiLineEdit.
 #include <windows.h>
 
 #include <optional>
@@ -19,7 +19,7 @@ class Edit : public Control {
   bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
 };
 
-class Memo : public Control {
+class MultiLineEdit : public Control {
  public:
   struct Options {
     bool read_only = false;
@@ -27,7 +27,7 @@ class Memo : public Control {
     bool vertical_scroll_bar = false;  // no scroll bars otherwise
     bool flat_border = false;          // a thin line instead of the sunken edge
   };
-  Memo(HWND parent, int left, int top, int width, int height, const Options& options);
+  MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options);
 
   // The text as lines (separated by CR LF in the control).
   void SetLines(const std::vector<std::wstring>& lines);
@@ -35,7 +35,7 @@ class Memo : public Control {
   bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
   void SetColour(COLORREF colour);
 
-  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  private:
   std::optional<COLORREF> colour_;

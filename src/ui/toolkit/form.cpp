@@ -82,6 +82,13 @@ void Form::SetAlphaBlendValue(BYTE alpha) {
   if (AlphaBlending()) ::SetLayeredWindowAttributes(Handle(), 0, alpha_, LWA_ALPHA);
 }
 
+void Form::SetColour(COLORREF colour) {
+  colour_ = colour;
+  ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+COLORREF Form::BackgroundColour() const { return colour_.value_or(Window::BackgroundColour()); }
+
 void Form::ShowModal() {
   std::vector<HWND> disabled;
   ::EnumThreadWindows(
@@ -115,8 +122,6 @@ void Form::ShowModal() {
 }
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  LRESULT reflected = 0;
-  if (ReflectToControl(msg, wparam, lparam, reflected)) return reflected;
   switch (msg) {
     case WM_WINDOWPOSCHANGED: {
       const auto* pos = reinterpret_cast<const WINDOWPOS*>(lparam);
@@ -127,6 +132,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       }
       return result;
     }
+    case WM_ERASEBKGND:
+      if (!colour_) return DefaultHandling(msg, wparam, lparam);
+      FillClient(Handle(), reinterpret_cast<HDC>(wparam), *colour_);
+      return 1;
     case WM_SIZE:
       if (wparam == SIZE_MINIMIZED) return 0;
       AlignChildren(Handle());

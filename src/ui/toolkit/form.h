@@ -3,6 +3,8 @@
 // created once and only ever hidden: closing one asks FormCloseQuery and then hides it.
 #include <windows.h>
 
+#include <optional>
+
 #include "ui/toolkit/window.h"
 
 namespace callwright {
@@ -45,6 +47,10 @@ class Form : public Window {
   void SetAlphaBlendValue(BYTE alpha);
   BYTE AlphaBlendValue() const noexcept { return alpha_; }
 
+  // The client area's colour, which the see-through controls on it show too; button face until set.
+  void SetColour(COLORREF colour);
+  COLORREF BackgroundColour() const override;
+
  protected:
   virtual void FormShow() {}
   virtual void FormHide() {}
@@ -69,6 +75,7 @@ class Form : public Window {
   bool created_ = false;
   bool shown_before_ = false;
   BYTE alpha_ = 255;
+  std::optional<COLORREF> colour_;
   HWND focus_ = nullptr;  // the control to focus when the form becomes active
 };
 

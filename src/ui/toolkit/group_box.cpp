@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "ui/toolkit/window.h"
-
 namespace callwright {
 
 GroupBox::GroupBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
@@ -19,15 +17,12 @@ GroupBox::GroupBox(HWND parent, int left, int top, int width, int height, std::w
                  .top = top,
                  .width = width,
                  .height = height});
-  Subclass();
 }
 
 LRESULT GroupBox::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  LRESULT reflected = 0;
-  if (ReflectToControl(msg, wparam, lparam, reflected)) return reflected;
   if (msg == WM_ERASEBKGND) {
     // The system group box leaves its inside to the parent, which clips its children.
-    const Control* parent = FromHandle(::GetParent(Handle()));
+    const Window* parent = FromHandle(::GetParent(Handle()));
     FillClient(Handle(), reinterpret_cast<HDC>(wparam),
                parent ? parent->BackgroundColour() : ::GetSysColor(COLOR_BTNFACE));
     return 1;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/gdi_scopes.h"
+
 namespace callwright {
 
 namespace {
@@ -59,13 +61,12 @@ void Image::PaintContent(HDC dc) const {
   if (!opaque_cover) {
     BitmapHandle backdrop = RenderBackdrop();
     DcHandle source(::CreateCompatibleDC(dc));
-    HGDIOBJ old = ::SelectObject(source.Get(), backdrop.Get());
+    const Selection selected(source.Get(), backdrop.Get());
     ::BitBlt(dc, 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
-    ::SelectObject(source.Get(), old);
   }
   if (!bitmap_) return;
   DcHandle source(::CreateCompatibleDC(dc));
-  HGDIOBJ old = ::SelectObject(source.Get(), bitmap_.Get());
+  const Selection selected(source.Get(), bitmap_.Get());
   const int draw_width = stretch_ ? width : size_.cx;
   const int draw_height = stretch_ ? height : size_.cy;
   if (has_alpha_) {
@@ -77,7 +78,6 @@ void Image::PaintContent(HDC dc) const {
   } else {
     ::BitBlt(dc, 0, 0, draw_width, draw_height, source.Get(), 0, 0, SRCCOPY);
   }
-  ::SelectObject(source.Get(), old);
 }
 
 LRESULT Image::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -85,19 +85,16 @@ LRESULT Image::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Handle(), &ps);
+      const PaintScope paint(Handle());
       RECT client{};
       ::GetClientRect(Handle(), &client);
       // Drawn off screen first: an animation repaints many times a second.
-      DcHandle buffer(::CreateCompatibleDC(dc));
+      DcHandle buffer(::CreateCompatibleDC(paint.Dc()));
       BitmapHandle bitmap(
-          ::CreateCompatibleBitmap(dc, std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
-      HGDIOBJ old = ::SelectObject(buffer.Get(), bitmap.Get());
+          ::CreateCompatibleBitmap(paint.Dc(), std::max<int>(client.right, 1), std::max<int>(client.bottom, 1)));
+      const Selection selected(buffer.Get(), bitmap.Get());
       PaintContent(buffer.Get());
-      ::BitBlt(dc, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
-      ::SelectObject(buffer.Get(), old);
-      ::EndPaint(Handle(), &ps);
+      ::BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
       return 0;
     }
     case WM_MOUSEMOVE:

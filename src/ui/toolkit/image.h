@@ -30,8 +30,10 @@ class Image : public Control, public Clickable {
   std::function<void(int x, int y)> OnMouseMove;
   // A left click: pressed and released over the image.
 
+  // An image is a background: the controls above it show it behind them.
+  bool PaintsBackdrop() const override { return true; }
   // Draws the image as it appears on screen into `dc`, origin at the image's top-left corner.
-  void PaintContent(HDC dc) const;
+  void PaintContent(HDC dc) const override;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;

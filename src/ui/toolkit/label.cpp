@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/gdi_scopes.h"
+
 namespace callwright {
 
 namespace {
@@ -35,12 +37,12 @@ void Label::SetTextColour(COLORREF colour) {
 
 void Label::FitWidth() {
   const std::wstring text = Text();
-  HDC dc = ::GetDC(Handle());
-  HGDIOBJ old = ::SelectObject(dc, DefaultFont());
   SIZE size{0, 0};
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(Handle(), dc);
+  {
+    const ClientDc dc(Handle());
+    const Selection font(dc.Get(), DefaultFont());
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+  }
   const RECT bounds = Bounds();
   SetBounds(bounds.left, bounds.top, size.cx, bounds.bottom - bounds.top);
 }
@@ -50,22 +52,18 @@ LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(Handle(), &ps);
+      const PaintScope paint(Handle());
       RECT client{};
       ::GetClientRect(Handle(), &client);
       BitmapHandle canvas = RenderBackdrop();
-      DcHandle buffer(::CreateCompatibleDC(dc));
-      HGDIOBJ old_bitmap = ::SelectObject(buffer.Get(), canvas.Get());
-      HGDIOBJ old_font = ::SelectObject(buffer.Get(), DefaultFont());
+      DcHandle buffer(::CreateCompatibleDC(paint.Dc()));
+      const Selection selected_canvas(buffer.Get(), canvas.Get());
+      const Selection selected_font(buffer.Get(), DefaultFont());
       ::SetBkMode(buffer.Get(), TRANSPARENT);
       ::SetTextColor(buffer.Get(), colour_);
       const std::wstring text = Text();
       ::DrawTextW(buffer.Get(), text.c_str(), static_cast<int>(text.size()), &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
-      ::BitBlt(dc, 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
-      ::SelectObject(buffer.Get(), old_font);
-      ::SelectObject(buffer.Get(), old_bitmap);
-      ::EndPaint(Handle(), &ps);
+      ::BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
       return 0;
     }
     default:

@@ -141,7 +141,7 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
   }
 }
 
-bool ListView::Reflected(UINT msg, WPARAM, LPARAM lparam, LRESULT& result) {
+bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& result) {
   if (msg != WM_NOTIFY) return false;
   auto* header = reinterpret_cast<NMHDR*>(lparam);
   switch (header->code) {

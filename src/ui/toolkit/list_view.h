@@ -68,7 +68,7 @@ class ListView : public Control {
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;
 
-  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  private:
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);

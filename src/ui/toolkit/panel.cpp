@@ -1,7 +1,5 @@
 #include "ui/toolkit/panel.h"
 
-#include "ui/toolkit/window.h"
-
 namespace callwright {
 
 namespace {
@@ -26,11 +24,9 @@ void Panel::SetColour(COLORREF colour) {
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-COLORREF Panel::BackgroundColour() const { return colour_.value_or(Control::BackgroundColour()); }
+COLORREF Panel::BackgroundColour() const { return colour_.value_or(Window::BackgroundColour()); }
 
 LRESULT Panel::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  LRESULT reflected = 0;
-  if (ReflectToControl(msg, wparam, lparam, reflected)) return reflected;
   switch (msg) {
     case WM_ERASEBKGND:
       FillClient(Handle(), reinterpret_cast<HDC>(wparam), BackgroundColour());

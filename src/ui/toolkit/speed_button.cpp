@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/gdi_scopes.h"
+
 namespace callwright {
 
 namespace {
@@ -33,7 +35,6 @@ SpeedButton::SpeedButton(HWND parent, int left, int top, int width, int height, 
                  .top = top,
                  .width = width,
                  .height = height});
-  Subclass();
 }
 
 void SpeedButton::SetGlyph(const Picture& glyph) {
@@ -67,8 +68,8 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
   // Composed off screen on what lies behind the button, so that it looks flat and see-through.
   BitmapHandle canvas = RenderBackdrop();
   DcHandle dc(::CreateCompatibleDC(item.hDC));
-  HGDIOBJ old_bitmap = ::SelectObject(dc.Get(), canvas.Get());
-  HGDIOBJ old_font = ::SelectObject(dc.Get(), DefaultFont());
+  const Selection selected_canvas(dc.Get(), canvas.Get());
+  const Selection selected_font(dc.Get(), DefaultFont());
 
   RECT frame{0, 0, width, height};
   if (pressed) {
@@ -86,21 +87,18 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
   int x = (width - (glyph_width + gap + text.cx)) / 2 + shift;
   if (glyph_) {
     DcHandle source(::CreateCompatibleDC(item.hDC));
-    HGDIOBJ old = ::SelectObject(source.Get(), disabled ? glyph_disabled_.Get() : glyph_.Get());
+    const Selection selected(source.Get(), disabled ? glyph_disabled_.Get() : glyph_.Get());
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     ::AlphaBlend(dc.Get(), x, (height - glyph_size_.cy) / 2 + shift, glyph_size_.cx, glyph_size_.cy, source.Get(), 0, 0,
                  glyph_size_.cx, glyph_size_.cy, blend);
-    ::SelectObject(source.Get(), old);
     x += glyph_width + gap;
   }
   if (!caption.empty()) DrawCaption(dc.Get(), caption, x, (height - text.cy) / 2 + shift, disabled);
 
   ::BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, dc.Get(), 0, 0, SRCCOPY);
-  ::SelectObject(dc.Get(), old_font);
-  ::SelectObject(dc.Get(), old_bitmap);
 }
 
-bool SpeedButton::Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+bool SpeedButton::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   if (msg == WM_DRAWITEM) {
     Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
     result = TRUE;

@@ -22,7 +22,7 @@ class SpeedButton : public Control {
 
   std::function<void()> OnClick;
 
-  bool Reflected(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;

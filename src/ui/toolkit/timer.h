@@ -7,12 +7,12 @@
 
 namespace callwright {
 
-class Timer {
+class WindowTimer {
  public:
-  Timer(HWND owner, UINT interval_ms, bool enabled, std::function<void()> on_timer);
-  ~Timer();
-  Timer(const Timer&) = delete;
-  Timer& operator=(const Timer&) = delete;
+  WindowTimer(HWND owner, UINT interval_ms, bool enabled, std::function<void()> on_timer);
+  ~WindowTimer();
+  WindowTimer(const WindowTimer&) = delete;
+  WindowTimer& operator=(const WindowTimer&) = delete;
 
   void SetEnabled(bool enabled);
   bool Enabled() const noexcept { return enabled_; }

@@ -1,15 +1,50 @@
 #include "ui/toolkit/window.h"
 
-#include "ui/toolkit/application.h"
-#include "ui/toolkit/control.h"
+// After windows.h.
+#include <commctrl.h>
+
+#include <string>
+
+#include "base/system_error_win.h"
 
 namespace callwright {
 
-Window::~Window() {
-  if (HWND hwnd = hwnd_.Get()) {
-    // Messages sent while the window is destroyed must not reach a half-destroyed object.
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+namespace {
+constexpr wchar_t kWindowProperty[] = L"Callwright.Window";
+
+// The child a notification comes from, or null for a message that is not one.
+HWND NotifyingChild(UINT msg, LPARAM lparam) noexcept {
+  switch (msg) {
+    case WM_COMMAND:  // lParam 0: a menu or accelerator command
+      return reinterpret_cast<HWND>(lparam);
+    case WM_NOTIFY:
+      return lparam ? reinterpret_cast<const NMHDR*>(lparam)->hwndFrom : nullptr;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      return item && item->CtlType != ODT_MENU ? item->hwndItem : nullptr;
+    }
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+      return reinterpret_cast<HWND>(lparam);
+    default:
+      return nullptr;
   }
+}
+}  // namespace
+
+Window::~Window() {
+  // Messages sent while the window is destroyed must not reach a half-destroyed object; the
+  // handle's owner destroys the window after this.
+  Unbind();
+}
+
+Window* Window::FromHandle(HWND hwnd) noexcept {
+  return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kWindowProperty)) : nullptr;
 }
 
 void RegisterClassOnce(WNDCLASSEXW wc) {
@@ -23,62 +58,86 @@ void RegisterClassOnce(WNDCLASSEXW wc) {
 void Window::Create(const CreateParams& params) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc{};
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = &Window::StaticWindowProc;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.style = params.class_style;
+  wc.lpfnWndProc = &Window::ClassProc;
+  wc.hCursor = params.cursor ? params.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = params.background;
   wc.hIcon = params.icon;
   wc.lpszClassName = params.class_name;
   RegisterClassOnce(wc);
+  // Bound at WM_NCCREATE (see ClassProc).
   HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name, params.caption, params.style, params.x,
                                 params.y, params.width, params.height, params.parent, nullptr, instance, this);
-  if (!hwnd_) hwnd_.Reset(hwnd);
+  if (!hwnd) ThrowCreationError(params.class_name);
 }
 
-LRESULT Window::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return DefaultHandling(msg, wparam, lparam);
+void Window::ThrowCreationError(const wchar_t* class_name) {
+  // Read before anything else can change it. A creation refused by the window's own WM_CREATE
+  // leaves no error: "error 0".
+  const DWORD code = ::GetLastError();
+  throw AppError(L"Unable to create window " + std::wstring(class_name) + L": " + SystemErrorText(code));
 }
 
-LRESULT CALLBACK Window::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+void Window::Subclass(HWND hwnd) {
+  if (!hwnd) return;
+  Bind(hwnd);
+  subclassed_ = ::SetWindowSubclass(hwnd, &Window::SubclassProc, 0, 0) != FALSE;
+}
+
+void Window::Bind(HWND hwnd) noexcept {
+  hwnd_.Reset(hwnd);
+  ::SetPropW(hwnd, kWindowProperty, this);
+}
+
+void Window::Unbind() noexcept {
+  HWND hwnd = hwnd_.Get();
+  if (!hwnd) return;
+  if (subclassed_) ::RemoveWindowSubclass(hwnd, &Window::SubclassProc, 0);
+  subclassed_ = false;
+  ::RemovePropW(hwnd, kWindowProperty);
+}
+
+LRESULT CALLBACK Window::ClassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_NCCREATE) {
-    auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_.Reset(hwnd);
+    auto* self = static_cast<Window*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+    if (self) self->Bind(hwnd);
   }
-  auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  if (msg == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_.Release();
-    return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  }
-  LRESULT result = 0;
-  Application::Instance().Guard([&] { result = self->HandleMessage(msg, wparam, lparam); });
-  return result;
+  return Dispatch(hwnd, msg, wparam, lparam, false);
 }
 
-bool ReflectToControl(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  HWND child = nullptr;
-  switch (msg) {
-    case WM_COMMAND:
-      child = reinterpret_cast<HWND>(lparam);
-      break;
-    case WM_NOTIFY:
-      child = reinterpret_cast<NMHDR*>(lparam)->hwndFrom;
-      break;
-    case WM_DRAWITEM:
-      child = reinterpret_cast<DRAWITEMSTRUCT*>(lparam)->hwndItem;
-      break;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-      child = reinterpret_cast<HWND>(lparam);
-      break;
-    default:
-      return false;
+LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  return Dispatch(hwnd, msg, wparam, lparam, true);
+}
+
+LRESULT Window::Dispatch(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool subclass_proc) {
+  Window* self = FromHandle(hwnd);
+  if (!self || msg == WM_NCDESTROY) {
+    if (self) {
+      // Destroyed with its parent, or by the system: the object lets go of the handle, and the
+      // property and the subclass go before WM_NCDESTROY returns.
+      self->Unbind();
+      self->hwnd_.Release();
+    }
+    return subclass_proc ? ::DefSubclassProc(hwnd, msg, wparam, lparam) : ::DefWindowProcW(hwnd, msg, wparam, lparam);
   }
-  Control* control = Control::FromHandle(child);
-  return control && control->Reflected(msg, wparam, lparam, result);
+  try {
+    return self->HandleMessage(msg, wparam, lparam);
+  } catch (const std::exception& error) {
+    ReportError(error);
+    return 0;
+  }
+}
+
+LRESULT Window::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) { return DefaultHandling(msg, wparam, lparam); }
+
+bool Window::HandleReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+
+LRESULT Window::DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam) {
+  Window* child = FromHandle(NotifyingChild(msg, lparam));
+  LRESULT result = 0;
+  if (child && child != this && child->HandleReflectedMessage(msg, wparam, lparam, result)) return result;
+  return subclassed_ ? ::DefSubclassProc(Handle(), msg, wparam, lparam)
+                     : ::DefWindowProcW(Handle(), msg, wparam, lparam);
 }
 
 }  // namespace callwright

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "assets/resource_ids.h"
+#include "base/gdi_scopes.h"
 #include "core/random.h"
 #include "ui/toolkit/picture.h"
 #include "ui/toolkit/shell.h"
@@ -46,8 +47,9 @@ BitmapHandle BlankDib24(int width, int height) {
 // back afterwards. Bottom-up (the usual order) when the bitmap cannot be drawn on.
 bool RowsTopDown(HBITMAP bitmap, const std::uint8_t* first, const std::uint8_t* last) {
   DcHandle dc(::CreateCompatibleDC(nullptr));
-  HGDIOBJ old = dc ? ::SelectObject(dc.Get(), bitmap) : nullptr;
-  if (!old) return false;
+  if (!dc) return false;
+  const Selection selected(dc.Get(), bitmap);
+  if (!selected) return false;
   ::GdiFlush();
   const COLORREF saved = ::GetPixel(dc.Get(), 0, 0);
   // Unlike the first pixel of both the first and the last row of memory.
@@ -58,7 +60,6 @@ bool RowsTopDown(HBITMAP bitmap, const std::uint8_t* first, const std::uint8_t* 
   const bool top_down = RGB(first[2], first[1], first[0]) == probe;
   ::SetPixelV(dc.Get(), 0, 0, saved);
   ::GdiFlush();
-  ::SelectObject(dc.Get(), old);
   return top_down;
 }
 
@@ -89,11 +90,11 @@ BitmapHandle ToDib24(BitmapHandle bitmap) {
   if (!copy) return {};
   DcHandle source(::CreateCompatibleDC(nullptr));
   DcHandle target(::CreateCompatibleDC(nullptr));
-  HGDIOBJ old_source = ::SelectObject(source.Get(), bitmap.Get());
-  HGDIOBJ old_target = ::SelectObject(target.Get(), copy.Get());
-  ::BitBlt(target.Get(), 0, 0, info.bmWidth, std::abs(info.bmHeight), source.Get(), 0, 0, SRCCOPY);
-  ::SelectObject(target.Get(), old_target);
-  ::SelectObject(source.Get(), old_source);
+  {
+    const Selection selected_source(source.Get(), bitmap.Get());
+    const Selection selected_target(target.Get(), copy.Get());
+    ::BitBlt(target.Get(), 0, 0, info.bmWidth, std::abs(info.bmHeight), source.Get(), 0, 0, SRCCOPY);
+  }
   return copy;
 }
 

@@ -4,11 +4,14 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/app_error.h"
+#include "base/gdi_scopes.h"
+#include "base/system_error_win.h"
 #include "support/gui_win.h"
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"
@@ -466,6 +469,174 @@ TEST(ToolkitForm, WholeWindowAlpha) {
   EXPECT_FALSE(layered());
   EXPECT_FALSE(form.AlphaBlending());
   EXPECT_EQ(form.AlphaBlendValue(), 95);
+}
+
+// ---- the window base ---------------------------------------------------------------------------
+
+// A control that notes the messages that reach it and answers every notification reflected to it;
+// of a class of our own, or a subclassed system button.
+class ProbeControl : public Control {
+ public:
+  static constexpr LRESULT kAnswer = 0x5A17;
+  ProbeControl(HWND parent, bool own_class) {
+    if (own_class) {
+      CreateOwnControl({.class_name = L"TProbeControl", .parent = parent, .width = 20, .height = 20});
+    } else {
+      CreateControl({.class_name = WC_BUTTONW, .parent = parent, .width = 20, .height = 20});
+    }
+  }
+  bool HandleReflectedMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) override {
+    reflected.push_back(msg);
+    result = kAnswer;
+    return true;
+  }
+  std::vector<UINT> received;
+  std::vector<UINT> reflected;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override {
+    received.push_back(msg);
+    return DefaultHandling(msg, wparam, lparam);
+  }
+};
+
+// A top-level window of our own class with the owner of choice.
+class OwnedWindow : public Window {
+ public:
+  explicit OwnedWindow(HWND owner) {
+    Create({.class_name = L"TOwnedProbeWindow", .style = WS_POPUP, .width = 10, .height = 10, .parent = owner});
+  }
+};
+
+TEST(ToolkitWindow, ContainersPassTheirChildrensNotificationsBackToThem) {
+  TestForm form;
+  Panel panel(form.Handle(), 0, 0, 100, 100);
+  GroupBox group(form.Handle(), 100, 0, 100, 100, L"Group");
+  struct Container {
+    const char* name;
+    HWND hwnd;
+  };
+  for (const Container& container : {Container{"form", form.Handle()}, Container{"panel", panel.Handle()},
+                                     Container{"group box", group.Handle()}}) {
+    SCOPED_TRACE(container.name);
+    ProbeControl probe(container.hwnd, false);
+    HWND child = probe.Handle();
+    NMHDR notify{child, 7, static_cast<UINT>(NM_CLICK)};
+    DRAWITEMSTRUCT draw{};
+    draw.CtlType = ODT_BUTTON;
+    draw.hwndItem = child;
+    DRAWITEMSTRUCT menu_draw = draw;
+    menu_draw.CtlType = ODT_MENU;  // hwndItem is then a menu
+    struct Row {
+      const char* what;
+      UINT msg;
+      WPARAM wparam;
+      LPARAM lparam;
+      bool reflected;
+    };
+    const Row rows[] = {
+        {"command", WM_COMMAND, MAKEWPARAM(7, BN_CLICKED), reinterpret_cast<LPARAM>(child), true},
+        {"notify", WM_NOTIFY, 7, reinterpret_cast<LPARAM>(&notify), true},
+        {"draw item", WM_DRAWITEM, 7, reinterpret_cast<LPARAM>(&draw), true},
+        {"colour of a button", WM_CTLCOLORBTN, 0, reinterpret_cast<LPARAM>(child), true},
+        {"colour of a static", WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(child), true},
+        {"colour of an edit", WM_CTLCOLOREDIT, 0, reinterpret_cast<LPARAM>(child), true},
+        {"colour of a list box", WM_CTLCOLORLISTBOX, 0, reinterpret_cast<LPARAM>(child), true},
+        {"colour of a scroll bar", WM_CTLCOLORSCROLLBAR, 0, reinterpret_cast<LPARAM>(child), true},
+        {"menu command", WM_COMMAND, MAKEWPARAM(IDOK, 0), 0, false},
+        {"menu item drawn", WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&menu_draw), false},
+    };
+    for (const Row& row : rows) {
+      probe.reflected.clear();
+      const LRESULT result = ::SendMessageW(container.hwnd, row.msg, row.wparam, row.lparam);
+      if (row.reflected) {
+        EXPECT_EQ(probe.reflected, std::vector<UINT>{row.msg}) << row.what;
+        EXPECT_EQ(result, ProbeControl::kAnswer) << row.what;
+      } else {
+        EXPECT_TRUE(probe.reflected.empty()) << row.what;
+      }
+    }
+  }
+}
+
+// The share of a window's client area, as on screen, in one colour.
+double ShareOnScreen(HWND hwnd, COLORREF colour) {
+  RECT client{};
+  ::GetClientRect(hwnd, &client);
+  Canvas canvas(client.right, client.bottom);
+  {
+    const ClientDc screen(hwnd);
+    ::BitBlt(canvas.Dc(), 0, 0, client.right, client.bottom, screen.Get(), 0, 0, SRCCOPY);
+  }
+  int matching = 0;
+  for (int y = 0; y < client.bottom; ++y) {
+    for (int x = 0; x < client.right; ++x) matching += canvas.At(x, y) == colour ? 1 : 0;
+  }
+  return client.right * client.bottom > 0 ? static_cast<double>(matching) / (client.right * client.bottom) : 0;
+}
+
+TEST(ToolkitForm, ItsColourShowsBehindTheSeeThroughControls) {
+  constexpr COLORREF kColour = RGB(200, 40, 90);
+  TestForm form;
+  EXPECT_EQ(form.BackgroundColour(), ::GetSysColor(COLOR_BTNFACE));
+  form.SetColour(kColour);
+  EXPECT_EQ(form.BackgroundColour(), kColour);
+  Label label(form.Handle(), 10, 10, 13, L"Label");
+  CheckBox box(form.Handle(), 10, 40, 150, 17, L"Box");
+  SpeedButton button(form.Handle(), 10, 70, 81, 25);
+  form.Show();
+  PumpFor(200);
+  EXPECT_GT(ShareOnScreen(form.Handle(), kColour), 0.8);
+  for (const Control* control : std::initializer_list<const Control*>{&label, &box, &button}) {
+    EXPECT_GT(ShareOnScreen(control->Handle(), kColour), 0.5) << control->Text();
+  }
+  form.Hide();
+}
+
+TEST(ToolkitWindow, FailedCreationThrowsTheSystemsReason) {
+  struct Row {
+    const char* what;
+    std::function<void()> create;
+    DWORD code;
+  };
+  HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(gone, nullptr);
+  ::DestroyWindow(gone);
+  const Row rows[] = {
+      {"a child without a parent", [] { Panel panel(nullptr, 0, 0, 10, 10); }, ERROR_TLW_WITH_WSCHILD},
+      {"a window owned by a destroyed one", [gone] { OwnedWindow window(gone); }, ERROR_INVALID_WINDOW_HANDLE},
+      {"a system control without a parent", [] { ProbeControl probe(nullptr, false); }, ERROR_TLW_WITH_WSCHILD},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    try {
+      row.create();
+      ADD_FAILURE() << "no error";
+    } catch (const AppError& error) {
+      const std::wstring& message = error.Message();
+      const std::wstring reason = SystemErrorText(row.code);
+      EXPECT_EQ(message.rfind(L"Unable to create window ", 0), 0u);
+      ASSERT_GE(message.size(), reason.size());
+      EXPECT_EQ(message.substr(message.size() - reason.size()), reason);
+    }
+  }
+}
+
+TEST(ToolkitWindow, ObjectsDestroyedWithTheirParentLetGoOfTheHandleAndHearNoMore) {
+  WindowHandle parent(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(parent);
+  ProbeControl own(parent.Get(), true);
+  ProbeControl system(parent.Get(), false);
+  CheckBox box(parent.Get(), 0, 50, 50, 17, L"Box");
+  ASSERT_NE(own.Handle(), nullptr);
+  ASSERT_NE(system.Handle(), nullptr);
+  parent.Reset();
+  for (const ProbeControl* probe : {&own, &system}) {
+    EXPECT_EQ(probe->Handle(), nullptr);
+    ASSERT_FALSE(probe->received.empty());
+    EXPECT_EQ(probe->received.back(), static_cast<UINT>(WM_DESTROY)) << "nothing after WM_DESTROY";
+  }
+  EXPECT_EQ(box.Handle(), nullptr) << "a system control lets go too";
 }
 
 }  // namespace

@@ -44,7 +44,13 @@ Window::~Window() {
 }
 
 Window* Window::FromHandle(HWND hwnd) noexcept {
-  return hwnd ? static_cast<Window*>(::GetPropW(hwnd, kWindowProperty)) : nullptr;
+  if (!hwnd) return nullptr;
+  // A notification may name a window of another process (another instance of the program, say):
+  // its property holds an address of that process.
+  DWORD process = 0;
+  ::GetWindowThreadProcessId(hwnd, &process);
+  if (process != ::GetCurrentProcessId()) return nullptr;
+  return static_cast<Window*>(::GetPropW(hwnd, kWindowProperty));
 }
 
 void RegisterClassOnce(WNDCLASSEXW wc) {
@@ -82,6 +88,9 @@ void Window::Subclass(HWND hwnd) {
   if (!hwnd) return;
   Bind(hwnd);
   subclassed_ = ::SetWindowSubclass(hwnd, &Window::SubclassProc, 0, 0) != FALSE;
+  // Without the subclass nothing would remove the property by WM_NCDESTROY when the window goes
+  // with its parent: a plain system control then.
+  if (!subclassed_) ::RemovePropW(hwnd, kWindowProperty);
 }
 
 void Window::Bind(HWND hwnd) noexcept {

@@ -1,10 +1,13 @@
 #include <windows.h>
 
+#include <exception>
+
+#include "assets/resource_ids.h"
+#include "base/handles.h"
 #include "core/random.h"
 #include "ui/program_windows.h"
-#include "ui/tray_icon.h"
 #include "ui/toolkit/application.h"
-#include "base/handles.h"
+#include "ui/tray_icon.h"
 
 namespace {
 
@@ -26,7 +29,7 @@ void AskRunningInstanceToShow() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace callwright;
   SeedProgramRandom();
 
@@ -39,8 +42,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   Application& app = Application::Instance();
-  // The windows live until the process ends (only the Close command ends it, with ExitProcess).
-  const ProgramWindows windows;
-  const TrayIcon tray(*windows.main);
-  return app.Run();
+  // Every form carries it in its title bar and task-bar button.
+  app.SetIcon(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_CALLWRIGHT)));
+  try {
+    // The windows live until the process ends (only the Close command ends it, with ExitProcess).
+    const ProgramWindows windows;
+    const TrayIcon tray(*windows.main);
+    return app.Run();
+  } catch (const std::exception& error) {
+    // A window that could not be made: said, instead of a program without its windows.
+    app.ShowException(error);
+    return 1;
+  }
 }

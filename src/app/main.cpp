@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "assets/resource_ids.h"
 #include "base/handles.h"
 #include "core/random.h"
 #include "ui/program_windows.h"
@@ -29,7 +28,7 @@ void AskRunningInstanceToShow() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace callwright;
   SeedProgramRandom();
 
@@ -42,8 +41,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   Application& app = Application::Instance();
-  // Every form carries it in its title bar and task-bar button.
-  app.SetIcon(::LoadIconW(instance, MAKEINTRESOURCEW(IDI_CALLWRIGHT)));
   try {
     // The windows live until the process ends (only the Close command ends it, with ExitProcess).
     const ProgramWindows windows;

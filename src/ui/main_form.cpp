@@ -76,6 +76,7 @@ TFrmMain::TFrmMain()
             .main_form = true,
             .min_outer_size = {394, 100},
             .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
+      ClientLink(Application::Instance()),
       Image1(Handle(), 0, 0, 0, 0),
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),

@@ -18,6 +18,34 @@ constexpr wchar_t kAppWindowClass[] = L"TApplication";
 Application* g_application = nullptr;
 }  // namespace
 
+// The program's identity towards the client: a real top-level window, never shown (broadcasts do
+// not reach message-only windows), whose messages go through the hook chain first.
+class Application::HiddenWindow : public Window {
+ public:
+  HiddenWindow(const std::wstring& title, MessageHookChain& hooks) : hooks_(hooks) {
+    Create({.class_name = kAppWindowClass,
+            .caption = title.c_str(),
+            .style = WS_POPUP,
+            .ex_style = WS_EX_TOOLWINDOW,
+            .x = 0,
+            .y = 0,
+            .width = 0,
+            .height = 0,
+            .class_style = 0,
+            .background = nullptr});
+  }
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override {
+    HookMessage message{msg, wparam, lparam, 0};
+    if (hooks_.Dispatch(message)) return message.result;
+    return DefaultHandling(msg, wparam, lparam);
+  }
+
+ private:
+  MessageHookChain& hooks_;
+};
+
 Application& Application::Instance() {
   static Application application;
   return application;
@@ -31,16 +59,12 @@ Application::Application() : instance_(::GetModuleHandleW(nullptr)) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &Application::WindowProc;
-  wc.hInstance = instance_;
-  wc.lpszClassName = kAppWindowClass;
-  ::RegisterClassExW(&wc);
-  // A real top-level window, never shown: broadcasts do not reach message-only windows.
-  window_.Reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClass, title_.c_str(), WS_POPUP, 0, 0, 0,
-                                  0, nullptr, nullptr, instance_, nullptr));
+  window_ = std::make_unique<HiddenWindow>(title_, hooks_);
 }
+
+Application::~Application() = default;
+
+HWND Application::Handle() const noexcept { return window_ ? window_->Handle() : nullptr; }
 
 int Application::AddMessageHook(MessageHook hook) {
   return hooks_.Add([this, hook = std::move(hook)](HookMessage& message) {
@@ -71,15 +95,6 @@ void Application::EndProcess(UINT exit_code) {
     }
   }
   ::ExitProcess(exit_code);
-}
-
-LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  Application* app_ptr = g_application;
-  if (app_ptr && app_ptr->window_.Get() == hwnd) {
-    HookMessage message{msg, wparam, lparam, 0};
-    if (app_ptr->hooks_.Dispatch(message)) return message.result;
-  }
-  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 void Application::AddForm(Form* form) { forms_.push_back(form); }

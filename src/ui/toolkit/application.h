@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,7 +27,7 @@ class Application : public ApplicationWindow {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  HWND Handle() const noexcept override { return window_.Get(); }
+  HWND Handle() const noexcept override;
   HINSTANCE InstanceHandle() const noexcept { return instance_; }
   const std::wstring& Title() const noexcept { return title_; }
 
@@ -84,14 +85,17 @@ class Application : public ApplicationWindow {
   }
 
  private:
+  class HiddenWindow;
+
   Application();
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  ~Application();
 
   HINSTANCE instance_ = nullptr;
   std::wstring title_ = L"Callwright";
-  WindowHandle window_;
-  HICON icon_ = nullptr;
+  // Made after the hook chain and gone before it.
   MessageHookChain hooks_;
+  std::unique_ptr<HiddenWindow> window_;
+  HICON icon_ = nullptr;
   std::vector<std::pair<int, std::function<void()>>> end_handlers_;
   int next_end_handler_id_ = 1;
   Form* main_form_ = nullptr;

@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "core/catalogue_win.h"
-#include "core/scratch_folder_win.h"
-#include "core/settings_win.h"
+#include "support/file_holder_win.h"
+#include "support/files_win.h"
+#include "support/temp_dir_win.h"
 #include "ui/toolkit/handles.h"
 
 namespace callwright {
@@ -21,45 +22,9 @@ void PrintTo(const RecordingRow& row, std::ostream* out) {
 
 namespace {
 
-using core_test::CreateFileOfSize;
-using core_test::ScratchFolder;
-
-// A second process holding a file open for writing (read sharing only) until destroyed.
-class FileHolder {
- public:
-  explicit FileHolder(const std::wstring& file) {
-    static int counter = 0;
-    const std::wstring stem =
-        L"Local\\callwright-core-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-    ready_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (stem + L"-ready").c_str()));
-    release_.Reset(::CreateEventW(nullptr, TRUE, FALSE, (stem + L"-release").c_str()));
-    std::wstring command = L"\"" + ExecutableFolder() + L"file_holder.exe\" \"" + file + L"\" " + stem + L"-ready " +
-                           stem + L"-release";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-      return;
-    }
-    process_.Reset(info.hProcess);
-    ::CloseHandle(info.hThread);
-    const HANDLE waits[] = {ready_.Get(), process_.Get()};
-    held_ = ::WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
-  }
-  ~FileHolder() {
-    if (!process_) return;
-    ::SetEvent(release_.Get());
-    if (::WaitForSingleObject(process_.Get(), 10000) != WAIT_OBJECT_0) ::TerminateProcess(process_.Get(), 1);
-  }
-  FileHolder(const FileHolder&) = delete;
-  FileHolder& operator=(const FileHolder&) = delete;
-
-  bool Held() const { return held_; }
-
- private:
-  KernelHandle ready_, release_, process_;
-  bool held_ = false;
-};
+using test::CreateFileOfSize;
+using test::FileHolder;
+using test::TempDir;
 
 std::vector<RecordingRow> SortedByLocation(std::vector<RecordingRow> rows) {
   std::sort(rows.begin(), rows.end(),
@@ -69,8 +34,7 @@ std::vector<RecordingRow> SortedByLocation(std::vector<RecordingRow> rows) {
 
 class CatalogueTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(folder_.Path().empty()); }
-  ScratchFolder folder_;
+  TempDir folder_{L"callwright-core"};
   const std::wstring decimal_ = UserNumberSeparators().decimal;
 };
 
@@ -92,35 +56,35 @@ TEST_F(CatalogueTest, RowsForTheWavFilesOfAFolder) {
       {L"x.wa", 1, FILE_ATTRIBUTE_NORMAL},
   };
   for (const Fixture& f : fixtures) {
-    ASSERT_TRUE(CreateFileOfSize(folder_ / f.name, f.size));
-    ASSERT_TRUE(::SetFileAttributesW((folder_ / f.name).c_str(), f.attributes));
+    ASSERT_TRUE(CreateFileOfSize(folder_.Join(f.name), f.size));
+    ASSERT_TRUE(::SetFileAttributesW((folder_.Join(f.name)).c_str(), f.attributes));
   }
-  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"dir.wav").c_str(), nullptr));
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"dir.wav\\inner.wav", 5));
+  ASSERT_TRUE(::CreateDirectoryW((folder_.Join(L"dir.wav")).c_str(), nullptr));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"dir.wav\\inner.wav"), 5));
 
   const std::vector<RecordingRow> expected = {
-      {L"05/03/2013 at 14:15:16", L"john.doe", L"1" + decimal_ + L"50 KB", folder_ / L"05032013_141516_john.doe.wav"},
+      {L"05/03/2013 at 14:15:16", L"john.doe", L"1" + decimal_ + L"50 KB", folder_.Join(L"05032013_141516_john.doe.wav")},
       {L"05/03/2013 at 14:15:17", L"live_jane", L"0" + decimal_ + L"00 Bytes",
-       folder_ / L"05032013_141517_live_jane.wav"},
-      {L"06/03/2013 at 10:10:10", L"abcd", L"100" + decimal_ + L"00 Bytes", folder_ / L"06032013_101010_ab.WAVcd.WAV"},
-      {L"ab/c./wav at ::", L"abc", L"999" + decimal_ + L"00 Bytes", folder_ / L"abc.wav"},
+       folder_.Join(L"05032013_141517_live_jane.wav")},
+      {L"06/03/2013 at 10:10:10", L"abcd", L"100" + decimal_ + L"00 Bytes", folder_.Join(L"06032013_101010_ab.WAVcd.WAV")},
+      {L"ab/c./wav at ::", L"abc", L"999" + decimal_ + L"00 Bytes", folder_.Join(L"abc.wav")},
   };
   EXPECT_EQ(SortedByLocation(ListRecordings(folder_.Path())), SortedByLocation(expected));
 }
 
 TEST_F(CatalogueTest, ListingTextHoldsOneFullPathPerLineWithCrLf) {
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"07032013_090503_anna.k.wav", 3));
-  EXPECT_EQ(ListWavFiles(folder_.Path() + L"\\"), folder_ / L"07032013_090503_anna.k.wav\r\n");
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"07032013_090503_anna.k.wav"), 3));
+  EXPECT_EQ(ListWavFiles(folder_.Path() + L"\\"), folder_.Join(L"07032013_090503_anna.k.wav\r\n"));
 
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"07032013_090504_bob.wav", 3));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"07032013_090504_bob.wav"), 3));
   const std::wstring listing = ListWavFiles(folder_.Path() + L"\\");
-  const std::wstring anna = folder_ / L"07032013_090503_anna.k.wav\r\n";
-  const std::wstring bob = folder_ / L"07032013_090504_bob.wav\r\n";
+  const std::wstring anna = folder_.Join(L"07032013_090503_anna.k.wav\r\n");
+  const std::wstring bob = folder_.Join(L"07032013_090504_bob.wav\r\n");
   EXPECT_TRUE(listing == anna + bob || listing == bob + anna);
 }
 
 TEST_F(CatalogueTest, TrailingSeparatorGivesDoubledSeparatorsAndStillMeasures) {
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"05032013_141516_x.wav", 10));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"05032013_141516_x.wav"), 10));
   const std::vector<RecordingRow> rows = ListRecordings(folder_.Path() + L"\\");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].FileLocation, folder_.Path() + L"\\\\05032013_141516_x.wav");
@@ -130,38 +94,38 @@ TEST_F(CatalogueTest, TrailingSeparatorGivesDoubledSeparatorsAndStillMeasures) {
 
 TEST_F(CatalogueTest, EmptyAndMissingFoldersListNothing) {
   EXPECT_TRUE(ListRecordings(folder_.Path()).empty());
-  EXPECT_TRUE(ListRecordings(folder_ / L"missing").empty());
-  EXPECT_TRUE(ListRecordings(folder_ / L"missing\\deeper").empty());
-  EXPECT_EQ(ListWavFiles(folder_ / L"missing\\"), L"");
+  EXPECT_TRUE(ListRecordings(folder_.Join(L"missing")).empty());
+  EXPECT_TRUE(ListRecordings(folder_.Join(L"missing\\deeper")).empty());
+  EXPECT_EQ(ListWavFiles(folder_.Join(L"missing\\")), L"");
   // A folder text with a NUL inside names no folder.
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"05032013_141516_x.wav", 1));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"05032013_141516_x.wav"), 1));
   EXPECT_EQ(ListWavFiles(folder_.Path() + std::wstring(L"\\\0\\", 3)), L"");
 }
 
 TEST_F(CatalogueTest, SizeIsTheFullLengthOfTheOpenedFile) {
   constexpr std::int64_t kFiveGiB = std::int64_t{5} << 30;
-  const std::wstring large = folder_ / L"05032013_141516_large.wav";
+  const std::wstring large = folder_.Join(L"05032013_141516_large.wav");
   ASSERT_TRUE(CreateFileOfSize(large, kFiveGiB + 1));
   EXPECT_EQ(GetRecordingSize(large), kFiveGiB + 1);
   EXPECT_EQ(MakeRecordingRow(large).Size, L"5" + decimal_ + L"00 GB");
 
-  const std::wstring small = folder_ / L"small.wav";
+  const std::wstring small = folder_.Join(L"small.wav");
   ASSERT_TRUE(CreateFileOfSize(small, 0, "RIFF"));
   EXPECT_EQ(GetRecordingSize(small), 4);
 }
 
 TEST_F(CatalogueTest, UnreadableEntriesMeasureMinusOne) {
-  EXPECT_EQ(GetRecordingSize(folder_ / L"gone.wav"), -1);
-  ASSERT_TRUE(::CreateDirectoryW((folder_ / L"dir.wav").c_str(), nullptr));
-  EXPECT_EQ(GetRecordingSize(folder_ / L"dir.wav"), -1);
-  ASSERT_TRUE(CreateFileOfSize(folder_ / L"a.wav", 7));
+  EXPECT_EQ(GetRecordingSize(folder_.Join(L"gone.wav")), -1);
+  ASSERT_TRUE(::CreateDirectoryW((folder_.Join(L"dir.wav")).c_str(), nullptr));
+  EXPECT_EQ(GetRecordingSize(folder_.Join(L"dir.wav")), -1);
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"a.wav"), 7));
   EXPECT_EQ(GetRecordingSize(folder_.Path() + std::wstring(L"\\a.wav\0x", 8)), -1);
   EXPECT_EQ(GetRecordingSize(L""), -1);
-  EXPECT_EQ(MakeRecordingRow(folder_ / L"gone.wav").Size, L"BUSY");
+  EXPECT_EQ(MakeRecordingRow(folder_.Join(L"gone.wav")).Size, L"BUSY");
 }
 
 TEST_F(CatalogueTest, OtherReadersDoNotMakeAFileBusyButAWriterInThisProcessDoes) {
-  const std::wstring file = folder_ / L"05032013_141516_x.wav";
+  const std::wstring file = folder_.Join(L"05032013_141516_x.wav");
   ASSERT_TRUE(CreateFileOfSize(file, 12));
   {
     const FileHandle reader(
@@ -179,8 +143,8 @@ TEST_F(CatalogueTest, OtherReadersDoNotMakeAFileBusyButAWriterInThisProcessDoes)
 }
 
 TEST_F(CatalogueTest, FileHeldForWritingByAnotherProcessIsBusy) {
-  const std::wstring busy = folder_ / L"07032013_090503_anna.k.wav";
-  const std::wstring done = folder_ / L"07032013_080000_bob.wav";
+  const std::wstring busy = folder_.Join(L"07032013_090503_anna.k.wav");
+  const std::wstring done = folder_.Join(L"07032013_080000_bob.wav");
   ASSERT_TRUE(CreateFileOfSize(busy, 2048));
   ASSERT_TRUE(CreateFileOfSize(done, 2048));
   {

@@ -29,7 +29,8 @@ Pixels ReadWindow(HWND window);
 // The colour of one pixel of a window's client area as shown on screen.
 COLORREF ScreenPixel(HWND window, int x, int y);
 
-// A bottom-up DIB section of this format; `bits` receives its pixels.
+// A DIB section of this format, bottom-up (top-down for a height below zero); `bits` receives its
+// pixels.
 BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits);
 
 // A 32-bit top-down DIB selected into a memory device context, for a window to paint into.

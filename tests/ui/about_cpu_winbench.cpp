@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <memory>
 
-#include "support/gui_helpers_win.h"
+#include "support/gui_win.h"
+#include "support/process_win.h"
+#include "support/temp_dir_win.h"
 #include "ui/about_form.h"
 #include "ui/toolkit/application.h"
 
@@ -82,23 +85,19 @@ void MeasureFrame() {
 }
 
 int MeasureProcess(int seconds) {
-  const fs::path program = gui_helpers::TestProgramFolder() / L"Callwright.exe";
+  const fs::path program = test::ExePath(L"Callwright.exe");
   if (!fs::exists(program)) {
     std::printf("Callwright.exe not found beside this program\n");
     return 1;
   }
   // A copy of its own: the program keeps its configuration and recordings beside itself.
-  gui_helpers::TempFolder folder;
-  const fs::path copy = folder.Path() / L"Callwright.exe";
+  test::TempDir folder;
+  const std::wstring copy = folder.Join(L"Callwright.exe");
   fs::copy_file(program, copy);
-  gui_helpers::ChildProcess process(copy, L"\"" + copy.wstring() + L"\" /hidden", folder.Path());
-  if (!process.Started()) {
-    std::printf("Callwright.exe did not start\n");
-    return 1;
-  }
+  test::ChildProcess process(copy, {L"/hidden"}, folder.Path());
   HWND about = nullptr;
   for (int i = 0; i < 300 && !about; ++i) {
-    about = gui_helpers::FindProcessWindow(process.Id(), L"About ", false);
+    about = test::FindProcessWindow(process.Id(), L"About ", false);
     if (!about) ::Sleep(100);
   }
   if (!about) {
@@ -108,7 +107,7 @@ int MeasureProcess(int seconds) {
   ::Sleep(3000);  // past the start-up and the hidden start
   std::printf("Callwright.exe /hidden: About window %s, main window %s\n",
               ::IsWindowVisible(about) ? "VISIBLE" : "hidden",
-              gui_helpers::FindProcessWindow(process.Id(), L"Callwright [\u2022]", true) ? "VISIBLE" : "hidden");
+              test::FindProcessWindow(process.Id(), L"Callwright [\u2022]", true) ? "VISIBLE" : "hidden");
 
   std::uint64_t user0 = 0, kernel0 = 0, user1 = 0, kernel1 = 0;
   std::uint64_t thread_user0 = 0, thread_kernel0 = 0, thread_user1 = 0, thread_kernel1 = 0;
@@ -146,5 +145,10 @@ int MeasureProcess(int seconds) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
   MeasureFrame();
-  return MeasureProcess(seconds);
+  try {
+    return MeasureProcess(seconds);
+  } catch (const std::exception& error) {
+    std::printf("Callwright.exe did not start: %s\n", error.what());
+    return 1;
+  }
 }

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
-#include "support/gui_helpers_win.h"
+#include "support/gui_win.h"
+#include "support/pixels_win.h"
 #include "ui/about_form.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/picture.h"
@@ -22,8 +23,12 @@
 namespace callwright {
 namespace {
 
-using gui_helpers::PumpFor;
-using gui_helpers::PumpUntil;
+using test::MakeDib;
+using test::Pixels;
+using test::PumpFor;
+using test::PumpUntil;
+using test::ReadBitmap;
+using test::ReadWindow;
 
 // Stands in for the main window: the About window centres itself over it.
 class StandInMainForm : public Form {
@@ -34,56 +39,6 @@ class StandInMainForm : public Form {
     CreationDone();
   }
 };
-
-// Tightly packed 24-bit pixels, top row first.
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> bgr;
-  bool operator==(const Pixels&) const = default;
-  const std::uint8_t* At(int x, int y) const { return &bgr[(static_cast<std::size_t>(y) * width + x) * 3]; }
-};
-
-Pixels ReadBitmap(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!::GetObjectW(bitmap, sizeof(info), &info)) return {};
-  Pixels pixels{info.bmWidth, std::abs(info.bmHeight), {}};
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(request.bmiHeader);
-  request.bmiHeader.biWidth = pixels.width;
-  request.bmiHeader.biHeight = -pixels.height;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 24;
-  request.bmiHeader.biCompression = BI_RGB;
-  const std::size_t stride = (static_cast<std::size_t>(pixels.width) * 3 + 3) / 4 * 4;
-  std::vector<std::uint8_t> rows(stride * pixels.height);
-  ::GdiFlush();
-  HDC screen = ::GetDC(nullptr);
-  const int read = ::GetDIBits(screen, bitmap, 0, pixels.height, rows.data(), &request, DIB_RGB_COLORS);
-  ::ReleaseDC(nullptr, screen);
-  if (read != pixels.height) return {};
-  for (int y = 0; y < pixels.height; ++y) {
-    pixels.bgr.insert(pixels.bgr.end(), rows.begin() + y * stride, rows.begin() + y * stride + pixels.width * 3);
-  }
-  return pixels;
-}
-
-// What a window shows on screen, copied from its own device context.
-Pixels ReadWindow(HWND hwnd) {
-  RECT client{};
-  ::GetClientRect(hwnd, &client);
-  HDC dc = ::GetDC(hwnd);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  ::SelectObject(memory, old);
-  Pixels pixels = ReadBitmap(bitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(hwnd, dc);
-  return pixels;
-}
 
 Pixels HeaderPicture() {
   const Picture picture = LoadPngResource(IDP_ABOUT_HEADER);
@@ -110,17 +65,6 @@ RECT ChangedArea(const Pixels& before, const Pixels& after) {
 // Pixels a drop at (x, y) can reach in the next frame: one generation spreads it by a cell, and
 // the slopes around that displace the pixels next to it.
 RECT DropReach(int x, int y) { return {x - 3, y - 3, x + 4, y + 4}; }
-
-BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = static_cast<WORD>(bits_per_pixel);
-  info.bmiHeader.biCompression = BI_RGB;
-  return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
-}
 
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {

@@ -10,6 +10,7 @@
 
 #include "core/app_error.h"
 #include "support/gui_win.h"
+#include "support/pixels_win.h"
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
@@ -23,6 +24,7 @@
 namespace callwright {
 namespace {
 
+using test::Canvas;
 using test::PumpFor;
 
 class TestForm : public Form {
@@ -58,37 +60,8 @@ Picture GreenGlyph() {
   return glyph;
 }
 
-// Renders a window's client area through its own painting (WM_PRINTCLIENT is not enough for
-// owner-drawn buttons, so those are drawn through WM_DRAWITEM).
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    bitmap_.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
-    dc_.Reset(::CreateCompatibleDC(nullptr));
-    old_ = ::SelectObject(dc_.Get(), bitmap_.Get());
-  }
-  ~Canvas() { ::SelectObject(dc_.Get(), old_); }
-  HDC Dc() const { return dc_.Get(); }
-  COLORREF At(int x, int y) const {
-    ::GdiFlush();
-    const std::uint32_t px = bits_[y * width_ + x];
-    return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-  }
-
- private:
-  int width_, height_;
-  BitmapHandle bitmap_;
-  DcHandle dc_;
-  std::uint32_t* bits_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
-
+// Owner-drawn buttons do not paint for WM_PRINTCLIENT: they are drawn into a canvas through
+// WM_DRAWITEM, as their container asks.
 void DrawButton(const SpeedButton& button, HWND container, Canvas& canvas, UINT state) {
   DRAWITEMSTRUCT item{};
   item.CtlType = ODT_BUTTON;
@@ -302,11 +275,10 @@ TEST(ToolkitImage, StretchedOrUnscaledFromTheTopLeft) {
 TEST(ToolkitImage, CallerDrawnBitmapShowsAfterRepaint) {
   TestForm form;
   Image image(form.Handle(), 0, 0, 8, 8);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -8, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  std::uint8_t* bits = nullptr;
-  BitmapHandle frame(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+  void* frame_bits = nullptr;
+  BitmapHandle frame = test::MakeDib(8, -8, 24, &frame_bits);
   ASSERT_TRUE(frame);
+  auto* bits = static_cast<std::uint8_t*>(frame_bits);
   image.SetBitmap(std::move(frame));
   Canvas canvas(8, 8);
   for (std::uint8_t level : {40, 200}) {
@@ -377,10 +349,7 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
     RECT r{};
     r.left = icon ? LVIR_ICON : LVIR_BOUNDS;
     ::SendMessageW(list.Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
-    HDC dc = ::GetDC(list.Handle());
-    const COLORREF c = ::GetPixel(dc, icon ? (r.left + r.right) / 2 : 140, (r.top + r.bottom) / 2);
-    ::ReleaseDC(list.Handle(), dc);
-    return c;
+    return test::ScreenPixel(list.Handle(), icon ? (r.left + r.right) / 2 : 140, (r.top + r.bottom) / 2);
   };
   form.Show();
   PumpFor(100);

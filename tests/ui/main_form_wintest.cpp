@@ -1,6 +1,6 @@
 // The main window and the notice, driven through their real windows: real files in a temporary
-// folder, the real config.ini beside this test program, real message boxes answered from a second
-// thread, and a second process holding a recording open.
+// folder, the real config.ini beside this test program, real message boxes answered while they
+// run their modal loops, and a second process holding a recording open.
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h.
@@ -18,6 +18,9 @@
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
+#include "support/config_file_win.h"
+#include "support/file_holder_win.h"
+#include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -34,42 +37,18 @@ namespace callwright {
 namespace {
 
 namespace fs = std::filesystem;
+using test::MessageBoxAnswerer;
 using test::PumpFor;
 using test::PumpUntil;
+using test::ReadConfig;
+using test::RemoveConfig;
 using test::WindowAnswerer;
+using test::WriteConfig;
 
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {
   g_opened.push_back(target);
   return 42;  // opened
-}
-
-std::wstring ReadConfig(const wchar_t* key) {
-  wchar_t value[256] = {};
-  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 256, ConfigFilePath().c_str());
-  return value;
-}
-
-void WriteConfig(const wchar_t* key, const std::wstring& value) {
-  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
-}
-
-void WriteBytes(const fs::path& path, std::size_t count) {
-  std::ofstream(path, std::ios::binary) << std::string(count, 'x');
-}
-
-// A message box of this program with this caption, answered with `button`.
-class BoxAnswerer : public WindowAnswerer {
- public:
-  BoxAnswerer(const wchar_t* caption, int button, std::function<void(HWND)> inspect = {})
-      : WindowAnswerer(L"#32770", caption, button, std::move(inspect)) {}
-};
-
-void RemoveConfig() {
-  const std::wstring path = ConfigFilePath();
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileW(path.c_str());
-  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
 }
 
 LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
@@ -78,8 +57,8 @@ LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
   return result;
 }
 
-// The program's four windows, as start-up creates them, with config.ini beside this program
-// removed before and after.
+// The program's four windows, as start-up creates them, with config.ini beside this program set
+// aside and removed before and after.
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,7 +90,7 @@ class MainWindowTest : public ::testing::Test {
     for (int i = 0; i < count; ++i) {
       files.push_back(fs::path(folder_.Path()) / (L"0503201" + std::to_wstring(i) + L"_14151" + std::to_wstring(i) +
                                                   L"_partner." + std::to_wstring(i) + L".wav"));
-      WriteBytes(files.back(), 100 * (i + 1));
+      EXPECT_TRUE(test::WriteBytes(files.back().wstring(), std::string(100 * (i + 1), 'x')));
     }
     return files;
   }
@@ -130,6 +109,7 @@ class MainWindowTest : public ::testing::Test {
   bool OpenAndDeleteEnabled() const { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }
   bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
 
+  test::ConfigFileAside aside_;
   test::TempDir folder_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
@@ -228,8 +208,8 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
 TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   MakeRecordings(3);
   fs::create_directory(fs::path(folder_.Path()) / L"folder.wav");
-  WriteBytes(fs::path(folder_.Path()) / L"notes.txt", 5);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(test::WriteBytes(folder_.Join(L"notes.txt"), "xxxxx"));
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
   main_->forbidden = true;
@@ -264,7 +244,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
 TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   MakeRecordings(5);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   ASSERT_EQ(main_->lst.Count(), 5);
   const std::vector<std::wstring> before = ListedPaths();
@@ -272,7 +252,7 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
 
   HWND owner = nullptr;
-  BoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
@@ -296,7 +276,7 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
   const fs::path real = fs::path(folder_.Path()) / L"05032013_141516_real.wav";
   fs::create_directory(target);
   fs::create_directory(real);
-  WriteBytes(target / L"kept.txt", 3);
+  ASSERT_TRUE(test::WriteBytes((target / L"kept.txt").wstring(), "xxx"));
   if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     GTEST_SKIP() << "no symbolic links to folders here";
   }
@@ -307,7 +287,7 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
-  BoxAnswerer yes(L"Delete files", IDYES);
+  MessageBoxAnswerer yes(L"Delete files", IDYES);
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   EXPECT_EQ(main_->lst.Count(), 0);
@@ -318,13 +298,13 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
 
 TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
   MakeRecordings(3);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   const std::vector<std::wstring> before = ListedPaths();
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(2, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
-  BoxAnswerer no(L"Delete files", IDNO);
+  MessageBoxAnswerer no(L"Delete files", IDNO);
   main_->btndelete.Click();
   EXPECT_EQ(no.Answered(), 1);
   EXPECT_EQ(ListedPaths(), before);
@@ -334,7 +314,7 @@ TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
 
 TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
   MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   EXPECT_TRUE(OpenAndDeleteDisabled());
   main_->lst.SetSelected(1, true);
@@ -347,7 +327,7 @@ TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
 
 TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFolder) {
   MakeRecordings(4);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   const std::vector<std::wstring> paths = ListedPaths();
 
@@ -376,14 +356,10 @@ TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFold
 
 TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow) {
   const std::vector<fs::path> files = MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   // A second process holds the file open for writing, as the client does while it records.
-  const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
-  const std::wstring ready_name = L"cw-hold-ready-" + suffix, release_name = L"cw-hold-release-" + suffix;
-  KernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
-  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
-  test::ChildProcess holder(test::ExePath(L"file_holder.exe"), {files[1].wstring(), ready_name, release_name});
-  ASSERT_EQ(::WaitForSingleObject(ready.Get(), 20000), WAIT_OBJECT_0);
+  test::FileHolder holder(files[1].wstring());
+  ASSERT_TRUE(holder.Held());
 
   ShowMain();
   const std::vector<std::wstring> before = ListedPaths();
@@ -394,7 +370,7 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
   {
-    BoxAnswerer yes(L"Delete files", IDYES);
+    MessageBoxAnswerer yes(L"Delete files", IDYES);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
   }
@@ -405,9 +381,7 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
   // The next rebuild shows it again.
   main_->btnrefresh.Click();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
-  ::SetEvent(release.Get());
-  EXPECT_TRUE(holder.Wait(20000));
-  EXPECT_EQ(holder.ExitCode(), 0u);
+  EXPECT_EQ(holder.Release(), 0u);
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
@@ -458,7 +432,7 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
 }
 
 TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
-  WriteConfig(L"info", L"1");
+  ASSERT_TRUE(WriteConfig(L"info", L"1"));
   ShowMain();
   EXPECT_TRUE(info_->c.Checked());
   EXPECT_EQ(ReadConfig(L"info"), L"1");
@@ -469,7 +443,7 @@ TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
   EXPECT_FALSE(main_->Visible());
 
   // Any other value never unticks it.
-  WriteConfig(L"info", L"0");
+  ASSERT_TRUE(WriteConfig(L"info", L"0"));
   ShowMain();
   EXPECT_TRUE(info_->c.Checked());
   EXPECT_EQ(ReadConfig(L"info"), L"0") << "nothing written when the box is already ticked";
@@ -514,8 +488,8 @@ TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
 }
 
 TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
-  WriteConfig(L"info", L"1");
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"info", L"1"));
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   MakeRecordings(2);
   ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   // Wine lets an administrator write read-only files: also hold the file open for reading only,
@@ -528,7 +502,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
 
-  BoxAnswerer report(L"Callwright", IDOK);
+  MessageBoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
   PumpFor(50);
@@ -565,14 +539,14 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
       {folder_.Path() + L"\\", folder_.Path() + L"\\", folder_.Path()},
   };
   for (const Case& c : cases) {
-    WriteConfig(L"path", c.stored);
-    BoxAnswerer report(L"Callwright", IDOK);
+    ASSERT_TRUE(WriteConfig(L"path", c.stored));
+    MessageBoxAnswerer report(L"Callwright", IDOK);
     ShowMain();
     EXPECT_EQ(report.Answered(), 0) << c.stored.c_str();
     EXPECT_EQ(DestinationFolder(), c.shown) << c.stored.c_str();
     EXPECT_EQ(settings_->edtpath.Text(), c.shown);
     ASSERT_TRUE(fs::is_directory(c.folder)) << "created: " << c.stored.c_str();
-    WriteBytes(fs::path(c.folder) / name, 10);
+    ASSERT_TRUE(test::WriteBytes((fs::path(c.folder) / name).wstring(), std::string(10, 'x')));
     main_->btnrefresh.Click();
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{c.folder + L"\\" + name}) << c.stored.c_str();
     g_opened.clear();
@@ -586,7 +560,7 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
 
 TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
   const fs::path file = fs::path(folder_.Path()) / L"a file";
-  WriteBytes(file, 3);
+  ASSERT_TRUE(test::WriteBytes(file.wstring(), "xxx"));
   const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
   const std::wstring default_folder = ExecutableFolder() + L"Records";
   struct Case {
@@ -599,7 +573,7 @@ TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
   };
   for (const Case& c : cases) {
     WriteSetting(L"SYSTEM", L"path", c.stored);  // UTF-16, which holds any name
-    BoxAnswerer report(L"Callwright", IDOK);
+    MessageBoxAnswerer report(L"Callwright", IDOK);
     for (int showing = 1; showing <= 2; ++showing) {
       ShowMain();
       ASSERT_TRUE(PumpUntil([&] { return report.Answered() == showing; }, 3000)) << showing;
@@ -624,7 +598,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
   const std::wstring folder = folder_.Path() + L"\\" + foreign;
   WriteSetting(L"SYSTEM", L"path", folder);  // UTF-16, which holds any name
-  BoxAnswerer report(L"Callwright", IDOK);
+  MessageBoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   EXPECT_EQ(report.Answered(), 0) << report.LastText().c_str();
   ASSERT_TRUE(fs::is_directory(folder)) << "created";
@@ -666,7 +640,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
 
 TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(1);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ASSERT_NE(ShowRequestMsg, 0u);
   EXPECT_EQ(ShowRequestMsg, ::RegisterWindowMessageW(L"CALLWRIGHTAPP"));
   ShowMain();

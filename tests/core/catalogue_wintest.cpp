@@ -57,16 +57,18 @@ TEST_F(CatalogueTest, RowsForTheWavFilesOfAFolder) {
   };
   for (const Fixture& f : fixtures) {
     ASSERT_TRUE(CreateFileOfSize(folder_.Join(f.name), f.size));
-    ASSERT_TRUE(::SetFileAttributesW((folder_.Join(f.name)).c_str(), f.attributes));
+    ASSERT_TRUE(::SetFileAttributesW(folder_.Join(f.name).c_str(), f.attributes));
   }
-  ASSERT_TRUE(::CreateDirectoryW((folder_.Join(L"dir.wav")).c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(folder_.Join(L"dir.wav").c_str(), nullptr));
   ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"dir.wav\\inner.wav"), 5));
 
   const std::vector<RecordingRow> expected = {
-      {L"05/03/2013 at 14:15:16", L"john.doe", L"1" + decimal_ + L"50 KB", folder_.Join(L"05032013_141516_john.doe.wav")},
+      {L"05/03/2013 at 14:15:16", L"john.doe", L"1" + decimal_ + L"50 KB",
+       folder_.Join(L"05032013_141516_john.doe.wav")},
       {L"05/03/2013 at 14:15:17", L"live_jane", L"0" + decimal_ + L"00 Bytes",
        folder_.Join(L"05032013_141517_live_jane.wav")},
-      {L"06/03/2013 at 10:10:10", L"abcd", L"100" + decimal_ + L"00 Bytes", folder_.Join(L"06032013_101010_ab.WAVcd.WAV")},
+      {L"06/03/2013 at 10:10:10", L"abcd", L"100" + decimal_ + L"00 Bytes",
+       folder_.Join(L"06032013_101010_ab.WAVcd.WAV")},
       {L"ab/c./wav at ::", L"abc", L"999" + decimal_ + L"00 Bytes", folder_.Join(L"abc.wav")},
   };
   EXPECT_EQ(SortedByLocation(ListRecordings(folder_.Path())), SortedByLocation(expected));
@@ -116,7 +118,7 @@ TEST_F(CatalogueTest, SizeIsTheFullLengthOfTheOpenedFile) {
 
 TEST_F(CatalogueTest, UnreadableEntriesMeasureMinusOne) {
   EXPECT_EQ(GetRecordingSize(folder_.Join(L"gone.wav")), -1);
-  ASSERT_TRUE(::CreateDirectoryW((folder_.Join(L"dir.wav")).c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryW(folder_.Join(L"dir.wav").c_str(), nullptr));
   EXPECT_EQ(GetRecordingSize(folder_.Join(L"dir.wav")), -1);
   ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"a.wav"), 7));
   EXPECT_EQ(GetRecordingSize(folder_.Path() + std::wstring(L"\\a.wav\0x", 8)), -1);

@@ -135,7 +135,9 @@ bool WriteRunText(std::wstring_view name, std::wstring_view text) {
   return WriteRunValue(name, REG_SZ, terminated.c_str(), static_cast<DWORD>((terminated.size() + 1) * sizeof(wchar_t)));
 }
 
-bool WriteRunNumber(std::wstring_view name, DWORD number) { return WriteRunValue(name, REG_DWORD, &number, sizeof number); }
+bool WriteRunNumber(std::wstring_view name, DWORD number) {
+  return WriteRunValue(name, REG_DWORD, &number, sizeof number);
+}
 
 bool DeleteRunValue(std::wstring_view name) {
   if (!CurrentUserRedirected()) return false;

@@ -14,7 +14,7 @@
 #include "core/catalogue_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace {
 

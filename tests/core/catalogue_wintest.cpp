@@ -10,7 +10,7 @@
 #include "support/file_holder_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

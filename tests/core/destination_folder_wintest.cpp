@@ -12,7 +12,7 @@
 #include "core/settings_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

@@ -4,13 +4,13 @@
 
 #include <string>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
 #include "support/config_file_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

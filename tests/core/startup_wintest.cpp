@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/startup_win.h"
 #include "support/run_key_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

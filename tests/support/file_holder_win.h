@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/process_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright::test {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright::test {
 

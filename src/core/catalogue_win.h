@@ -11,6 +11,9 @@ namespace callwright {
 
 // Full paths of the folder's *.wav entries, each followed by CR LF. `folder` ends in "\".
 std::wstring ListWavFiles(std::wstring_view folder);
+// The folder's *.wav entries with the sizes and times the search reports, in search order.
+// `folder` ends in "\". Fetches entries in large batches and skips the short names.
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder);
 // The file's length, or -1 when it cannot be opened for reading with read-only sharing.
 std::int64_t GetRecordingSize(std::wstring_view path);
 // FormatFileSize with the user's separators.

@@ -2,9 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 
 #include "assets/resource_ids.h"
 #include "core/catalogue_win.h"
@@ -19,6 +21,7 @@
 namespace callwright {
 
 TFrmMain* FrmMain = nullptr;
+RecordingMeasure MeasureRecording = [](const std::wstring& path) { return GetRecordingSize(path); };
 UINT ShowRequestMsg = 0;
 WNDPROC PrevMainWndProc = nullptr;
 
@@ -26,6 +29,10 @@ namespace {
 
 constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
+// Posted by a listing's worker when measured sizes wait; wParam tells the listing.
+constexpr UINT kProbeResultsMessage = WM_APP + 1;
+// How long the Close button waits for a worker that is inside a file open.
+constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
 // Only the first argument counts, compared with letter case.
 bool StartedHidden() {
@@ -47,24 +54,16 @@ void DeleteRecordingFile(const std::wstring& path) {
   }
 }
 
-bool AskYesNo(const wchar_t* text, const wchar_t* caption) {
-  return ::MessageBoxW(Application::Instance().Handle(), text, caption, MB_YESNO | MB_ICONQUESTION) != IDNO;
+// Gone, not merely unreadable: only then does its row go.
+bool FileGone(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Keeps a window from repainting while it changes a lot.
-class RedrawPause {
- public:
-  explicit RedrawPause(HWND hwnd) : hwnd_(hwnd) { ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawPause() {
-    ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(hwnd_, nullptr, TRUE);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  HWND hwnd_;
-};
+bool AskYesNo(const wchar_t* text, const wchar_t* caption, HWND owner = Application::Instance().Handle()) {
+  return ::MessageBoxW(owner, text, caption, MB_YESNO | MB_ICONQUESTION) != IDNO;
+}
 
 }  // namespace
 
@@ -134,7 +133,15 @@ TFrmMain::TFrmMain()
   FormCreate();
 }
 
-TFrmMain::~TFrmMain() { FormDestroy(); }
+TFrmMain::~TFrmMain() {
+  // No worker outlives the window it posts to.
+  StopProbes(std::chrono::milliseconds::max());
+  FRetiredProbes.clear();
+  FProbe.reset();
+  // The list shares the image list, which is destroyed before it.
+  lst.SetSmallImages(nullptr);
+  FormDestroy();
+}
 
 void TFrmMain::FormCreate() {
   ShowRequestMsg = ::RegisterWindowMessageW(L"CALLWRIGHTAPP");
@@ -201,11 +208,92 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
 }
 
 void TFrmMain::RefreshList() {
-  RedrawPause pause(lst.Handle());
-  lst.Clear();
-  for (const RecordingRow& row : ListRecordings(DestinationFolder())) {
-    lst.AddItem(row.When, {row.Partner, row.Size, row.FileLocation});
+  // The running measuring belongs to the rows about to go: cancel it; whatever it still posts
+  // carries an older generation and is dropped.
+  if (FProbe) {
+    FProbe->Cancel();
+    FRetiredProbes.push_back(std::move(FProbe));
   }
+  std::erase_if(FRetiredProbes, [](const std::unique_ptr<RecordingProbe>& probe) { return probe->Ended(); });
+  ++FProbeGeneration;
+
+  const std::vector<WavEntry> entries = ListWavEntries(DestinationFolder() + L"\\");
+  FSeparators = UserNumberSeparators();
+  std::vector<std::wstring> cells;
+  cells.reserve(entries.size() * 4);
+  std::vector<std::intptr_t> data(entries.size());
+  auto paths = std::make_shared<std::vector<std::wstring>>();
+  paths->reserve(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, FSeparators);
+    cells.push_back(std::move(row.When));
+    cells.push_back(std::move(row.Partner));
+    cells.push_back(std::move(row.Size));
+    cells.push_back(std::move(row.FileLocation));
+    data[i] = static_cast<std::intptr_t>(i);
+    paths->push_back(entries[i].path);
+  }
+  lst.SetRows(std::move(cells), std::move(data));
+  FEntryRow.resize(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) FEntryRow[i] = static_cast<int>(i);
+
+  if (entries.empty()) return;
+  const HWND window = Handle();
+  const WPARAM generation = FProbeGeneration;
+  FProbe = std::make_unique<RecordingProbe>(std::move(paths), NewestFirst(entries), MeasureRecording,
+                                            [window, generation] {
+                                              ::PostMessageW(window, kProbeResultsMessage, generation, 0);
+                                            });
+}
+
+bool TFrmMain::Probing() const { return FProbe && !FProbe->Done(); }
+
+void TFrmMain::ProbeResultsArrived(WPARAM generation) {
+  if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
+  for (const RecordingProbe::Result& result : FProbe->TakeResults()) {
+    if (result.index >= FEntryRow.size()) continue;
+    int row = FEntryRow[result.index];
+    if (row >= 0 && lst.ItemData(row) != static_cast<std::intptr_t>(result.index)) {
+      // Rows went since the map was made.
+      std::fill(FEntryRow.begin(), FEntryRow.end(), -1);
+      for (int i = 0; i < lst.Count(); ++i) {
+        const std::intptr_t entry = lst.ItemData(i);
+        if (entry >= 0 && static_cast<std::size_t>(entry) < FEntryRow.size()) FEntryRow[entry] = i;
+      }
+      row = FEntryRow[result.index];
+    }
+    if (row < 0) continue;
+    std::wstring size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, FSeparators);
+    if (lst.ItemText(row, 2) != size) lst.SetItemText(row, 2, std::move(size));
+  }
+}
+
+bool TFrmMain::StopProbes(std::chrono::milliseconds limit) {
+  if (FProbe) FProbe->Cancel();
+  for (const auto& probe : FRetiredProbes) probe->Cancel();
+  const auto deadline = limit == std::chrono::milliseconds::max()
+                            ? std::chrono::steady_clock::time_point::max()
+                            : std::chrono::steady_clock::now() + limit;
+  bool all_ended = true;
+  const auto wait = [&](RecordingProbe& probe) {
+    const auto left = deadline == std::chrono::steady_clock::time_point::max()
+                          ? std::chrono::milliseconds(std::chrono::hours(24))
+                          : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::max(deadline - std::chrono::steady_clock::now(),
+                                         std::chrono::steady_clock::duration::zero()));
+    all_ended = probe.WaitEnded(left) && all_ended;
+  };
+  if (FProbe) wait(*FProbe);
+  for (const auto& probe : FRetiredProbes) wait(*probe);
+  return all_ended;
+}
+
+LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kProbeResultsMessage) {
+    Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
+    return 0;
+  }
+  return Form::HandleMessage(msg, wparam, lparam);
 }
 
 void TFrmMain::btnopenClick() {
@@ -216,10 +304,22 @@ void TFrmMain::btnopenClick() {
 void TFrmMain::lstDblClick() { btnopenClick(); }
 
 void TFrmMain::btndeleteClick() {
-  if (!AskYesNo(L"This will definitively delete selected files, are you sure ?", L"Delete files")) return;
-  const std::vector<int> selected = lst.SelectedIndices();
-  for (int index : selected) DeleteRecordingFile(lst.ItemText(index, 3));
-  for (auto it = selected.rbegin(); it != selected.rend(); ++it) lst.DeleteItem(*it);
+  // The files are those selected now. The question is owned by this window, which stays disabled
+  // until it is answered: no second question, no other selection meanwhile.
+  std::vector<std::wstring> paths;
+  for (int index : lst.SelectedIndices()) paths.push_back(lst.ItemText(index, 3));
+  if (!AskYesNo(L"This will definitively delete selected files, are you sure ?", L"Delete files", Handle())) return;
+  std::unordered_set<std::wstring> gone;
+  for (const std::wstring& path : paths) {
+    DeleteRecordingFile(path);
+    if (FileGone(path)) gone.insert(path);
+  }
+  // Only rows whose file is gone go; found by path, as the list may have been rebuilt meanwhile.
+  std::vector<int> rows;
+  for (int i = 0; i < lst.Count() && !gone.empty(); ++i) {
+    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
+  }
+  lst.DeleteItems(std::move(rows));
 }
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }
@@ -236,7 +336,13 @@ void TFrmMain::btnaboutClick() {
 
 void TFrmMain::btncloseClick() {
   // Ends at once: nothing is closed, removed or written first.
-  if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) ::ExitProcess(0);
+  if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) {
+    // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
+    // loader would leave those locked for the system's own clean-up. Workers stop before their
+    // next file, so this waits for at most one file open.
+    StopProbes(kProbeStopLimit);
+    ::ExitProcess(0);
+  }
 }
 
 void TFrmMain::lstAdvancedCustomDrawItem(ListView&, ListItemDraw& Item) {

@@ -4,6 +4,15 @@
 // Closing it only hides it; the Close button ends the process.
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/catalogue.h"
+#include "core/recording_probe.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -38,8 +47,11 @@ class TFrmMain : public Form, public ClientLink {
   // The hidden start has been dealt with; set at most once.
   bool loaded = false;
 
-  // Rebuilds `lst` from the destination folder.
+  // Rebuilds `lst` from the destination folder: the rows at once, with the sizes of the directory
+  // search; each file's own measure ("BUSY" while it cannot be read) follows from a worker thread.
   void RefreshList();
+  // The worker of the current listing still measures, or its results wait to be shown.
+  bool Probing() const;
 
   void btnopenClick();
   void btndeleteClick();
@@ -55,6 +67,7 @@ class TFrmMain : public Form, public ClientLink {
   void TimerAttachTimer();
 
  protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
@@ -63,7 +76,23 @@ class TFrmMain : public Form, public ClientLink {
  private:
   void FormCreate();
   void FormDestroy();
+  void ProbeResultsArrived(WPARAM generation);
+  // Cancels every measuring worker and waits for them, at most `limit` in all; true when all ended.
+  bool StopProbes(std::chrono::milliseconds limit);
+
+  // The measuring of the current listing, and older ones cancelled but perhaps still in a file.
+  std::unique_ptr<RecordingProbe> FProbe;
+  std::vector<std::unique_ptr<RecordingProbe>> FRetiredProbes;
+  // Tells the current listing's results from older ones still in the queue.
+  WPARAM FProbeGeneration = 0;
+  NumberSeparators FSeparators;
+  // Row of each entry of the current listing (-1: deleted); rebuilt when rows go.
+  std::vector<int> FEntryRow;
 };
+
+// Measures one recording for the listing's worker: GetRecordingSize; tests put in their own.
+using RecordingMeasure = std::function<std::int64_t(const std::wstring& path)>;
+extern RecordingMeasure MeasureRecording;
 
 // The main window, created first at start-up.
 extern TFrmMain* FrmMain;

@@ -1,0 +1,71 @@
+#include "core/recording_probe.h"
+
+#include <utility>
+
+namespace callwright {
+
+RecordingProbe::RecordingProbe(std::shared_ptr<const std::vector<std::wstring>> paths,
+                               std::vector<std::size_t> order, Measure measure, Notify notify)
+    : paths_(std::move(paths)), order_(std::move(order)), measure_(std::move(measure)), notify_(std::move(notify)) {
+  worker_ = std::thread([this] { Run(); });
+}
+
+RecordingProbe::~RecordingProbe() {
+  Cancel();
+  if (worker_.joinable()) worker_.join();
+}
+
+void RecordingProbe::Cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+
+void RecordingProbe::Run() {
+  bool complete = true;
+  for (const std::size_t index : order_) {
+    if (cancelled_.load(std::memory_order_relaxed)) {
+      complete = false;
+      break;
+    }
+    if (!paths_ || index >= paths_->size()) continue;
+    std::int64_t size = -1;
+    try {
+      size = measure_ ? measure_((*paths_)[index]) : -1;
+    } catch (...) {
+      // A failed measurement reads as a file that cannot be read.
+    }
+    bool notify = false;
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      waiting_.push_back({index, size});
+      notify = !notified_;
+      notified_ = true;
+    }
+    // Outside the lock: the receiver may take the results before the call returns.
+    if (notify && notify_) notify_();
+  }
+  const std::lock_guard<std::mutex> hold(lock_);
+  complete_ = complete;
+  ended_ = true;
+  ended_signal_.notify_all();
+}
+
+bool RecordingProbe::WaitEnded(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> hold(lock_);
+  return ended_signal_.wait_for(hold, timeout, [this] { return ended_; });
+}
+
+bool RecordingProbe::Ended() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return ended_;
+}
+
+std::vector<RecordingProbe::Result> RecordingProbe::TakeResults() {
+  const std::lock_guard<std::mutex> hold(lock_);
+  notified_ = false;
+  return std::exchange(waiting_, {});
+}
+
+bool RecordingProbe::Done() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return complete_ && waiting_.empty();
+}
+
+}  // namespace callwright

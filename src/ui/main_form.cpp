@@ -31,7 +31,9 @@ constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
 // Posted by a listing's worker when measured sizes wait; wParam tells the listing.
 constexpr UINT kProbeResultsMessage = WM_APP + 1;
-// How long the Close button waits for a worker that is inside a file open.
+// Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
+constexpr UINT kDeletionResultsMessage = WM_APP + 2;
+// How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
 // Only the first argument counts, compared with letter case.
@@ -135,7 +137,8 @@ TFrmMain::TFrmMain()
 
 TFrmMain::~TFrmMain() {
   // No worker outlives the window it posts to.
-  StopProbes(std::chrono::milliseconds::max());
+  StopWorkers(std::chrono::milliseconds::max());
+  FDeletions.clear();
   FRetiredProbes.clear();
   FProbe.reset();
   // The list shares the image list, which is destroyed before it.
@@ -214,7 +217,7 @@ void TFrmMain::RefreshList() {
     FProbe->Cancel();
     FRetiredProbes.push_back(std::move(FProbe));
   }
-  std::erase_if(FRetiredProbes, [](const std::unique_ptr<RecordingProbe>& probe) { return probe->Ended(); });
+  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& probe) { return probe->Ended(); });
   ++FProbeGeneration;
 
   const std::vector<WavEntry> entries = ListWavEntries(DestinationFolder() + L"\\");
@@ -240,7 +243,7 @@ void TFrmMain::RefreshList() {
   if (entries.empty()) return;
   const HWND window = Handle();
   const WPARAM generation = FProbeGeneration;
-  FProbe = std::make_unique<RecordingProbe>(std::move(paths), NewestFirst(entries), MeasureRecording,
+  FProbe = std::make_unique<FileWorker>(std::move(paths), NewestFirst(entries), MeasureRecording,
                                             [window, generation] {
                                               ::PostMessageW(window, kProbeResultsMessage, generation, 0);
                                             });
@@ -250,7 +253,7 @@ bool TFrmMain::Probing() const { return FProbe && !FProbe->Done(); }
 
 void TFrmMain::ProbeResultsArrived(WPARAM generation) {
   if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
-  for (const RecordingProbe::Result& result : FProbe->TakeResults()) {
+  for (const FileWorker::Result& result : FProbe->TakeResults()) {
     if (result.index >= FEntryRow.size()) continue;
     int row = FEntryRow[result.index];
     if (row >= 0 && lst.ItemData(row) != static_cast<std::intptr_t>(result.index)) {
@@ -268,14 +271,38 @@ void TFrmMain::ProbeResultsArrived(WPARAM generation) {
   }
 }
 
-bool TFrmMain::StopProbes(std::chrono::milliseconds limit) {
+bool TFrmMain::Deleting() const {
+  return std::any_of(FDeletions.begin(), FDeletions.end(),
+                     [](const Deletion& deletion) { return !deletion.worker->Done(); });
+}
+
+void TFrmMain::DeletionResultsArrived(WPARAM serial) {
+  const auto deletion = std::find_if(FDeletions.begin(), FDeletions.end(),
+                                     [serial](const Deletion& d) { return d.serial == serial; });
+  if (deletion == FDeletions.end()) return;
+  std::unordered_set<std::wstring> gone;
+  for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
+    if (result.size > 0) gone.insert((*deletion->paths)[result.index]);
+  }
+  if (deletion->worker->Done()) FDeletions.erase(deletion);
+  if (gone.empty()) return;
+  // Rows found by path: the list may have been rebuilt since Delete was pressed.
+  std::vector<int> rows;
+  for (int i = 0; i < lst.Count(); ++i) {
+    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
+  }
+  lst.DeleteItems(std::move(rows));
+}
+
+bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
   if (FProbe) FProbe->Cancel();
   for (const auto& probe : FRetiredProbes) probe->Cancel();
+  for (const Deletion& deletion : FDeletions) deletion.worker->Cancel();
   const auto deadline = limit == std::chrono::milliseconds::max()
                             ? std::chrono::steady_clock::time_point::max()
                             : std::chrono::steady_clock::now() + limit;
   bool all_ended = true;
-  const auto wait = [&](RecordingProbe& probe) {
+  const auto wait = [&](FileWorker& probe) {
     const auto left = deadline == std::chrono::steady_clock::time_point::max()
                           ? std::chrono::milliseconds(std::chrono::hours(24))
                           : std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -285,12 +312,17 @@ bool TFrmMain::StopProbes(std::chrono::milliseconds limit) {
   };
   if (FProbe) wait(*FProbe);
   for (const auto& probe : FRetiredProbes) wait(*probe);
+  for (const Deletion& deletion : FDeletions) wait(*deletion.worker);
   return all_ended;
 }
 
 LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == kProbeResultsMessage) {
     Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
+    return 0;
+  }
+  if (msg == kDeletionResultsMessage) {
+    Application::Instance().Guard([&] { DeletionResultsArrived(wparam); });
     return 0;
   }
   return Form::HandleMessage(msg, wparam, lparam);
@@ -306,20 +338,24 @@ void TFrmMain::lstDblClick() { btnopenClick(); }
 void TFrmMain::btndeleteClick() {
   // The files are those selected now. The question is owned by this window, which stays disabled
   // until it is answered: no second question, no other selection meanwhile.
-  std::vector<std::wstring> paths;
-  for (int index : lst.SelectedIndices()) paths.push_back(lst.ItemText(index, 3));
+  auto paths = std::make_shared<std::vector<std::wstring>>();
+  for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
   if (!AskYesNo(L"This will definitively delete selected files, are you sure ?", L"Delete files", Handle())) return;
-  std::unordered_set<std::wstring> gone;
-  for (const std::wstring& path : paths) {
-    DeleteRecordingFile(path);
-    if (FileGone(path)) gone.insert(path);
-  }
-  // Only rows whose file is gone go; found by path, as the list may have been rebuilt meanwhile.
-  std::vector<int> rows;
-  for (int i = 0; i < lst.Count() && !gone.empty(); ++i) {
-    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
-  }
-  lst.DeleteItems(std::move(rows));
+  if (paths->empty()) return;
+  // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
+  // them.
+  std::vector<std::size_t> order(paths->size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const HWND window = Handle();
+  const WPARAM serial = ++FDeletionSerial;
+  auto worker = std::make_unique<FileWorker>(
+      paths, std::move(order),
+      [](const std::wstring& path) -> std::int64_t {
+        DeleteRecordingFile(path);
+        return FileGone(path) ? 1 : 0;
+      },
+      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); });
+  FDeletions.push_back({serial, std::move(paths), std::move(worker)});
 }
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }
@@ -339,8 +375,8 @@ void TFrmMain::btncloseClick() {
   if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) {
     // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
     // loader would leave those locked for the system's own clean-up. Workers stop before their
-    // next file, so this waits for at most one file open.
-    StopProbes(kProbeStopLimit);
+    // next file, so this waits for at most one file each. A deletion stops there too.
+    StopWorkers(kProbeStopLimit);
     ::ExitProcess(0);
   }
 }

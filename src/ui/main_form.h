@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/catalogue.h"
-#include "core/recording_probe.h"
+#include "core/file_worker.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -52,6 +52,8 @@ class TFrmMain : public Form, public ClientLink {
   void RefreshList();
   // The worker of the current listing still measures, or its results wait to be shown.
   bool Probing() const;
+  // Files that Delete was told to remove are still being removed, or their rows still wait to go.
+  bool Deleting() const;
 
   void btnopenClick();
   void btndeleteClick();
@@ -77,12 +79,21 @@ class TFrmMain : public Form, public ClientLink {
   void FormCreate();
   void FormDestroy();
   void ProbeResultsArrived(WPARAM generation);
-  // Cancels every measuring worker and waits for them, at most `limit` in all; true when all ended.
-  bool StopProbes(std::chrono::milliseconds limit);
+  void DeletionResultsArrived(WPARAM serial);
+  // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
+  bool StopWorkers(std::chrono::milliseconds limit);
 
   // The measuring of the current listing, and older ones cancelled but perhaps still in a file.
-  std::unique_ptr<RecordingProbe> FProbe;
-  std::vector<std::unique_ptr<RecordingProbe>> FRetiredProbes;
+  std::unique_ptr<FileWorker> FProbe;
+  std::vector<std::unique_ptr<FileWorker>> FRetiredProbes;
+  // Running deletions, each with the paths it was given.
+  struct Deletion {
+    WPARAM serial;
+    std::shared_ptr<const std::vector<std::wstring>> paths;
+    std::unique_ptr<FileWorker> worker;
+  };
+  std::vector<Deletion> FDeletions;
+  WPARAM FDeletionSerial = 0;
   // Tells the current listing's results from older ones still in the queue.
   WPARAM FProbeGeneration = 0;
   NumberSeparators FSeparators;

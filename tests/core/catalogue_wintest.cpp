@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/catalogue_win.h"
-#include "core/recording_probe.h"
+#include "core/file_worker.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
 #include "ui/toolkit/handles.h"
@@ -219,10 +219,10 @@ std::vector<RecordingRow> ListedTheNewWay(const std::wstring& folder) {
     rows.push_back(MakeRecordingRow(entry.path, entry.size, separators));
     paths->push_back(entry.path);
   }
-  RecordingProbe probe(paths, NewestFirst(entries), [](const std::wstring& path) { return GetRecordingSize(path); },
+  FileWorker probe(paths, NewestFirst(entries), [](const std::wstring& path) { return GetRecordingSize(path); },
                        {});
   EXPECT_TRUE(probe.WaitEnded(std::chrono::seconds(30)));
-  for (const RecordingProbe::Result& result : probe.TakeResults()) {
+  for (const FileWorker::Result& result : probe.TakeResults()) {
     rows[result.index].Size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, separators);
   }
   EXPECT_TRUE(probe.Done());

@@ -119,6 +119,9 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   }
 
+  // Every file that Delete was told to remove is done with, and its row gone if the file is.
+  void WaitForDeletion() { ASSERT_TRUE(PumpUntil([&] { return !main_->Deleting(); }, 10000)); }
+
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
     for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
@@ -280,6 +283,7 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
   EXPECT_EQ(owner, main_->Handle()) << "modal to the main window";
   EXPECT_FALSE(main_enabled) << "no second Delete and no other selection while the question is open";
@@ -317,6 +321,7 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolderWhoseRowStays) 
   BoxAnswerer yes(L"Delete files", IDYES);
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{real.wstring()})) << "only the row whose entry is gone goes";
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
   EXPECT_TRUE(fs::exists(target / L"kept.txt")) << "the linked folder keeps its content";
@@ -404,6 +409,7 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
     BoxAnswerer yes(L"Delete files", IDYES);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
+    WaitForDeletion();
   }
   EXPECT_TRUE(fs::exists(files[1])) << "still being written";
   EXPECT_FALSE(fs::exists(files[0]));
@@ -433,6 +439,7 @@ TEST_F(MainWindowTest, DeleteTakesTheRowsSelectedWhenItWasPressed) {
   });
   main_->btndelete.Click();
   ASSERT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
   EXPECT_FALSE(fs::exists(before[1]));
   for (int i : {0, 2, 3, 4}) EXPECT_TRUE(fs::exists(before[i])) << i;
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[2], before[3], before[4]}));

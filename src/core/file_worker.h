@@ -1,7 +1,7 @@
 #pragma once
-// Measures recordings on a worker thread, so that a listing never waits for its files: the rows
-// show the sizes of the directory search at once, and each file's own measurement (its size, or
-// "could not be read" while the client writes it) follows as the worker gets to it.
+// Works through files on a thread of its own, so that the window never waits for them: the
+// recordings list measures its files with it (the rows show the directory search's sizes at once,
+// each file's own measure follows), and Delete removes them with it.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,12 +16,13 @@
 
 namespace callwright {
 
-class RecordingProbe {
+class FileWorker {
  public:
-  // The size of one file, negative when it cannot be read. Runs on the worker thread.
-  using Measure = std::function<std::int64_t(const std::wstring& path)>;
+  // The work on one file and its outcome (for measuring: the size, negative when the file cannot
+  // be read). Runs on the worker thread; an error escaping it reads as -1.
+  using Work = std::function<std::int64_t(const std::wstring& path)>;
   // Runs on the worker thread when results are waiting and none were waiting before: one call
-  // per TakeResults, however many files were measured in between. Must not block.
+  // per TakeResults, however many files were done in between. Must not block.
   using Notify = std::function<void()>;
 
   struct Result {
@@ -31,23 +32,23 @@ class RecordingProbe {
     bool operator==(const Result&) const = default;
   };
 
-  // Starts measuring paths[order[0]], paths[order[1]], ... at once. Indices in `order` outside
+  // Starts on paths[order[0]], paths[order[1]], ... at once. Indices in `order` outside
   // `paths` are passed over.
-  RecordingProbe(std::shared_ptr<const std::vector<std::wstring>> paths, std::vector<std::size_t> order,
-                 Measure measure, Notify notify);
+  FileWorker(std::shared_ptr<const std::vector<std::wstring>> paths, std::vector<std::size_t> order,
+                 Work work, Notify notify);
   // Cancels and waits for the worker.
-  ~RecordingProbe();
-  RecordingProbe(const RecordingProbe&) = delete;
-  RecordingProbe& operator=(const RecordingProbe&) = delete;
+  ~FileWorker();
+  FileWorker(const FileWorker&) = delete;
+  FileWorker& operator=(const FileWorker&) = delete;
 
-  // The worker stops before its next file; what it measured so far can still be taken.
+  // The worker stops before its next file; what it did so far can still be taken.
   void Cancel() noexcept;
-  // True once the worker has stopped (all measured, or cancelled), within the time given.
+  // True once the worker has stopped (all done, or cancelled), within the time given.
   bool WaitEnded(std::chrono::milliseconds timeout);
   bool Ended() const;
-  // The results measured since the last call, in the order measured.
+  // The results since the last call, in the order done.
   std::vector<Result> TakeResults();
-  // Every file measured and every result taken.
+  // Every file done and every result taken.
   bool Done() const;
 
  private:
@@ -55,7 +56,7 @@ class RecordingProbe {
 
   std::shared_ptr<const std::vector<std::wstring>> paths_;
   std::vector<std::size_t> order_;
-  Measure measure_;
+  Work work_;
   Notify notify_;
 
   std::atomic<bool> cancelled_{false};

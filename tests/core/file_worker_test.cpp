@@ -1,4 +1,4 @@
-#include "core/recording_probe.h"
+#include "core/file_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,8 @@ std::shared_ptr<const std::vector<std::wstring>> Paths(std::initializer_list<con
 }
 
 // Collects every result until the worker has ended.
-std::vector<RecordingProbe::Result> AllResults(RecordingProbe& probe) {
-  std::vector<RecordingProbe::Result> all;
+std::vector<FileWorker::Result> AllResults(FileWorker& probe) {
+  std::vector<FileWorker::Result> all;
   EXPECT_TRUE(probe.WaitEnded(10s));
   for (const auto& result : probe.TakeResults()) all.push_back(result);
   return all;
@@ -58,28 +58,28 @@ class Gate {
   int waiting_ = 0;
 };
 
-TEST(RecordingProbe, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
+TEST(FileWorker, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
   const auto paths = Paths({L"a", L"bb", L"ccc", L"busy"});
   std::vector<std::wstring> measured;
-  RecordingProbe probe(
+  FileWorker probe(
       paths, {2, 0, 3, 1, 7},
       [&](const std::wstring& path) -> std::int64_t {
         measured.push_back(path);
         return path == L"busy" ? -1 : static_cast<std::int64_t>(path.size());
       },
       {});
-  const std::vector<RecordingProbe::Result> expected = {{2, 3}, {0, 1}, {3, -1}, {1, 2}};
+  const std::vector<FileWorker::Result> expected = {{2, 3}, {0, 1}, {3, -1}, {1, 2}};
   EXPECT_EQ(AllResults(probe), expected);
   EXPECT_EQ(measured, (std::vector<std::wstring>{L"ccc", L"a", L"busy", L"bb"})) << "index 7 does not exist";
   EXPECT_TRUE(probe.Done());
   EXPECT_TRUE(probe.TakeResults().empty());
 }
 
-TEST(RecordingProbe, NotifiesOnceUntilTheResultsAreTaken) {
+TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> notified{0};
-  RecordingProbe probe(
+  FileWorker probe(
       paths, {0, 1, 2},
       [&](const std::wstring& path) -> std::int64_t {
         if (path == L"c") gate.Pass();
@@ -94,15 +94,15 @@ TEST(RecordingProbe, NotifiesOnceUntilTheResultsAreTaken) {
   ASSERT_TRUE(probe.WaitEnded(10s));
   EXPECT_EQ(notified, 2) << "a new notice for the result after the take";
   EXPECT_FALSE(probe.Done()) << "a result still waits";
-  EXPECT_EQ(probe.TakeResults(), (std::vector<RecordingProbe::Result>{{2, 1}}));
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{2, 1}}));
   EXPECT_TRUE(probe.Done());
 }
 
-TEST(RecordingProbe, CancelStopsBeforeTheNextFile) {
+TEST(FileWorker, CancelStopsBeforeTheNextFile) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> calls{0};
-  RecordingProbe probe(
+  FileWorker probe(
       paths, {0, 1, 2},
       [&](const std::wstring&) -> std::int64_t {
         ++calls;
@@ -116,28 +116,28 @@ TEST(RecordingProbe, CancelStopsBeforeTheNextFile) {
   gate.Open();
   ASSERT_TRUE(probe.WaitEnded(10s));
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(probe.TakeResults(), (std::vector<RecordingProbe::Result>{{0, 5}}));
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{0, 5}}));
   EXPECT_FALSE(probe.Done()) << "cancelled before the end";
 }
 
-TEST(RecordingProbe, AFailingMeasureReadsAsUnreadable) {
+TEST(FileWorker, AFailingMeasureReadsAsUnreadable) {
   const auto paths = Paths({L"a", L"b"});
-  RecordingProbe probe(
+  FileWorker probe(
       paths, {0, 1},
       [&](const std::wstring& path) -> std::int64_t {
         if (path == L"a") throw std::runtime_error("no");
         return 3;
       },
       {});
-  EXPECT_EQ(AllResults(probe), (std::vector<RecordingProbe::Result>{{0, -1}, {1, 3}}));
+  EXPECT_EQ(AllResults(probe), (std::vector<FileWorker::Result>{{0, -1}, {1, 3}}));
 }
 
-TEST(RecordingProbe, DestructionWaitsForTheFileInHandAndMeasuresNoMore) {
+TEST(FileWorker, DestructionWaitsForTheFileInHandAndMeasuresNoMore) {
   const auto paths = Paths({L"a", L"b"});
   std::atomic<int> calls{0};
   std::atomic<bool> finished{false};
   {
-    RecordingProbe probe(
+    FileWorker probe(
         paths, {0, 1},
         [&](const std::wstring&) -> std::int64_t {
           ++calls;

@@ -1,23 +1,23 @@
-#include "core/recording_probe.h"
+#include "core/file_worker.h"
 
 #include <utility>
 
 namespace callwright {
 
-RecordingProbe::RecordingProbe(std::shared_ptr<const std::vector<std::wstring>> paths,
-                               std::vector<std::size_t> order, Measure measure, Notify notify)
-    : paths_(std::move(paths)), order_(std::move(order)), measure_(std::move(measure)), notify_(std::move(notify)) {
+FileWorker::FileWorker(std::shared_ptr<const std::vector<std::wstring>> paths,
+                               std::vector<std::size_t> order, Work work, Notify notify)
+    : paths_(std::move(paths)), order_(std::move(order)), work_(std::move(work)), notify_(std::move(notify)) {
   worker_ = std::thread([this] { Run(); });
 }
 
-RecordingProbe::~RecordingProbe() {
+FileWorker::~FileWorker() {
   Cancel();
   if (worker_.joinable()) worker_.join();
 }
 
-void RecordingProbe::Cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+void FileWorker::Cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
 
-void RecordingProbe::Run() {
+void FileWorker::Run() {
   bool complete = true;
   for (const std::size_t index : order_) {
     if (cancelled_.load(std::memory_order_relaxed)) {
@@ -27,9 +27,9 @@ void RecordingProbe::Run() {
     if (!paths_ || index >= paths_->size()) continue;
     std::int64_t size = -1;
     try {
-      size = measure_ ? measure_((*paths_)[index]) : -1;
+      size = work_ ? work_((*paths_)[index]) : -1;
     } catch (...) {
-      // A failed measurement reads as a file that cannot be read.
+      // An error reads as a file that cannot be read.
     }
     bool notify = false;
     {
@@ -47,23 +47,23 @@ void RecordingProbe::Run() {
   ended_signal_.notify_all();
 }
 
-bool RecordingProbe::WaitEnded(std::chrono::milliseconds timeout) {
+bool FileWorker::WaitEnded(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> hold(lock_);
   return ended_signal_.wait_for(hold, timeout, [this] { return ended_; });
 }
 
-bool RecordingProbe::Ended() const {
+bool FileWorker::Ended() const {
   const std::lock_guard<std::mutex> hold(lock_);
   return ended_;
 }
 
-std::vector<RecordingProbe::Result> RecordingProbe::TakeResults() {
+std::vector<FileWorker::Result> FileWorker::TakeResults() {
   const std::lock_guard<std::mutex> hold(lock_);
   notified_ = false;
   return std::exchange(waiting_, {});
 }
 
-bool RecordingProbe::Done() const {
+bool FileWorker::Done() const {
   const std::lock_guard<std::mutex> hold(lock_);
   return complete_ && waiting_.empty();
 }

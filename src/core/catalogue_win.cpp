@@ -42,7 +42,7 @@ std::wstring ListWavFiles(std::wstring_view folder) {
   return listing;
 }
 
-std::vector<WavEntry> ListWavEntries(std::wstring_view folder) {
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop) {
   std::vector<WavEntry> entries;
   if (HasNul(folder)) return entries;
   const std::wstring pattern = std::wstring(folder) + L"*.wav";
@@ -59,6 +59,7 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder) {
     found.write_time = (static_cast<std::uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
                        entry.ftLastWriteTime.dwLowDateTime;
     entries.push_back(std::move(found));
+    if (stop && entries.size() % 1024 == 0 && stop()) break;
   } while (::FindNextFileW(search.Get(), &entry));
   return entries;
 }

@@ -34,8 +34,9 @@ class FileWorker {
 
   // Starts on paths[order[0]], paths[order[1]], ... at once. Indices in `order` outside
   // `paths` are passed over.
+  // With a `notify_interval`, notices come at most that often (the last result is always told).
   FileWorker(std::shared_ptr<const std::vector<std::wstring>> paths, std::vector<std::size_t> order,
-                 Work work, Notify notify);
+                 Work work, Notify notify, std::chrono::milliseconds notify_interval = {});
   // Cancels and waits for the worker.
   ~FileWorker();
   FileWorker(const FileWorker&) = delete;
@@ -58,6 +59,7 @@ class FileWorker {
   std::vector<std::size_t> order_;
   Work work_;
   Notify notify_;
+  std::chrono::milliseconds notify_interval_;
 
   std::atomic<bool> cancelled_{false};
   mutable std::mutex lock_;

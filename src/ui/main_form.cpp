@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -31,8 +32,12 @@ constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
 // Posted by a listing's worker when measured sizes wait; wParam tells the listing.
 constexpr UINT kProbeResultsMessage = WM_APP + 1;
+// Posted by a listing's worker when its rows are built; wParam tells the listing.
+constexpr UINT kListingMessage = WM_APP + 3;
 // Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
 constexpr UINT kDeletionResultsMessage = WM_APP + 2;
+// Each notice costs the window a pass over the rows: a few a second.
+constexpr std::chrono::milliseconds kDeletionNoticeInterval{150};
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
@@ -140,6 +145,7 @@ TFrmMain::~TFrmMain() {
   StopWorkers(std::chrono::milliseconds::max());
   FDeletions.clear();
   FRetiredProbes.clear();
+  FListingWorker.reset();
   FProbe.reset();
   // The list shares the image list, which is destroyed before it.
   lst.SetSmallImages(nullptr);
@@ -210,46 +216,73 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
   Hide();
 }
 
-void TFrmMain::RefreshList() {
-  // The running measuring belongs to the rows about to go: cancel it; whatever it still posts
-  // carries an older generation and is dropped.
-  if (FProbe) {
-    FProbe->Cancel();
-    FRetiredProbes.push_back(std::move(FProbe));
-  }
-  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& probe) { return probe->Ended(); });
-  ++FProbeGeneration;
-
-  const std::vector<WavEntry> entries = ListWavEntries(DestinationFolder() + L"\\");
-  FSeparators = UserNumberSeparators();
+struct TFrmMain::Listing {
+  std::atomic<bool> stop{false};
   std::vector<std::wstring> cells;
-  cells.reserve(entries.size() * 4);
-  std::vector<std::intptr_t> data(entries.size());
-  auto paths = std::make_shared<std::vector<std::wstring>>();
-  paths->reserve(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, FSeparators);
-    cells.push_back(std::move(row.When));
-    cells.push_back(std::move(row.Partner));
-    cells.push_back(std::move(row.Size));
-    cells.push_back(std::move(row.FileLocation));
-    data[i] = static_cast<std::intptr_t>(i);
-    paths->push_back(entries[i].path);
-  }
-  lst.SetRows(std::move(cells), std::move(data));
-  FEntryRow.resize(entries.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) FEntryRow[i] = static_cast<int>(i);
+  std::vector<std::intptr_t> data;
+  std::shared_ptr<std::vector<std::wstring>> paths = std::make_shared<std::vector<std::wstring>>();
+  std::vector<std::size_t> order;
+};
 
-  if (entries.empty()) return;
+void TFrmMain::RefreshList() {
+  // The running listing belongs to the rows about to be replaced: cancel it; whatever it still
+  // posts carries an older generation and is dropped.
+  for (std::unique_ptr<FileWorker>* worker : {&FListingWorker, &FProbe}) {
+    if (!*worker) continue;
+    (*worker)->Cancel();
+    FRetiredProbes.push_back(std::move(*worker));
+  }
+  if (FListing) FListing->stop = true;
+  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& worker) { return worker->Ended(); });
+  const WPARAM generation = ++FProbeGeneration;
+
+  FListing = std::make_shared<Listing>();
+  const std::wstring folder = DestinationFolder() + L"\\";
+  const NumberSeparators separators = UserNumberSeparators();
+  FSeparators = separators;
   const HWND window = Handle();
-  const WPARAM generation = FProbeGeneration;
-  FProbe = std::make_unique<FileWorker>(std::move(paths), NewestFirst(entries), MeasureRecording,
-                                            [window, generation] {
-                                              ::PostMessageW(window, kProbeResultsMessage, generation, 0);
-                                            });
+  FListingWorker = std::make_unique<FileWorker>(
+      std::make_shared<std::vector<std::wstring>>(1, folder), std::vector<std::size_t>{0},
+      [listing = FListing, separators](const std::wstring& folder_text) -> std::int64_t {
+        const std::vector<WavEntry> entries =
+            ListWavEntries(folder_text, [&listing] { return listing->stop.load(); });
+        listing->cells.reserve(entries.size() * 4);
+        listing->data.resize(entries.size());
+        listing->paths->reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+          RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, separators);
+          listing->cells.push_back(std::move(row.When));
+          listing->cells.push_back(std::move(row.Partner));
+          listing->cells.push_back(std::move(row.Size));
+          listing->cells.push_back(std::move(row.FileLocation));
+          listing->data[i] = static_cast<std::intptr_t>(i);
+          listing->paths->push_back(entries[i].path);
+        }
+        listing->order = NewestFirst(entries);
+        return 0;
+      },
+      [window, generation] { ::PostMessageW(window, kListingMessage, generation, 0); });
 }
 
-bool TFrmMain::Probing() const { return FProbe && !FProbe->Done(); }
+void TFrmMain::ListingArrived(WPARAM generation) {
+  if (!FListingWorker || !FListing || generation != FProbeGeneration) return;  // an older listing's
+  // Taking the result also makes the worker's writes to the listing visible here.
+  if (FListingWorker->TakeResults().empty()) return;
+  FListingWorker.reset();  // it has ended
+  const std::shared_ptr<Listing> listing = std::move(FListing);
+  const std::size_t count = listing->data.size();
+  lst.SetRows(std::move(listing->cells), std::move(listing->data));
+  FEntryRow.resize(count);
+  for (std::size_t i = 0; i < count; ++i) FEntryRow[i] = static_cast<int>(i);
+  if (count == 0) return;
+  const HWND window = Handle();
+  FProbe = std::make_unique<FileWorker>(listing->paths, std::move(listing->order), MeasureRecording,
+                                        [window, generation] {
+                                          ::PostMessageW(window, kProbeResultsMessage, generation, 0);
+                                        });
+}
+
+bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }
 
 void TFrmMain::ProbeResultsArrived(WPARAM generation) {
   if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
@@ -295,6 +328,8 @@ void TFrmMain::DeletionResultsArrived(WPARAM serial) {
 }
 
 bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
+  if (FListing) FListing->stop = true;
+  if (FListingWorker) FListingWorker->Cancel();
   if (FProbe) FProbe->Cancel();
   for (const auto& probe : FRetiredProbes) probe->Cancel();
   for (const Deletion& deletion : FDeletions) deletion.worker->Cancel();
@@ -310,6 +345,7 @@ bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
                                          std::chrono::steady_clock::duration::zero()));
     all_ended = probe.WaitEnded(left) && all_ended;
   };
+  if (FListingWorker) wait(*FListingWorker);
   if (FProbe) wait(*FProbe);
   for (const auto& probe : FRetiredProbes) wait(*probe);
   for (const Deletion& deletion : FDeletions) wait(*deletion.worker);
@@ -317,6 +353,10 @@ bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
 }
 
 LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kListingMessage) {
+    Application::Instance().Guard([&] { ListingArrived(wparam); });
+    return 0;
+  }
   if (msg == kProbeResultsMessage) {
     Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
     return 0;
@@ -354,7 +394,7 @@ void TFrmMain::btndeleteClick() {
         DeleteRecordingFile(path);
         return FileGone(path) ? 1 : 0;
       },
-      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); });
+      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
   FDeletions.push_back({serial, std::move(paths), std::move(worker)});
 }
 

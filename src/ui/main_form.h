@@ -47,10 +47,12 @@ class TFrmMain : public Form, public ClientLink {
   // The hidden start has been dealt with; set at most once.
   bool loaded = false;
 
-  // Rebuilds `lst` from the destination folder: the rows at once, with the sizes of the directory
-  // search; each file's own measure ("BUSY" while it cannot be read) follows from a worker thread.
+  // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
+  // searches the folder and builds the rows, which replace the old ones in one go, with the sizes
+  // of the directory search; each file's own measure ("BUSY" while it cannot be read) follows from
+  // the worker as it gets to the file, newest first.
   void RefreshList();
-  // The worker of the current listing still measures, or its results wait to be shown.
+  // The current listing is still being searched, or measured, or its results wait to be shown.
   bool Probing() const;
   // Files that Delete was told to remove are still being removed, or their rows still wait to go.
   bool Deleting() const;
@@ -78,12 +80,18 @@ class TFrmMain : public Form, public ClientLink {
  private:
   void FormCreate();
   void FormDestroy();
+  void ListingArrived(WPARAM generation);
   void ProbeResultsArrived(WPARAM generation);
   void DeletionResultsArrived(WPARAM serial);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool StopWorkers(std::chrono::milliseconds limit);
 
-  // The measuring of the current listing, and older ones cancelled but perhaps still in a file.
+  // The rows of a listing as its worker builds them.
+  struct Listing;
+  // The search of the current listing, then its measuring; older ones cancelled but perhaps still
+  // in a file.
+  std::unique_ptr<FileWorker> FListingWorker;
+  std::shared_ptr<Listing> FListing;
   std::unique_ptr<FileWorker> FProbe;
   std::vector<std::unique_ptr<FileWorker>> FRetiredProbes;
   // Running deletions, each with the paths it was given.

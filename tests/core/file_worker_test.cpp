@@ -98,6 +98,27 @@ TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
   EXPECT_TRUE(probe.Done());
 }
 
+TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
+  const auto paths = Paths({L"a", L"b", L"c"});
+  Gate gate;
+  std::atomic<int> notified{0};
+  FileWorker worker(
+      paths, {0, 1, 2},
+      [&](const std::wstring& path) -> std::int64_t {
+        if (path == L"b") gate.Pass();
+        return 1;
+      },
+      [&] { ++notified; }, std::chrono::hours(1));
+  ASSERT_TRUE(gate.WaitForVisitor());
+  EXPECT_EQ(notified, 1) << "the first result is told at once";
+  EXPECT_EQ(worker.TakeResults().size(), 1u);
+  gate.Open();
+  ASSERT_TRUE(worker.WaitEnded(10s));
+  EXPECT_EQ(notified, 2) << "the held-back results are told at the end";
+  EXPECT_EQ(worker.TakeResults(), (std::vector<FileWorker::Result>{{1, 1}, {2, 1}}));
+  EXPECT_TRUE(worker.Done());
+}
+
 TEST(FileWorker, CancelStopsBeforeTheNextFile) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;

@@ -251,7 +251,9 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
   if (!main) return std::printf("%s: the main window did not appear\n", label), false;
   RemoteMainWindow window(process.Handle(), main);
   if (!window.Ready()) return std::printf("%s: list or buttons not found\n", label), false;
-  while (window.Count() != total && MsSince(started) < 600000) ::Sleep(20);
+  const auto alive = [&] { return ::WaitForSingleObject(process.Handle(), 0) == WAIT_TIMEOUT; };
+  while (window.Count() != total && alive() && MsSince(started) < 600000) ::Sleep(20);
+  if (!alive()) return std::printf("%s: ended unexpectedly\n", label), false;
   std::printf("%s, %d recordings: start-up listing shown after %.0f ms\n", label, total, MsSince(started));
 
   Figures figures;
@@ -264,11 +266,11 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
     ::Sleep(50);
     const auto click = Clock::now();
     window.ClickRefresh();
-    while (window.Count() != total && MsSince(click) < 600000) ::Sleep(1);
+    while (window.Count() != total && alive() && MsSince(click) < 600000) ::Sleep(1);
     const double rows_ms = MsSince(click);
     // The oldest held file is measured last.
     int oldest = -1;
-    while (MsSince(click) < 600000) {
+    while (alive() && MsSince(click) < 600000) {
       if (oldest < 0) oldest = window.Find(held.files[0].when);
       if (oldest >= 0 && window.Text(oldest, 2) == L"BUSY") break;
       ::Sleep(1);
@@ -276,6 +278,7 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
     const double busy_ms = MsSince(click);
     ::Sleep(100);
     const double stall_ms = stalls.Stop();
+    if (!alive()) return std::printf("%s: ended unexpectedly\n", label), false;
     figures.rows_ms.push_back(rows_ms);
     figures.busy_ms.push_back(busy_ms);
     figures.stall_ms.push_back(stall_ms);
@@ -313,7 +316,7 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
   ::Sleep(50);
   const auto yes = Clock::now();
   ::PostMessageW(::GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
-  while (window.Count() != total - selected && MsSince(yes) < 900000) ::Sleep(1);
+  while (window.Count() != total - selected && alive() && MsSince(yes) < 900000) ::Sleep(1);
   const double delete_ms = MsSince(yes);
   ::Sleep(100);
   const double stall_ms = stalls.Stop();
@@ -325,6 +328,8 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Figures appear as they come, also when the output is a pipe or a file.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::vector<int> counts;
   const std::string count_list = argc > 1 ? argv[1] : "10000,100000";
   for (std::size_t start = 0; start < count_list.size();) {

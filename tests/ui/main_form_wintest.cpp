@@ -119,6 +119,12 @@ class MainWindowTest : public ::testing::Test {
     ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   }
 
+  // Refresh, and the new listing shown and measured.
+  void Refresh() {
+    main_->btnrefresh.Click();
+    ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  }
+
   // Every file that Delete was told to remove is done with, and its row gone if the file is.
   void WaitForDeletion() { ASSERT_TRUE(PumpUntil([&] { return !main_->Deleting(); }, 10000)); }
 
@@ -260,7 +266,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
   // Refresh rebuilds from the folder; hiding stops following the selection.
   MakeRecordings(4);
-  main_->btnrefresh.Click();
+  Refresh();
   EXPECT_EQ(main_->lst.Count(), 4);
   main_->Hide();
   EXPECT_FALSE(main_->TimerSel.Enabled());
@@ -418,7 +424,7 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
   EXPECT_EQ(main_->lst.SelectedIndices(), (std::vector<int>{0})) << "still selected";
 
   // The next rebuild shows it as well.
-  main_->btnrefresh.Click();
+  Refresh();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
   ::SetEvent(release.Get());
   EXPECT_TRUE(holder.Wait(20000));
@@ -539,9 +545,8 @@ TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
     return GetRecordingSize(path);
   };
   main_->Show();
-  PumpFor(50);
   // Rows are there while the worker waits; their sizes are those of the directory search.
-  ASSERT_EQ(main_->lst.Count(), 4);
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.Count() == 4; }, 10000));
   EXPECT_TRUE(main_->Probing());
   main_->Hide();
   main_->Show();  // a new show: the worker of the first listing is cancelled after its file
@@ -690,10 +695,13 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
   MakeRecordings(3);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
   EXPECT_TRUE(main_->Visible());
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 3) << "the show sequence ran again";
 
   MakeRecordings(4);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  PumpFor(100);
+  EXPECT_FALSE(main_->Probing());
   EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);

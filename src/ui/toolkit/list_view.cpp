@@ -124,12 +124,21 @@ void ListView::DeleteItems(std::vector<int> indices) {
   data_.resize(kept);
   images_.resize(kept);
 
-  // The control keeps the selection by index: clear it, then select the rows that stay.
-  ListView_SetItemState(Handle(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  SetControlCount(true);
-  for (int row : selected) {
-    if (new_index[row] >= 0) SetSelected(new_index[row], true);
+  // The control keeps the selection by index and knows nothing of the move: set the state of each
+  // index whose row now has another selection state than the one before, and clear what lies
+  // past the new end. Few messages when few rows move between selected and unselected.
+  std::vector<char> was_selected(new_index.size(), 0);
+  for (int row : selected) was_selected[row] = 1;
+  std::vector<char> now_selected(static_cast<std::size_t>(kept), 0);
+  for (std::size_t row = 0; row < new_index.size(); ++row) {
+    if (new_index[row] >= 0) now_selected[new_index[row]] = was_selected[row];
   }
+  for (int row = 0; row < static_cast<int>(new_index.size()); ++row) {
+    const bool want = row < kept && now_selected[row];
+    if (want != (was_selected[row] != 0)) SetSelected(row, want);
+  }
+  if (focused >= 0) ListView_SetItemState(Handle(), focused, 0, LVIS_FOCUSED);
+  SetControlCount(true);
   int focus = focused >= 0 ? new_index[focused] : -1;
   if (focused >= 0 && focus < 0 && kept > 0) focus = std::min(indices.front(), kept - 1);
   if (focus >= 0) ListView_SetItemState(Handle(), focus, LVIS_FOCUSED, LVIS_FOCUSED);

@@ -382,6 +382,9 @@ void TFrmMain::btndeleteClick() {
   for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
   if (!AskYesNo(L"This will definitively delete selected files, are you sure ?", L"Delete files", Handle())) return;
   if (paths->empty()) return;
+  // The selection has served: the rows it named go as their files do, and a row whose file stays
+  // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
+  lst.SetSelected(-1, false);
   // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
   // them.
   std::vector<std::size_t> order(paths->size());

@@ -51,21 +51,18 @@ bool StartedHidden() {
   return hidden;
 }
 
-// Failures are passed over: a file the client still writes stays.
-void DeleteRecordingFile(const std::wstring& path) {
-  if (::DeleteFileW(path.c_str())) return;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & link_to_folder) == link_to_folder) {
-    ::RemoveDirectoryW(path.c_str());
-  }
-}
+bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// Gone, not merely unreadable: only then does its row go.
-bool FileGone(const std::wstring& path) {
-  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
-  const DWORD error = ::GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+// True when the file is gone afterwards (also when it was gone before); a file the client still
+// writes, or one we may not delete, stays.
+bool DeleteRecordingFile(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  const DWORD delete_error = ::GetLastError();
+  if (NotFound(delete_error)) return true;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return NotFound(::GetLastError());
+  const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
 }
 
 bool AskYesNo(const wchar_t* text, const wchar_t* caption, HWND owner = Application::Instance().Handle()) {
@@ -384,7 +381,7 @@ void TFrmMain::btndeleteClick() {
   if (paths->empty()) return;
   // The selection has served: the rows it named go as their files do, and a row whose file stays
   // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
-  lst.SetSelected(-1, false);
+  lst.ClearSelection();
   // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
   // them.
   std::vector<std::size_t> order(paths->size());
@@ -393,10 +390,7 @@ void TFrmMain::btndeleteClick() {
   const WPARAM serial = ++FDeletionSerial;
   auto worker = std::make_unique<FileWorker>(
       paths, std::move(order),
-      [](const std::wstring& path) -> std::int64_t {
-        DeleteRecordingFile(path);
-        return FileGone(path) ? 1 : 0;
-      },
+      [](const std::wstring& path) -> std::int64_t { return DeleteRecordingFile(path) ? 1 : 0; },
       [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
   FDeletions.push_back({serial, std::move(paths), std::move(worker)});
 }

@@ -4,6 +4,26 @@
 
 namespace callwright {
 
+namespace {
+
+// Many state changes with one repaint at the end: the control invalidates each changed row
+// otherwise, which is what makes long lists slow.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND hwnd) : hwnd_(hwnd) { ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND hwnd_;
+};
+
+}  // namespace
+
 ImageList::ImageList(int width, int height)
     : list_(::ImageList_Create(width, height, ILC_COLOR32, 2, 2)), width_(width), height_(height) {}
 
@@ -124,6 +144,7 @@ void ListView::DeleteItems(std::vector<int> indices) {
   data_.resize(kept);
   images_.resize(kept);
 
+  const RedrawPause pause(Handle());
   // The control keeps the selection by index and knows nothing of the move: set the state of each
   // index whose row now has another selection state than the one before, and clear what lies
   // past the new end. Few messages when few rows move between selected and unselected.
@@ -142,7 +163,6 @@ void ListView::DeleteItems(std::vector<int> indices) {
   int focus = focused >= 0 ? new_index[focused] : -1;
   if (focused >= 0 && focus < 0 && kept > 0) focus = std::min(indices.front(), kept - 1);
   if (focus >= 0) ListView_SetItemState(Handle(), focus, LVIS_FOCUSED, LVIS_FOCUSED);
-  ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void ListView::Clear() {
@@ -181,6 +201,12 @@ std::vector<int> ListView::SelectedIndices() const {
 
 void ListView::SetSelected(int index, bool selected) {
   ListView_SetItemState(Handle(), index, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
+}
+
+void ListView::ClearSelection() {
+  if (SelectedCount() == 0) return;
+  const RedrawPause pause(Handle());
+  ListView_SetItemState(Handle(), -1, 0, LVIS_SELECTED);
 }
 
 void ListView::GetDisplayInfo(NMLVDISPINFOW& info) const {

@@ -82,6 +82,8 @@ class ListView : public Control {
   int FirstSelected() const;  // -1 without a selection
   std::vector<int> SelectedIndices() const;
   void SetSelected(int index, bool selected);
+  // Unselects every row with one repaint.
+  void ClearSelection();
 
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;

@@ -1,12 +1,14 @@
 #include "effects/water_effect.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <immintrin.h>
+#define CALLWRIGHT_WATER_X86 1
 #endif
 
 #include "core/random.h"
@@ -47,7 +49,112 @@ inline void DrawPixel(int x, int y, std::int32_t dx, std::int32_t dy, std::uint3
   d[2] = ClampByte(s[2] - dx);
 }
 
+// The step's rule for the cells 1..w-2 of a row, in 32 bits; returns the OR of |v| (less one for
+// negative v) over the new cells. Written out so that the compiler computes several cells at once.
+[[gnu::always_inline]] inline std::uint32_t StepRowInterior(const std::int32_t* __restrict up,
+                                                            const std::int32_t* __restrict mid,
+                                                            const std::int32_t* __restrict down,
+                                                            std::int32_t* __restrict prev, int w, std::int32_t k) {
+  std::uint32_t bits = 0;
+  for (int x = 1; x < w - 1; ++x) {
+    const std::int32_t sum =
+        up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x + 1] + down[x - 1] + down[x] + down[x + 1];
+    const std::int32_t value = (sum / 4 - prev[x]) * k / 256;
+    prev[x] = value;
+    bits |= static_cast<std::uint32_t>(value ^ (value >> 31));
+  }
+  return bits;
+}
+
+std::uint32_t StepRowPlain(const std::int32_t* up, const std::int32_t* mid, const std::int32_t* down,
+                           std::int32_t* prev, int w, std::int32_t k) {
+  return StepRowInterior(up, mid, down, prev, w, k);
+}
+
+#if CALLWRIGHT_WATER_X86
+// The same with eight cells a step where the processor has AVX2.
+__attribute__((target("avx2"))) std::uint32_t StepRowAvx2(const std::int32_t* up, const std::int32_t* mid,
+                                                          const std::int32_t* down, std::int32_t* prev, int w,
+                                                          std::int32_t k) {
+  return StepRowInterior(up, mid, down, prev, w, k);
+}
+
+std::atomic<bool> g_allow_avx2{true};
+
+bool HaveAvx2() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return have && g_allow_avx2.load(std::memory_order_relaxed);
+}
+
+// Eight pixels of a draw row from x on (x + 10 <= w): slopes, source offsets (sy * step + 3 * sx
+// from row 0, in one multiply-add of 16-bit coordinates), one gather of four bytes a pixel, the
+// shade with saturation (which is the clamp to 0..255), and the three bytes of each pixel stored.
+// The field's last column may end the picture's memory, so its pixels are fetched on their own.
+__attribute__((target("avx2"))) void DrawEightAvx2(int x, int y, int w, int h, const std::int32_t* up,
+                                                   const std::int32_t* mid, const std::int32_t* down,
+                                                   const std::uint8_t* src0, std::int32_t offset_factors,
+                                                   std::uint8_t* out) {
+#define CALLWRIGHT_LOAD8(p) _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))
+  const __m256i xs = _mm256_add_epi32(_mm256_set1_epi32(x), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m256i row = _mm256_set1_epi32(y);
+  const __m256i dx = _mm256_sub_epi32(CALLWRIGHT_LOAD8(mid + x - 1), CALLWRIGHT_LOAD8(mid + x + 1));
+  const __m256i dy = _mm256_sub_epi32(CALLWRIGHT_LOAD8(up + x), CALLWRIGHT_LOAD8(down + x));
+#undef CALLWRIGHT_LOAD8
+  __m256i sx = _mm256_add_epi32(xs, dx);
+  __m256i sy = _mm256_add_epi32(row, dy);
+  const __m256i minus_one = _mm256_set1_epi32(-1);
+  const __m256i inside = _mm256_and_si256(
+      _mm256_and_si256(_mm256_cmpgt_epi32(sx, minus_one), _mm256_cmpgt_epi32(_mm256_set1_epi32(w), sx)),
+      _mm256_and_si256(_mm256_cmpgt_epi32(sy, minus_one), _mm256_cmpgt_epi32(_mm256_set1_epi32(h), sy)));
+  sx = _mm256_blendv_epi8(xs, sx, inside);
+  sy = _mm256_blendv_epi8(row, sy, inside);
+  const __m256i shade = _mm256_and_si256(inside, dx);
+  const __m256i offsets =
+      _mm256_madd_epi16(_mm256_or_si256(sx, _mm256_slli_epi32(sy, 16)), _mm256_set1_epi32(offset_factors));
+  const __m256i at_end = _mm256_cmpeq_epi32(sx, _mm256_set1_epi32(w - 1));
+  __m256i pixels = _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(src0), offsets,
+                                               _mm256_xor_si256(at_end, minus_one), 1);
+  if (const int ends = _mm256_movemask_ps(_mm256_castsi256_ps(at_end))) {
+    alignas(32) std::int32_t offset[8];
+    alignas(32) std::uint32_t sample[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(offset), offsets);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sample), pixels);
+    for (int i = 0; i < 8; ++i) {
+      if (!(ends & (1 << i))) continue;
+      const std::uint8_t* s = src0 + offset[i];
+      sample[i] = s[0] | (std::uint32_t{s[1]} << 8) | (std::uint32_t{s[2]} << 16);
+    }
+    pixels = _mm256_load_si256(reinterpret_cast<const __m256i*>(sample));
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i shade16 = _mm256_packs_epi32(shade, shade);
+  const __m256i pairs = _mm256_unpacklo_epi16(shade16, shade16);
+  const __m256i shaded =
+      _mm256_packus_epi16(_mm256_subs_epi16(_mm256_unpacklo_epi8(pixels, zero), _mm256_unpacklo_epi32(pairs, pairs)),
+                          _mm256_subs_epi16(_mm256_unpackhi_epi8(pixels, zero), _mm256_unpackhi_epi32(pairs, pairs)));
+  const __m256i packed = _mm256_shuffle_epi8(
+      shaded, _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12,
+                               13, 14, -1, -1, -1, -1));
+  // Sixteen bytes a half: the last four of the first are overwritten by the second, those of the
+  // second land on pixels x + 8 and x + 9, which are drawn later in the row.
+  std::uint8_t* d = out + 3 * static_cast<std::ptrdiff_t>(x);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(packed));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 12), _mm256_extracti128_si256(packed, 1));
+}
+#endif
+
 }  // namespace
+
+void TWaterEffect::AllowAvx2(bool allow) {
+#if CALLWRIGHT_WATER_X86
+  g_allow_avx2 = allow;
+#else
+  (void)allow;
+#endif
+}
 
 TWaterEffect::TWaterEffect() : TWaterEffect([](int n) { return ProgramRandom()(n); }) {}
 
@@ -192,6 +299,9 @@ void TWaterEffect::CalcWaterFast(std::int32_t k) {
   const int h = FHeight;
   // OR of |v| (less one for negative v) over the new generation: a bound on its heights.
   std::uint32_t bits = 0;
+#if CALLWRIGHT_WATER_X86
+  const bool avx2 = HaveAvx2();
+#endif
   for (int y = 0; y < h; ++y) {
     const std::int32_t* __restrict up = FScanLine1[y > 0 ? y - 1 : 0];
     const std::int32_t* __restrict mid = FScanLine1[y];
@@ -205,15 +315,11 @@ void TWaterEffect::CalcWaterFast(std::int32_t k) {
       bits |= static_cast<std::uint32_t>(value ^ (value >> 31));
     };
     step(0, 0, w > 1 ? 1 : 0);
-    // The same rule written out, so that the compiler computes several cells at once.
-    std::uint32_t row_bits = 0;
-    for (int x = 1; x < w - 1; ++x) {
-      const std::int32_t sum =
-          up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x + 1] + down[x - 1] + down[x] + down[x + 1];
-      const std::int32_t value = (sum / 4 - prev[x]) * k / 256;
-      prev[x] = value;
-      row_bits |= static_cast<std::uint32_t>(value ^ (value >> 31));
-    }
+#if CALLWRIGHT_WATER_X86
+    const std::uint32_t row_bits = avx2 ? StepRowAvx2(up, mid, down, prev, w, k) : StepRowPlain(up, mid, down, prev, w, k);
+#else
+    const std::uint32_t row_bits = StepRowPlain(up, mid, down, prev, w, k);
+#endif
     bits |= row_bits;
     if (w > 1) step(w - 1, w - 2, w - 1);
   }
@@ -281,7 +387,7 @@ void TWaterEffect::DrawWaterFast(const ConstImage24& Src, const Image24& Dst) {
   const std::uint8_t* const* src_rows = FScanLineSrc.data();
   const std::uint32_t uw = static_cast<std::uint32_t>(w);
   const std::uint32_t uh = static_cast<std::uint32_t>(h);
-#if defined(__SSE2__) && defined(__x86_64__)
+#if CALLWRIGHT_WATER_X86
   // Source offsets come from one multiply-add of 16-bit coordinates: the field and the row step
   // must fit.
   const bool side_by_side = w < 32768 && h < 32768 && Src.step > -32768 && Src.step < 32768;
@@ -291,8 +397,10 @@ void TWaterEffect::DrawWaterFast(const ConstImage24& Src, const Image24& Dst) {
   const __m128i last_column = _mm_set1_epi32(w - 1);
   const __m128i height = _mm_set1_epi32(h);
   const __m128i zero = _mm_setzero_si128();
-  const __m128i offset_factors =
-      _mm_set1_epi32(static_cast<int>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(Src.step)) << 16) | 3u));
+  const std::int32_t factors =
+      static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<std::uint16_t>(Src.step)) << 16) | 3u);
+  const __m128i offset_factors = _mm_set1_epi32(factors);
+  const bool avx2 = HaveAvx2();
 #endif
   for (int y = 0; y < h; ++y) {
     const std::int32_t* up = FScanLine1[y > 0 ? y - 1 : 0];
@@ -303,9 +411,12 @@ void TWaterEffect::DrawWaterFast(const ConstImage24& Src, const Image24& Dst) {
     const int right0 = w > 1 ? 1 : 0;
     DrawPixel(0, y, mid[0] - mid[right0], up[0] - down[0], uw, uh, src_row, src_rows, out);
     int x = 1;
-#if defined(__SSE2__) && defined(__x86_64__)
+#if CALLWRIGHT_WATER_X86
     // Four pixels at a time: slopes and source offsets side by side, the samples fetched one by
     // one, shaded with saturation (which is the clamp to 0..255) side by side again.
+    if (side_by_side && avx2) {
+      for (; x + 10 <= w; x += 8) DrawEightAvx2(x, y, w, h, up, mid, down, Src.row0, factors, out);
+    }
     const __m128i row = _mm_set1_epi32(y);
     for (; side_by_side && x + 4 <= w - 1; x += 4) {
       const auto load = [](const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };

@@ -70,6 +70,10 @@ class TWaterEffect {
   // Stores only values in 1..99; others are ignored.
   void SetDamping(int value);
 
+  // Whether steps and draws may use AVX2 where the processor has it (the default); both ways give
+  // the same results, and tests check that.
+  static void AllowAvx2(bool allow);
+
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
   // The current generation's height at (x, y); 0 outside the field.

@@ -513,9 +513,20 @@ TEST(WaterEffect, MatchesTheCellRulesOnOddShapes) {
   }
 }
 
+void CheckAboutFieldAgainstTheCellRules();
+
 // The About window's field with its bottom-up, padded pictures: heights that stay small and
 // heights far beyond 2^21 (and back), all drawn exactly as the cell rules say.
 TEST(WaterEffect, MatchesTheCellRulesOnTheAboutFieldAtEveryHeight) {
+  for (const bool avx2 : {true, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 where the processor has it" : "without AVX2");
+    TWaterEffect::AllowAvx2(avx2);
+    CheckAboutFieldAgainstTheCellRules();
+  }
+  TWaterEffect::AllowAvx2(true);
+}
+
+void CheckAboutFieldAgainstTheCellRules() {
   constexpr int w = 332, h = 71;
   Picture24 src(w, h, 4, true), dst(w, h, 4, true), expected(w, h);
   src.FillRandom(5);

@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
-# Fuzzes the catalogue's text routines (row building, size texts, line splitting) with libFuzzer
-# under AddressSanitizer and UBSan: fuzz.sh [seconds]  (default: $FUZZ_SECONDS or 60).
-# The committed seeds in tests/core/fuzz/corpus are only read; new inputs go to build/fuzz/corpus.
+# Fuzzes with libFuzzer under AddressSanitizer and UBSan, one target after the other:
+#   fuzz.sh [seconds] [target...]   (seconds: default $FUZZ_SECONDS or 60, for each target)
+# Targets: catalogue (the catalogue's text routines: row building, size texts, line splitting) and
+# notification (the call event handler: notifications in, commands out). Default: both.
+# The committed seeds (tests/<area>/fuzz/corpus) are only read; new inputs go to
+# build/fuzz/<target>/corpus.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-${FUZZ_SECONDS:-60}}"
-out="$root/build/fuzz"
-mkdir -p "$out/corpus"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(catalogue notification)
 
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I "$root/src" -I "$root/tests" \
-  "$root/src/core/catalogue.cpp" "$root/tests/core/fuzz/catalogue_fuzz.cpp" \
-  -o "$out/catalogue_fuzz"
-
-"$out/catalogue_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-  "$out/corpus" "$root/tests/core/fuzz/corpus"
+for target in "${targets[@]}"; do
+  case "$target" in
+    catalogue) sources=("$root/src/core/catalogue.cpp" "$root/tests/core/fuzz/catalogue_fuzz.cpp")
+               seeds="$root/tests/core/fuzz/corpus" ;;
+    notification) sources=("$root/src/recording/notification.cpp" "$root/src/core/timestamp.cpp"
+                           "$root/tests/recording/fuzz/notification_fuzz.cpp")
+                  seeds="$root/tests/recording/fuzz/corpus" ;;
+    *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
+  esac
+  out="$root/build/fuzz/$target"
+  mkdir -p "$out/corpus"
+  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
+    -I "$root/src" -I "$root/tests" "${sources[@]}" -o "$out/${target}_fuzz"
+  echo "== $target: $seconds s =="
+  "$out/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+    -artifact_prefix="$out/" "$out/corpus" "$seeds"
+done

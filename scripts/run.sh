@@ -32,7 +32,8 @@ screenshot() { import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
 echo "Starting Callwright.exe on display $DISPLAY"
 wine Callwright.exe >/dev/null 2>&1 &
 driver wait "Callwright" 30000 || { echo "Callwright's main window did not appear" >&2; exit 1; }
-driver move "Callwright" 24 24
+# Below Wine's own system tray window, which shows the notification-area icon at the top left.
+driver move "Callwright" 24 64
 
 echo "The substitute client places a demo call (3 s)..."
 call 1001 "demo.partner" 3000
@@ -52,6 +53,10 @@ driver click "Callwright" "Refresh"
 sleep 1
 echo "Screenshots:"
 screenshot main-window
+# The pointer on the notification-area icon brings up its tooltip ("Callwright – recording anna.k").
+if command -v xdotool >/dev/null; then
+  xdotool mousemove 13 32 && sleep 1.5 && screenshot tray-tooltip && xdotool mousemove 600 700
+fi
 
 driver click "Callwright" "Settings"
 driver wait "Settings" 5000 && driver move "Settings" 440 24

@@ -1,10 +1,11 @@
 # Sourced by the scripts that run Windows programs: a private Wine prefix per build folder, a
 # virtual display when there is none, and a clean shutdown of both on exit (also on failure).
-# Usage: wine_env_start <build folder>; the EXIT trap calls wine_env_stop.
+# Usage: wine_env_start <build folder> [prefix folder]; the prefix defaults to <build>/wineprefix.
+# The EXIT trap calls wine_env_stop.
 
 wine_env_start() {
   local build="$1"
-  export WINEPREFIX="$(cd "$build" && pwd)/wineprefix"
+  export WINEPREFIX="${2:-$(cd "$build" && pwd)/wineprefix}"
   export WINEDEBUG=-all
   # No Mono or Gecko installer dialogs in a fresh prefix.
   export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -26,6 +27,7 @@ wine_env_start() {
   # covers a stray process left in the prefix by an earlier run.
   wineboot -i >/dev/null 2>&1 </dev/null || true
   timeout 120 wineserver -w >/dev/null 2>&1 </dev/null || wineserver -k >/dev/null 2>&1 || true
+  wine_env_fonts
   wineserver -p >/dev/null 2>&1 </dev/null || true
   # A crashing test ends at once instead of waiting in the crash dialog until the test timeout.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
@@ -39,4 +41,20 @@ wine_env_stop() {
     kill "$WINE_ENV_XVFB_PID" >/dev/null 2>&1 || true
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
   fi
+}
+
+# Debian's Wine never reads its own fonts (fonts-wine's /usr/share/wine/fonts): it loads only the
+# prefix's windows\Fonts folder and what fontconfig lists. Without Marlett the caption buttons are
+# drawn as the letters "0 1 r", and without Tahoma "MS Shell Dlg" falls back to DejaVu Sans. Linked
+# into windows\Fonts they are found as on a Wine that ships them in the prefix.
+wine_env_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts" dir file
+  for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine-stable/share/wine/fonts; do
+    [ -d "$dir" ] || continue
+    mkdir -p "$fonts"
+    for file in "$dir"/*; do
+      [ -e "$file" ] && ln -sf "$file" "$fonts/"
+    done
+    return 0
+  done
 }

@@ -2,6 +2,7 @@
 
 #include "core/random.h"
 #include "ui/program_windows.h"
+#include "ui/tray_icon.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/handles.h"
 
@@ -38,7 +39,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   Application& app = Application::Instance();
-  // The windows live until the process ends (only the Close button ends it, with ExitProcess).
+  // The windows live until the process ends (only the Close command ends it, with ExitProcess).
   const ProgramWindows windows;
+  const TrayIcon tray(*windows.main);
   return app.Run();
 }

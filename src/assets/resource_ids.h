@@ -2,6 +2,10 @@
 // Resource identifiers shared by callwright.rc and the code that loads the pictures.
 // All pictures are PNG files embedded as RCDATA.
 #define IDI_CALLWRIGHT 1
+// Notification-area icon: waiting for the client, linked, recording.
+#define IDI_TRAY_WAITING 2
+#define IDI_TRAY_LINKED 3
+#define IDI_TRAY_RECORDING 4
 
 // Main window: button glyphs (16 x 16, magenta bottom-left pixel = transparent), list icons,
 // background and bar gradients.

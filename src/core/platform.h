@@ -22,6 +22,12 @@ class Platform {
   virtual LocalTime Now() const = 0;
 };
 
+// True when the ANSI code page holds the text: encoding and decoding give it back unchanged (a
+// character the code page lacks, or maps to a look-alike, does not come back).
+inline bool SurvivesAnsi(std::wstring_view text, const Platform& platform) {
+  return platform.DecodeAnsi(platform.EncodeAnsi(text)) == text;
+}
+
 #ifdef _WIN32
 const Platform& SystemPlatform();
 #endif

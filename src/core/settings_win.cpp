@@ -2,7 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "core/app_error.h"
+#include "core/platform.h"
 #include "ui/toolkit/handles.h"
 
 namespace callwright {
@@ -10,6 +17,8 @@ namespace callwright {
 namespace {
 
 constexpr DWORD kValueBufferLength = 2048;
+constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
+constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
 // Folder part of a path: up to and including the last "\" or ":".
 std::wstring FolderPart(const std::wstring& path) {
@@ -30,10 +39,115 @@ bool CreateUnicodeFileIfMissing(const std::wstring& file) {
   const FileHandle handle(
       ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle) return ::GetLastError() == ERROR_FILE_EXISTS;
-  static constexpr unsigned char kByteOrderMark[] = {0xFF, 0xFE};
   DWORD written = 0;
-  return ::WriteFile(handle.Get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
-         written == sizeof kByteOrderMark;
+  return ::WriteFile(handle.Get(), kUtf16Mark, sizeof kUtf16Mark, &written, nullptr) && written == sizeof kUtf16Mark;
+}
+
+// The profile functions keep files cached; this drops the cached copy of the file.
+void DropCachedCopy(const std::wstring& file) {
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str());
+}
+
+// The whole file, or none when it cannot be read (missing included).
+std::optional<std::string> ReadWholeFile(const std::wstring& file) {
+  const FileHandle handle(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return std::nullopt;
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(handle.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+bool StartsWith(const std::string& bytes, const unsigned char (&mark)[2]) {
+  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == mark[0] &&
+         static_cast<unsigned char>(bytes[1]) == mark[1];
+}
+
+bool StartsWith(const std::string& bytes, const unsigned char (&mark)[3]) {
+  return bytes.size() >= 3 && std::equal(mark, mark + 3, bytes.begin(),
+                                         [](unsigned char m, char b) { return m == static_cast<unsigned char>(b); });
+}
+
+// The text of bytes in a code page, or none when they are not valid in it (checked for UTF-8).
+std::optional<std::wstring> Decode(UINT code_page, std::string_view bytes) {
+  if (bytes.empty()) return std::wstring();
+  const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+  const int size = static_cast<int>(bytes.size());
+  const int length = ::MultiByteToWideChar(code_page, flags, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return std::nullopt;
+  std::wstring text(static_cast<std::size_t>(length), L'\0');
+  if (::MultiByteToWideChar(code_page, flags, bytes.data(), size, text.data(), length) != length) return std::nullopt;
+  return text;
+}
+
+// Replaces the file's content with the text in UTF-16 after a byte-order mark. The new content is
+// written beside the file first and then takes its place, so a failure leaves the old file whole.
+bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
+  const std::wstring temporary = file + L".~" + std::to_wstring(::GetCurrentProcessId());
+  bool written_whole = false;
+  {
+    const FileHandle handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) return false;
+    std::string bytes(reinterpret_cast<const char*>(kUtf16Mark), sizeof kUtf16Mark);
+    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    written_whole = ::WriteFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && ::FlushFileBuffers(handle.Get());
+  }
+  // ReplaceFileW keeps the file's attributes and permissions.
+  if (!written_whole ||
+      !::ReplaceFileW(file.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    ::DeleteFileW(temporary.c_str());
+    return false;
+  }
+  DropCachedCopy(file);
+  return true;
+}
+
+enum class Encoding { Missing, Unreadable, Utf16, Utf8, Ansi };
+
+struct FileText {
+  Encoding encoding;
+  std::wstring text;  // for Utf8 and Ansi: the content as text
+};
+
+// How the profile functions would take the file, and what it really holds. A file without a
+// byte-order mark is taken as ANSI; when it is valid UTF-8 with other than ASCII bytes (as editors
+// save it nowadays), or has a UTF-8 mark, it is UTF-8.
+FileText ExamineFile(const std::wstring& file) {
+  if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return {Encoding::Missing, {}};
+  const std::optional<std::string> bytes = ReadWholeFile(file);
+  if (!bytes) return {Encoding::Unreadable, {}};
+  if (StartsWith(*bytes, kUtf16Mark)) return {Encoding::Utf16, {}};
+  if (StartsWith(*bytes, kUtf8Mark)) {
+    if (auto text = Decode(CP_UTF8, std::string_view(*bytes).substr(3))) return {Encoding::Utf8, std::move(*text)};
+  } else if (std::any_of(bytes->begin(), bytes->end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+    if (auto text = Decode(CP_UTF8, *bytes)) return {Encoding::Utf8, std::move(*text)};
+  }
+  return {Encoding::Ansi, Decode(CP_ACP, *bytes).value_or(std::wstring())};
+}
+
+// A UTF-8 file is made UTF-16 before the profile functions read it as ANSI. With `needs_unicode`
+// an ANSI file is made UTF-16 too, so that a text outside the code page can be stored. False when
+// a needed conversion failed.
+bool MakeUnicodeWhereNeeded(const std::wstring& file, bool needs_unicode) {
+  DropCachedCopy(file);
+  const FileText content = ExamineFile(file);
+  switch (content.encoding) {
+    case Encoding::Utf8:
+      return RewriteAsUnicode(file, content.text);
+    case Encoding::Ansi:
+      return !needs_unicode || RewriteAsUnicode(file, content.text);
+    default:
+      return true;
+  }
 }
 
 }  // namespace
@@ -63,16 +177,35 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
   const std::wstring file = ConfigFilePath();
   const std::wstring section_text(section), key_text(key), default_text(default_value);
   if (!IsStorable(section) || !IsStorable(key)) return default_text;
-  wchar_t buffer[kValueBufferLength] = {};
-  const DWORD length = ::GetPrivateProfileStringW(section_text.c_str(), key_text.c_str(), default_text.c_str(),
-                                                  buffer, kValueBufferLength, file.c_str());
-  return std::wstring(buffer, length);
+  // A failed conversion leaves the file as it is; it is then read as the profile functions take it.
+  MakeUnicodeWhereNeeded(file, false);
+  // No value is longer than the file or the default: a buffer larger than both never cuts one.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  std::size_t longest = default_text.size();
+  if (::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+    const std::uint64_t file_size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    longest = std::max<std::size_t>(longest, file_size);
+  }
+  std::vector<wchar_t> buffer(kValueBufferLength);
+  for (;;) {
+    const DWORD length = ::GetPrivateProfileStringW(section_text.c_str(), key_text.c_str(), default_text.c_str(),
+                                                    buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+    // A value that fills the buffer may have been cut: read again with twice the room.
+    if (length + 1 < buffer.size() || buffer.size() > longest + 1 || buffer.size() >= 0x40000000) {
+      return std::wstring(buffer.data(), length);
+    }
+    buffer.assign(buffer.size() * 2, L'\0');
+  }
 }
 
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   const std::wstring file = ConfigFilePath();
   const std::wstring section_text(section), key_text(key), value_text(value);
+  const Platform& platform = SystemPlatform();
+  const bool needs_unicode = !SurvivesAnsi(section_text, platform) || !SurvivesAnsi(key_text, platform) ||
+                             !SurvivesAnsi(value_text, platform);
   if (!IsStorable(section) || !IsStorable(key) || !IsStorable(value) || !CreateUnicodeFileIfMissing(file) ||
+      !MakeUnicodeWhereNeeded(file, needs_unicode) ||
       !::WritePrivateProfileStringW(section_text.c_str(), key_text.c_str(), value_text.c_str(), file.c_str())) {
     throw AppError(L"Unable to write to " + file);
   }

@@ -12,9 +12,12 @@ std::wstring ExecutableFolder();
 std::wstring DefaultFolder();
 std::wstring ConfigFilePath();
 
+// Values are read whole, however long. A file saved as UTF-8 is first made UTF-16 (with a
+// byte-order mark), which the profile functions read as it is meant.
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);
 // Throws AppError "Unable to write to <path>" when the file cannot be written, and for texts that
-// the file cannot hold as one entry (line breaks, NUL). A new file is made UTF-16.
+// the file cannot hold as one entry (line breaks, NUL). A new file is made UTF-16, and so is an
+// ANSI or UTF-8 file before a text outside the ANSI code page goes into it; every line is kept.
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value);
 
 // Key "info": only the exact text "1" counts as set.

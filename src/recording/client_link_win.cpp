@@ -4,6 +4,7 @@
 
 #include "core/destination_folder.h"
 #include "core/platform.h"
+#include "recording/call_state.h"
 #include "recording/notification.h"
 
 namespace callwright {
@@ -17,7 +18,10 @@ constexpr wchar_t kRefusalText[] =
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
 }  // namespace
 
-ClientLink::ClientLink() : self_(std::make_shared<ClientLink*>(this)) {}
+ClientLink::ClientLink()
+    : call_handler_(SystemPlatform(),
+                    [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }),
+      self_(std::make_shared<ClientLink*>(this)) {}
 
 ClientLink::~ClientLink() {
   *self_ = nullptr;
@@ -25,7 +29,8 @@ ClientLink::~ClientLink() {
 }
 
 void ClientLink::DiscoverClient() {
-  SkypeWindowHandle = nullptr;
+  // The link stays while the client answers: notifications keep coming in the meantime.
+  if (SkypeWindowHandle != nullptr && !::IsWindow(SkypeWindowHandle)) SetLink(nullptr);
   MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
   MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
   Application& app = Application::Instance();
@@ -42,8 +47,12 @@ void ClientLink::DiscoverClient() {
 
 bool ClientLink::AppWindowHook(HookMessage& message) {
   if (MsgAttach != 0 && message.Msg == MsgAttach) {
-    SkypeWindowHandle = reinterpret_cast<HWND>(message.WParam);
-    if (message.LParam == kAttachRefused && !forbidden) ReportRefusal();
+    if (message.LParam == kAttachRefused) {
+      SetLink(nullptr);
+      if (!forbidden) ReportRefusal();
+    } else {
+      SetLink(reinterpret_cast<HWND>(message.WParam));
+    }
     return true;
   }
   // While unlinked no sender is accepted, not even one that claims to be window 0.
@@ -61,25 +70,62 @@ bool ClientLink::AppWindowHook(HookMessage& message) {
 void ClientLink::ReportRefusal() {
   // Set before the box: its modal loop handles further refusals, which must not open a second one.
   forbidden = true;
-  ::MessageBoxW(Application::Instance().Handle(), kRefusalText, kRefusalCaption, MB_OK | MB_ICONERROR);
+  // Comes while the user works in another program: in front, and modal to a visible window of ours.
+  ::MessageBoxW(Application::Instance().ReportOwner(), kRefusalText, kRefusalCaption,
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void ClientLink::SendCommand(std::string_view command) {
   const HWND client = SkypeWindowHandle;
   // An over-long command is dropped whole: a cut one could name another file.
   if (client == nullptr || command.size() > kMaxCommandLength) return;
+  if (!::IsWindow(client)) {
+    DropLink(client);
+    return;
+  }
   std::string buffer(command);  // keeps the terminating NUL after its bytes
   COPYDATASTRUCT record{};
   record.dwData = 0;
   record.cbData = static_cast<DWORD>(buffer.size() + 1);
   record.lpData = buffer.data();
-  ::SendMessageW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
-                 reinterpret_cast<LPARAM>(&record));
+  // SMTO_NORMAL: the client's replies, sent to us while it handles the command, are handled in the
+  // wait. A hung client costs at most the time limit, and nothing once it is known to hang.
+  DWORD_PTR answer = 0;
+  if (!::SendMessageTimeoutW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
+                             reinterpret_cast<LPARAM>(&record), SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
+                             &answer) &&
+      !::IsWindow(client)) {
+    DropLink(client);
+  }
+}
+
+void ClientLink::DropLink(HWND client) {
+  if (SkypeWindowHandle == client) SetLink(nullptr);
+}
+
+void ClientLink::SetLink(HWND client) {
+  if (SkypeWindowHandle == client) return;
+  SkypeWindowHandle = client;
+  if (observer_) observer_->LinkChanged(client);
+}
+
+void ClientLink::SetObserver(ClientLinkObserver* observer) {
+  observer_ = observer;
+  if (observer_ && SkypeWindowHandle != nullptr) observer_->LinkChanged(SkypeWindowHandle);
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
-  const std::wstring folder = DestinationFolder();
-  if (auto command = CommandForNotification(text, folder, SystemPlatform())) SendCommand(*command);
+  if (observer_) observer_->NotificationArrived(text);
+  const std::wstring folder = ClientFolderText();
+  // The handler has taken the recording path before the send, which may handle further
+  // notifications nested inside it.
+  if (auto command = call_handler_.CommandFor(text, folder)) {
+    // Told before the send: the client may report the call's end while the send waits.
+    if (observer_ && SkypeWindowHandle != nullptr && IsRecordingCommand(*command)) {
+      observer_->RecordingCommandSending(text);
+    }
+    SendCommand(*command);
+  }
 }
 
 }  // namespace callwright

@@ -7,9 +7,26 @@
 #include <memory>
 #include <string_view>
 
+#include "recording/notification.h"
 #include "ui/toolkit/application.h"
 
 namespace callwright {
+
+// Told what the link does, for a view of its state; never changes what the link does.
+class ClientLinkObserver {
+ public:
+  // The link now goes to this client window, or to none: an attach reply from another window
+  // replaces it; a refusal, or the linked window found gone, drops it. A rediscovery alone, or the
+  // same client answering again, changes nothing.
+  virtual void LinkChanged(HWND client) = 0;
+  // Each notification of the linked client, before it is handled.
+  virtual void NotificationArrived(std::string_view text) = 0;
+  // The recording command that answers this partner-handle notification is about to be sent.
+  virtual void RecordingCommandSending(std::string_view notification) = 0;
+
+ protected:
+  ~ClientLinkObserver() = default;
+};
 
 class ClientLink {
  public:
@@ -18,28 +35,42 @@ class ClientLink {
   ClientLink(const ClientLink&) = delete;
   ClientLink& operator=(const ClientLink&) = delete;
 
-  // Starts a fresh link: unlinked until the client's next attach reply. Never waits.
+  // Asks the client to answer again; the current link stays until the answer replaces it, and is
+  // dropped only once its window is gone. Never waits.
   void DiscoverClient();
-  // Sends one command to the linked client and waits for it to be handled; dropped while
-  // unlinked or when longer than kMaxCommandLength.
+  // Sends one command to the linked client and waits for it to be handled, at most
+  // kCommandTimeoutMs and not at all once the client hangs; what the client sends meanwhile is
+  // handled. Dropped while unlinked or when longer than kMaxCommandLength.
   void SendCommand(std::string_view command);
   // One notification from the linked client (bytes up to the NUL).
   void HandleNotification(std::string_view text);
   // The application window's messages: attach replies and the linked client's notifications.
   bool AppWindowHook(HookMessage& message);
 
+  static constexpr UINT kCommandTimeoutMs = 5000;
+
   UINT MsgAttach = 0;
   UINT MsgDiscover = 0;
   HWND SkypeWindowHandle = nullptr;
   bool forbidden = false;
 
+  // One observer at most; null for none. A new observer is told the current link.
+  void SetObserver(ClientLinkObserver* observer);
+
  private:
   void ReportRefusal();
+  // Unlinks, unless a newer reply has already replaced that window.
+  void DropLink(HWND client);
+  // Links to this window (null: unlinks) and tells the observer of a change.
+  void SetLink(HWND client);
+
+  CallHandler call_handler_;
 
   int hook_id_ = 0;
   // What the installed hook reaches; cleared on destruction, so that a copy of the hook that the
   // application window is still running cannot reach a destroyed object.
   std::shared_ptr<ClientLink*> self_;
+  ClientLinkObserver* observer_ = nullptr;
 };
 
 }  // namespace callwright

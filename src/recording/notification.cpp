@@ -1,5 +1,8 @@
 #include "recording/notification.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "core/timestamp.h"
 
 namespace callwright {
@@ -7,11 +10,16 @@ namespace callwright {
 namespace {
 
 constexpr std::wstring_view kCall = L"CALL";
+constexpr std::wstring_view kStatus = L"STATUS";
 constexpr std::wstring_view kInProgress = L"INPROGRESS";
-constexpr std::wstring_view kStatusInProgress = L"STATUS INPROGRESS";
 constexpr std::wstring_view kPartnerHandle = L"PARTNER_HANDLE";
+constexpr std::wstring_view kExtension = L".wav";
+// Beyond this many copies of one name in one second something else is wrong: no command.
+constexpr unsigned kMaxCopies = 10000;
 
 bool IsBlank(wchar_t c) { return c <= L' '; }
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c < 0xE000; }
 
 bool NotAllowedInFileName(wchar_t c) {
   switch (c) {
@@ -21,8 +29,6 @@ bool NotAllowedInFileName(wchar_t c) {
       return c < L' ';
   }
 }
-
-std::wstring Trimmed(std::wstring_view text) { return std::wstring(TrimText(text)); }
 
 // The removal proper, on a text and its upper-cased copy.
 std::wstring RemoveMatches(std::wstring_view text, std::wstring_view upper_text, std::wstring_view upper_pattern) {
@@ -41,27 +47,21 @@ std::wstring RemoveMatches(std::wstring_view text, std::wstring_view upper_text,
   return rest;
 }
 
-// The notification and its upper-cased copy, made once: every test looks at the same text, and
-// so does the first removal.
-class Notification {
- public:
-  Notification(std::wstring text, const Platform& platform)
-      : platform_(platform), text_(std::move(text)), upper_(platform.UpperCase(text_)) {}
-  // The removal shortens the text exactly when the scan finds a first match.
-  bool Contains(std::wstring_view pattern) const {
-    const std::wstring upper_pattern = platform_.UpperCase(pattern);
-    return !upper_pattern.empty() && upper_.size() == text_.size() &&
-           upper_.find(upper_pattern) != std::wstring::npos;
-  }
-  std::wstring Remove(std::wstring_view pattern) const {
-    return RemoveMatches(text_, upper_, platform_.UpperCase(pattern));
-  }
+// The next blank-separated word of rest, taken off its front; empty when none is left.
+std::wstring_view NextWord(std::wstring_view& rest) {
+  std::size_t from = 0;
+  while (from < rest.size() && IsBlank(rest[from])) ++from;
+  std::size_t to = from;
+  while (to < rest.size() && !IsBlank(rest[to])) ++to;
+  const std::wstring_view word = rest.substr(from, to - from);
+  rest.remove_prefix(to);
+  return word;
+}
 
- private:
-  const Platform& platform_;
-  std::wstring text_;
-  std::wstring upper_;
-};
+std::optional<std::string> WithinCommandLength(std::string command) {
+  if (command.size() > kMaxCommandLength) return std::nullopt;
+  return command;
+}
 
 }  // namespace
 
@@ -97,40 +97,97 @@ std::wstring FileNamePart(std::wstring_view handle, const Platform& platform) {
   return part;
 }
 
-std::optional<std::string> CommandForNotification(std::string_view notification, std::wstring_view folder,
-                                                  const Platform& platform) {
+std::optional<ClientNotification> ReadNotification(std::wstring_view text, const Platform& platform) {
+  std::wstring_view rest = text;
+  if (!SameWord(NextWord(rest), kCall, platform)) return std::nullopt;
+  ClientNotification notification;
+  notification.call_id = NextWord(rest);
+  notification.property = NextWord(rest);
+  if (notification.call_id.empty() || notification.property.empty()) return std::nullopt;
+  notification.value = TrimText(rest);
+  return notification;
+}
+
+std::optional<ClientNotification> ReadNotification(std::string_view notification, const Platform& platform) {
   notification = notification.substr(0, notification.find('\0'));
-  const Notification text(platform.DecodeAnsi(notification), platform);
-  if (!text.Contains(kCall)) return std::nullopt;
+  return ReadNotification(std::wstring_view(platform.DecodeAnsi(notification)), platform);
+}
 
-  if (text.Contains(kInProgress)) {
-    std::wstring call_id = Trimmed(text.Remove(kCall));
-    call_id = Trimmed(RemoveText(call_id, kStatusInProgress, platform));
-    return platform.EncodeAnsi(L"GET CALL " + call_id + L" PARTNER_HANDLE");
+bool SameWord(std::wstring_view a, std::wstring_view b, const Platform& platform) {
+  return a.size() == b.size() && platform.UpperCase(a) == platform.UpperCase(b);
+}
+
+CallHandler::CallHandler(const Platform& platform, FileExists file_exists)
+    : platform_(platform), file_exists_(std::move(file_exists)) {}
+
+std::optional<std::string> CallHandler::CommandFor(std::string_view notification, std::wstring_view folder) {
+  const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
+  if (!read) return std::nullopt;
+  if (SameWord(read->property, kStatus, platform_) && SameWord(read->value, kInProgress, platform_)) {
+    return WithinCommandLength(platform_.EncodeAnsi(L"GET CALL " + read->call_id + L" PARTNER_HANDLE"));
   }
-
-  if (text.Contains(kPartnerHandle)) {
-    std::wstring rest = Trimmed(text.Remove(kCall));
-    rest = Trimmed(RemoveText(rest, kPartnerHandle, platform));
-    const std::size_t space = rest.find(L' ');
-    std::wstring call_id;
-    std::wstring handle;
-    if (space == std::wstring::npos) {
-      handle = Trimmed(rest);
-    } else {
-      call_id = Trimmed(std::wstring_view(rest).substr(0, space));
-      handle = Trimmed(std::wstring_view(rest).substr(space + 1));
-    }
-    std::wstring command = L"ALTER CALL " + call_id + L" SET_OUTPUT file=\"";
-    command += folder;
-    command += L'\\';
-    command += MakeTimestamp(platform);
-    command += L'_';
-    command += FileNamePart(handle, platform);
-    command += L".wav\"";
-    return platform.EncodeAnsi(command);
+  if (SameWord(read->property, kPartnerHandle, platform_)) {
+    return RecordingCommand(read->call_id, read->value, folder);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> CallHandler::RecordingCommand(const std::wstring& call_id, std::wstring_view handle,
+                                                         std::wstring_view folder) {
+  const std::wstring stamp = MakeTimestamp(platform_) + L'_';
+  const std::wstring part = FileNamePart(handle, platform_);
+  const std::size_t folder_bytes = platform_.EncodeAnsi(folder).size() + 1;  // with its backslash
+
+  // The bytes each leading piece of the handle part takes in the ANSI code page, where a character
+  // may take two bytes; no more than a name can hold is measured.
+  std::vector<std::size_t> bytes_before{0};
+  for (std::size_t at = 0; at < part.size() && at < kMaxFileNameLength;) {
+    const bool pair = at + 1 < part.size() && IsHighSurrogate(part[at]) && IsLowSurrogate(part[at + 1]);
+    const std::size_t units = pair ? 2 : 1;
+    const std::size_t bytes = platform_.EncodeAnsi(std::wstring_view(part).substr(at, units)).size();
+    for (std::size_t i = 0; i < units; ++i) bytes_before.push_back(bytes_before.back() + (i + 1 == units ? bytes : 0));
+    at += units;
+  }
+  // The handle part that leaves stamp, suffix and extension room in the name and in the path.
+  auto fitted = [&](const std::wstring& suffix) -> std::optional<std::wstring_view> {
+    const std::size_t fixed_units = stamp.size() + suffix.size() + kExtension.size();
+    const std::size_t fixed_bytes = folder_bytes + platform_.EncodeAnsi(stamp + suffix).size() + kExtension.size();
+    if (fixed_units > kMaxFileNameLength || fixed_bytes > kMaxClientPathLength) return std::nullopt;
+    std::size_t keep = std::min(bytes_before.size() - 1, kMaxFileNameLength - fixed_units);
+    // Never half a surrogate pair: its first unit alone takes no bytes above.
+    while (keep > 0 && (bytes_before[keep] > kMaxClientPathLength - fixed_bytes ||
+                        (keep < part.size() && IsLowSurrogate(part[keep]) && IsHighSurrogate(part[keep - 1])))) {
+      --keep;
+    }
+    return std::wstring_view(part).substr(0, keep);
+  };
+
+  unsigned& last_copy = last_copy_[platform_.UpperCase(std::wstring(folder) + L'\\' + stamp + part)];
+  for (unsigned tries = 0; tries < kMaxCopies; ++tries) {
+    const unsigned copy = ++last_copy;
+    const std::wstring suffix = copy == 1 ? std::wstring() : L" (" + std::to_wstring(copy) + L")";
+    const std::optional<std::wstring_view> kept = fitted(suffix);
+    if (!kept) return std::nullopt;  // the folder alone leaves no room for a name
+    std::wstring path(folder);
+    path += L'\\';
+    path += stamp;
+    path += *kept;
+    path += suffix;
+    path += kExtension;
+    const std::wstring client_path = platform_.DecodeAnsi(platform_.EncodeAnsi(path));
+    std::wstring key = platform_.UpperCase(client_path);
+    if (taken_.contains(key) || (file_exists_ && file_exists_(client_path))) continue;
+    std::optional<std::string> command =
+        WithinCommandLength(platform_.EncodeAnsi(L"ALTER CALL " + call_id + L" SET_OUTPUT file=\"" + path + L"\""));
+    if (command) taken_.insert(std::move(key));
+    return command;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> CommandForNotification(std::string_view notification, std::wstring_view folder,
+                                                  const Platform& platform) {
+  return CallHandler(platform).CommandFor(notification, folder);
 }
 
 }  // namespace callwright

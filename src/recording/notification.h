@@ -1,10 +1,13 @@
 #pragma once
 // The call event handler's text logic: one notification of the client in, at most one command
-// out. It keeps no state, so it may run nested inside the sending of an earlier command.
+// out.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "core/platform.h"
 
@@ -12,6 +15,11 @@ namespace callwright {
 
 // The longest command the client takes, without its terminating NUL.
 inline constexpr std::size_t kMaxCommandLength = 8191;
+// The longest file name the file systems take, in UTF-16 units.
+inline constexpr std::size_t kMaxFileNameLength = 255;
+// The longest path the client can create: it opens files through ANSI paths of at most MAX_PATH
+// bytes with the NUL.
+inline constexpr std::size_t kMaxClientPathLength = 259;
 
 // Removes every occurrence of pattern: matches are found without regard to case in one
 // left-to-right scan of an upper-cased copy, never overlapping; the remaining characters keep their
@@ -26,13 +34,56 @@ std::wstring_view TrimText(std::wstring_view text);
 // bytes when there is none. Empty for no data.
 std::string_view CopyDataText(const void* data, std::size_t size);
 
+// One notification of the client, read word by word: "CALL" (any case), the call id, the
+// property, then the value. Words are separated by runs of blanks (codes 32 and below).
+struct ClientNotification {
+  std::wstring call_id;   // never empty, holds no blank
+  std::wstring property;  // as sent; compare it with SameWord
+  std::wstring value;     // the rest of the text, trimmed; may be empty or hold blanks
+};
+// None when the text is not of that shape: another first word, or no call id or property.
+std::optional<ClientNotification> ReadNotification(std::wstring_view text, const Platform& platform);
+// The notification bytes up to their first NUL, decoded from the ANSI code page, then read.
+std::optional<ClientNotification> ReadNotification(std::string_view notification, const Platform& platform);
+// True when the two words are equal without regard to case.
+bool SameWord(std::wstring_view a, std::wstring_view b, const Platform& platform);
+
 // The partner handle as it goes into a recording file name: characters that file names cannot hold
 // (< > : " / \ | ? * and codes below 32) become "_". The handle is first passed through the ANSI
 // code page, so that a character that the encoding would turn into one of those is caught too.
 std::wstring FileNamePart(std::wstring_view handle, const Platform& platform);
 
-// The command that answers one notification, as bytes in the ANSI code page, or none. The
-// notification is read up to its first NUL; folder is the destination folder.
+// Turns notifications into commands. It remembers every recording path it has handed out, so that
+// two calls never share a file: a path that exists or went out before gets " (2)", " (3)", ...
+// before ".wav". The path is taken before the command is returned, so a notification handled
+// while that command is being sent (nested inside the send) gets another one.
+class CallHandler {
+ public:
+  // Whether something exists at this path (as the client will see it, after the ANSI round trip).
+  using FileExists = std::function<bool(const std::wstring& path)>;
+
+  explicit CallHandler(const Platform& platform, FileExists file_exists = {});
+
+  // The command that answers one notification (bytes up to the first NUL), as bytes in the ANSI
+  // code page, or none; folder is the destination folder. A recording command's file name keeps
+  // within kMaxFileNameLength and its path within kMaxClientPathLength by shortening the handle;
+  // when the folder leaves no room even for an empty handle, no command is given.
+  std::optional<std::string> CommandFor(std::string_view notification, std::wstring_view folder);
+
+ private:
+  std::optional<std::string> RecordingCommand(const std::wstring& call_id, std::wstring_view handle,
+                                              std::wstring_view folder);
+
+  const Platform& platform_;
+  FileExists file_exists_;
+  // Upper-cased paths of the recording commands given in this run.
+  std::unordered_set<std::wstring> taken_;
+  // The last copy number given for each name before shortening and numbering: the next call with
+  // that name starts looking after it.
+  std::unordered_map<std::wstring, unsigned> last_copy_;
+};
+
+// The command for one notification from a fresh handler that sees no files.
 std::optional<std::string> CommandForNotification(std::string_view notification, std::wstring_view folder,
                                                   const Platform& platform);
 

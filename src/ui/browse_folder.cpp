@@ -5,7 +5,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "ui/toolkit/application.h"
+#include "ui/toolkit/placement.h"
 
 namespace callwright {
 
@@ -19,13 +19,6 @@ std::wstring g_initial_folder;
 // MAX_PATH + 1, for the display name and then the path.
 constexpr std::size_t kPathBufferLength = MAX_PATH + 1;
 
-// The dialog's new style needs a single-threaded COM apartment on the GUI thread. Entered once, at
-// the first dialog; it lasts as long as the process.
-void EnterComApartment() {
-  static const HRESULT entered = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  static_cast<void>(entered);
-}
-
 struct IdListRelease {
   void operator()(std::remove_pointer_t<PIDLIST_ABSOLUTE>* list) const noexcept { FolderDialog.free_id_list(list); }
 };
@@ -33,19 +26,19 @@ using IdList = std::unique_ptr<std::remove_pointer_t<PIDLIST_ABSOLUTE>, IdListRe
 
 }  // namespace
 
-std::wstring BrowseForFolder(const std::wstring& title, const std::wstring& initial_folder,
+std::wstring BrowseForFolder(HWND owner, const std::wstring& title, const std::wstring& initial_folder,
                              bool show_new_folder_button) {
-  EnterComApartment();
+  // The dialog's new style needs the OLE apartment that the application object entered at start.
   BROWSEINFOW info{};
   g_initial_folder = initial_folder;
   wchar_t buffer[kPathBufferLength] = {};
-  // Owned by the hidden application window, not by the window that asks.
-  info.hwndOwner = Application::Instance().Handle();
+  // Modal to the window that asks: it cannot open a second dialog meanwhile.
+  info.hwndOwner = owner;
   info.pszDisplayName = buffer;
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   if (!show_new_folder_button) info.ulFlags |= BIF_NONEWFOLDERBUTTON;
-  if (!initial_folder.empty()) info.lpfn = &BrowseCallback;
+  info.lpfn = &BrowseCallback;
 
   const IdList chosen(FolderDialog.browse(&info));
   if (!chosen) return {};
@@ -56,7 +49,11 @@ std::wstring BrowseForFolder(const std::wstring& title, const std::wstring& init
 
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM) {
   if (msg == BFFM_INITIALIZED) {
-    ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(g_initial_folder.c_str()));
+    // The shell places the dialog at the screen's corner, not over its owner.
+    CentreWindow(dialog, ::GetWindow(dialog, GW_OWNER));
+    if (!g_initial_folder.empty()) {
+      ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(g_initial_folder.c_str()));
+    }
   }
   return 0;
 }

@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <unordered_set>
 
 #include "assets/resource_ids.h"
+#include "core/app_error.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
@@ -17,6 +19,7 @@
 #include "ui/info_form.h"
 #include "ui/settings_form.h"
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/message_box.h"
 #include "ui/toolkit/shell.h"
 
 namespace callwright {
@@ -65,9 +68,6 @@ bool DeleteRecordingFile(const std::wstring& path) {
   return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
 }
 
-bool AskYesNo(const wchar_t* text, const wchar_t* caption, HWND owner = Application::Instance().Handle()) {
-  return ::MessageBoxW(owner, text, caption, MB_YESNO | MB_ICONQUESTION) != IDNO;
-}
 
 }  // namespace
 
@@ -93,7 +93,6 @@ TFrmMain::TFrmMain()
       btnrefresh(Handle(), 0, 9, 81, 25, L"Refresh"),
       TimerSel(Handle(), 200, false, [this] { TimerSelTimer(); }),
       btnclose(p.Handle(), 0, 9, 81, 25, L"Close"),
-      TimerHide(Handle(), 1, false, [this] { TimerHideTimer(); }),
       btnfol(Handle(), 0, 9, 81, 25, L"Browse") {
   Image1.SetAlign(Align::Client);
   Image1.SetStretch(true);
@@ -133,11 +132,17 @@ TFrmMain::TFrmMain()
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
 
+  // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
+  // loader would leave those locked for the system's own clean-up. Workers stop before their next
+  // file, so the end of the process waits for at most one file each (a deletion stops there too).
+  FEndHandler = Application::Instance().AddEndHandler([this] { StopWorkers(kProbeStopLimit); });
+
   CreationDone();
   FormCreate();
 }
 
 TFrmMain::~TFrmMain() {
+  Application::Instance().RemoveEndHandler(FEndHandler);
   // No worker outlives the window it posts to.
   StopWorkers(std::chrono::milliseconds::max());
   FDeletions.clear();
@@ -165,30 +170,49 @@ void TFrmMain::FormDestroy() {
 
 LRESULT CALLBACK ShowRequestWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (ShowRequestMsg != 0 && msg == ShowRequestMsg) {
-    // Showing a hidden window runs its show sequence; a minimized one stays minimized.
-    ::ShowWindow(hwnd, SW_SHOW);
-    ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // Showing a hidden window runs its show sequence (the first time also centres it); a minimised
+    // one is restored; either comes to the front.
+    if (FrmMain && FrmMain->Handle() == hwnd) {
+      Application::Instance().Guard([] { FrmMain->Show(); });
+    } else {
+      ::ShowWindow(hwnd, ::IsIconic(hwnd) ? SW_RESTORE : SW_SHOW);
+      ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
   }
   return ::CallWindowProcW(PrevMainWndProc, hwnd, msg, wparam, lparam);
 }
 
-void TFrmMain::FormShow() {
-  if (StartedHidden() && !loaded) {
-    TimerHide.SetEnabled(true);
-    loaded = true;
+void TFrmMain::StartUp() {
+  // A hidden start does the show sequence's work without ever making the window visible: no flash,
+  // no task-bar button, no stolen focus, and nothing left to hide a show request that comes later.
+  if (!loaded && StartedHidden()) {
+    FormShow();
+  } else {
+    Show();
   }
+}
+
+void TFrmMain::FormShow() {
+  loaded = true;
   const std::wstring default_folder = DefaultFolder();
-  TimerSel.SetEnabled(true);
+  // Follows the selection only while the window can be seen.
+  TimerSel.SetEnabled(Visible());
   forbidden = false;
   DiscoverClient();
   TimerAttach.SetEnabled(true);
-  // Turns the notice switch on, never off. Ticking the box stores "1" again, and an error writing
-  // it ends this showing here.
-  if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) FrmInfo->c.SetChecked(true);
-  SetDestinationFolder(ReadSetting(L"SYSTEM", L"path", default_folder));
+  // Turns the notice switch on, never off. Ticking the box stores "1" again; an error writing it
+  // is reported, and the folder is still set up below.
+  if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) {
+    Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
+  }
+  const std::wstring stored_folder = ReadSetting(L"SYSTEM", L"path", default_folder);
+  SetDestinationFolder(IsBlankFolder(stored_folder) ? default_folder : stored_folder);
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
+  // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
+  const std::wstring folder_problem = PrepareRecordingFolder();
   RefreshList();
+  if (!folder_problem.empty()) Application::Instance().ShowException(AppError(folder_problem));
 }
 
 void TFrmMain::FormHide() { TimerSel.SetEnabled(false); }
@@ -234,7 +258,7 @@ void TFrmMain::RefreshList() {
   const WPARAM generation = ++FProbeGeneration;
 
   FListing = std::make_shared<Listing>();
-  const std::wstring folder = DestinationFolder() + L"\\";
+  const std::wstring folder = RecordingFolder() + L"\\";
   const NumberSeparators separators = UserNumberSeparators();
   FSeparators = separators;
   const HWND window = Handle();
@@ -367,7 +391,7 @@ LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void TFrmMain::btnopenClick() {
   const int first = lst.FirstSelected();
-  if (first >= 0) ShellOpen(lst.ItemText(first, 3));
+  if (first >= 0) ShellOpenOrReport(Handle(), lst.ItemText(first, 3));
 }
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
@@ -377,7 +401,7 @@ void TFrmMain::btndeleteClick() {
   // until it is answered: no second question, no other selection meanwhile.
   auto paths = std::make_shared<std::vector<std::wstring>>();
   for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
-  if (!AskYesNo(L"This will definitively delete selected files, are you sure ?", L"Delete files", Handle())) return;
+  if (!AskYesNo(Handle(), L"This will definitively delete selected files, are you sure ?", L"Delete files")) return;
   if (paths->empty()) return;
   // The selection has served: the rows it named go as their files do, and a row whose file stays
   // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
@@ -397,7 +421,7 @@ void TFrmMain::btndeleteClick() {
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }
 
-void TFrmMain::btnfolClick() { ShellOpen(DestinationFolder()); }
+void TFrmMain::btnfolClick() { ShellOpenOrReport(Handle(), FolderFromPrefix(RecordingFolder())); }
 
 void TFrmMain::btnsettingsClick() {
   if (FrmSettings) FrmSettings->Show();
@@ -408,14 +432,22 @@ void TFrmMain::btnaboutClick() {
 }
 
 void TFrmMain::btncloseClick() {
-  // Ends at once: nothing is closed, removed or written first.
-  if (AskYesNo(L"This will close the Callwright process, are you sure ?", L"Close process")) {
-    // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
-    // loader would leave those locked for the system's own clean-up. Workers stop before their
-    // next file, so this waits for at most one file each. A deletion stops there too.
-    StopWorkers(kProbeStopLimit);
-    ::ExitProcess(0);
+  // Ends at once: nothing is closed or written first; only the notification-area icon goes and the
+  // file workers stop.
+  if (AskYesNo(Handle(), L"This will close the Callwright process, are you sure ?", L"Close process")) {
+    Application::Instance().EndProcess(0);
   }
+}
+
+void TFrmMain::FormEndSession() {
+  // The settings window stores its folder when it hides; the session's end is its last hide. A
+  // failure cannot be reported any more: the session is going.
+  try {
+    if (FrmSettings && FrmSettings->Visible()) FrmSettings->StoreFolder();
+  } catch (const std::exception&) {
+  }
+  // As the Close button ends the process.
+  Application::Instance().EndProcess(0);
 }
 
 void TFrmMain::lstAdvancedCustomDrawItem(ListView&, ListItemDraw& Item) {
@@ -428,11 +460,6 @@ void TFrmMain::TimerSelTimer() {
   const bool selected = lst.SelectedCount() > 0;
   btnopen.SetEnabled(selected);
   btndelete.SetEnabled(selected);
-}
-
-void TFrmMain::TimerHideTimer() {
-  Hide();
-  TimerHide.SetEnabled(false);
 }
 
 void TFrmMain::TimerAttachTimer() { DiscoverClient(); }

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the recordings of the destination folder with Open, Delete, Refresh and Browse,
 // the Settings, About and Close commands, and the link to the client that every showing restarts.
-// Closing it only hides it; the Close button ends the process.
+// Closing it only hides it; the Close button ends the process, and so does the end of the session.
 #include <windows.h>
 
 #include <chrono>
@@ -41,11 +41,13 @@ class TFrmMain : public Form, public ClientLink {
   SpeedButton btnrefresh;
   Timer TimerSel;
   SpeedButton btnclose;
-  Timer TimerHide;
   SpeedButton btnfol;
 
-  // The hidden start has been dealt with; set at most once.
+  // The start-up show has been dealt with (shown, or its work done hidden at a "/hidden" start).
   bool loaded = false;
+
+  // At a start with "/hidden" as the first argument the show sequence runs without showing.
+  void StartUp() override;
 
   // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
   // searches the folder and builds the rows, which replace the old ones in one go, with the sizes
@@ -67,7 +69,6 @@ class TFrmMain : public Form, public ClientLink {
   void lstDblClick();
   void lstAdvancedCustomDrawItem(ListView& Sender, ListItemDraw& Item);
   void TimerSelTimer();
-  void TimerHideTimer();
   void TimerAttachTimer();
 
  protected:
@@ -76,6 +77,7 @@ class TFrmMain : public Form, public ClientLink {
   void FormHide() override;
   void FormResize() override;
   void FormCloseQuery(bool& CanClose) override;
+  void FormEndSession() override;
 
  private:
   void FormCreate();
@@ -102,6 +104,8 @@ class TFrmMain : public Form, public ClientLink {
   };
   std::vector<Deletion> FDeletions;
   WPARAM FDeletionSerial = 0;
+  // Stops the workers when the process is ended.
+  int FEndHandler = 0;
   // Tells the current listing's results from older ones still in the queue.
   WPARAM FProbeGeneration = 0;
   NumberSeparators FSeparators;

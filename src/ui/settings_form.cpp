@@ -5,10 +5,12 @@
 #include <string_view>
 
 #include "assets/resource_ids.h"
+#include "core/app_error.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"
 #include "ui/browse_folder.h"
+#include "ui/toolkit/application.h"
 
 namespace callwright {
 
@@ -26,7 +28,11 @@ bool IsBlank(std::wstring_view text) {
 }  // namespace
 
 TFrmSettings::TFrmSettings()
-    : Form({.class_name = L"TFrmSettings", .caption = L"Settings", .client_width = 342, .client_height = 231}),
+    : Form({.class_name = L"TFrmSettings",
+            .caption = L"Settings",
+            .client_width = 342,
+            .client_height = 231,
+            .escape_closes = true}),
       imgtop(Handle(), 0, 0, 342, 90),
       GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
       edtpath(GroupBox1.Handle(), 16, 28, 260, 21, true),
@@ -61,7 +67,9 @@ void TFrmSettings::FormShow() {
   startup.SetChecked(IsInStartup(kStartupValueName));
 }
 
-void TFrmSettings::FormHide() {
+void TFrmSettings::FormHide() { StoreFolder(); }
+
+void TFrmSettings::StoreFolder() {
   // The folder box shows the destination folder; an empty or blank one never replaces the stored.
   const std::wstring folder = edtpath.Text();
   if (!IsBlank(folder)) WriteSetting(L"SYSTEM", L"path", folder);
@@ -80,9 +88,15 @@ void TFrmSettings::startupClick() {
 void TFrmSettings::btnokClick() { Hide(); }
 
 void TFrmSettings::btnopenClick() {
-  const std::wstring folder = BrowseForFolder(L"Chose record destination path", L"", false);
+  const std::wstring folder = BrowseForFolder(Handle(), L"Chose record destination path", L"", false);
+  if (IsBlank(folder)) return;
+  // A folder that the client cannot be given is refused and the box keeps its folder.
+  if (const std::wstring refusal = FolderRefusal(folder); !refusal.empty()) {
+    Application::Instance().ShowException(AppError(refusal));
+    return;
+  }
   // Live at once for recording and listing; stored when the window hides.
-  if (!IsBlank(folder)) SetDestinationFolder(folder);
+  SetDestinationFolder(folder);
 }
 
 }  // namespace callwright

@@ -29,6 +29,8 @@ class TFrmSettings : public Form {
   void startupClick();
   void btnokClick();
   void btnopenClick();
+  // Stores the folder box's text as key "path", as every hide does.
+  void StoreFolder();
 
  protected:
   void FormShow() override;

@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
+#include "ui/toolkit/notify_icon.h"
 
 namespace callwright {
 namespace {
@@ -41,6 +44,47 @@ HWND FindButton(HWND window, const std::wstring& caption) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// The hidden application window of a process.
+HWND ApplicationWindow(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    HWND found;
+  } search{process_id, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        wchar_t name[64] = {};
+        ::GetClassNameW(window, name, 64);
+        if (owner != s.process_id || std::wstring(name) != L"TApplication") return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The icons that Wine's system tray shows, each a window of its own.
+int WineTrayIconCount() {
+  int count = 0;
+  ::EnumWindows(
+      [](HWND top, LPARAM param) -> BOOL {
+        ::EnumChildWindows(
+            top,
+            [](HWND child, LPARAM p) -> BOOL {
+              wchar_t name[64] = {};
+              ::GetClassNameW(child, name, 64);
+              if (std::wstring(name) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) ++*reinterpret_cast<int*>(p);
+              return TRUE;
+            },
+            param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count;
 }
 
 class CallwrightProcessTest : public ::testing::Test {
@@ -108,17 +152,141 @@ TEST_F(CallwrightProcessTest, HiddenStartSecondStartsAndCloseButton) {
     EXPECT_EQ(no.LastText(), L"This will close the Callwright process, are you sure ?");
   }
   EXPECT_FALSE(first->Wait(300));
-  bool owned_by_application_window = false;
+  HWND owner = nullptr;
+  bool main_enabled = true;
   WindowAnswerer yes(L"#32770", L"Close process", IDYES, [&](HWND box) {
-    wchar_t owner_class[64] = {};
-    ::GetClassNameW(::GetWindow(box, GW_OWNER), owner_class, 64);
-    owned_by_application_window = std::wstring(owner_class) == L"TApplication";
+    owner = ::GetWindow(box, GW_OWNER);
+    main_enabled = ::IsWindowEnabled(main) != FALSE;
   });
   ::PostMessageW(close, BM_CLICK, 0, 0);
   ASSERT_TRUE(first->Wait(10000));
   EXPECT_EQ(yes.Answered(), 1);
-  EXPECT_TRUE(owned_by_application_window);
+  EXPECT_EQ(owner, main) << "owned by the window it belongs to";
+  EXPECT_FALSE(main_enabled) << "modal to it";
   EXPECT_EQ(first->ExitCode(), 0u);
+}
+
+// Watches a process from a thread of its own, as fast as it can, for its main window ever being
+// visible: a flash of a few milliseconds is seen.
+class VisibilityWatch {
+ public:
+  explicit VisibilityWatch(DWORD process_id)
+      : thread_([this, process_id] {
+          while (!stop_) {
+            HWND main = test::FindProcessWindow(process_id, kMainCaption, false);
+            if (main && ::IsWindowVisible(main)) seen_ = true;
+          }
+        }) {}
+  ~VisibilityWatch() { Stop(); }
+  VisibilityWatch(const VisibilityWatch&) = delete;
+  VisibilityWatch& operator=(const VisibilityWatch&) = delete;
+  bool Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return seen_;
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> seen_{false};
+  std::thread thread_;
+};
+
+TEST_F(CallwrightProcessTest, HiddenStartNeverShowsTheWindowAndItsFirstShowIsAFullOne) {
+  auto first = Start({L"/hidden"});
+  VisibilityWatch watch(first->Id());
+  // The show sequence's work is done (the default folder is made) without the window.
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(Records()); }));
+  test::PumpFor(500);
+  EXPECT_FALSE(watch.Stop()) << "never visible, not even for an instant";
+  HWND main = MainWindow(*first);
+  ASSERT_NE(main, nullptr);
+
+  // The first visible show: centred in the work area, with the show sequence run again.
+  fs::remove(Records());
+  StartSecond({});
+  ASSERT_TRUE(WaitFor([&] { return Visible(main) && fs::exists(Records()); }));
+  RECT shown{}, area{};
+  ::GetWindowRect(main, &shown);
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR((shown.left + shown.right) / 2, (area.left + area.right) / 2, 1);
+  EXPECT_NEAR((shown.top + shown.bottom) / 2, (area.top + area.bottom) / 2, 1);
+  test::PumpFor(300);
+  EXPECT_TRUE(Visible(main));
+}
+
+// A show request that comes right after a hidden start, at any moment once the main window exists,
+// leaves the window visible: nothing of the hidden start hides it later.
+TEST_F(CallwrightProcessTest, AShowRequestSoonAfterAHiddenStartEndsVisible) {
+  const UINT show_request = ::RegisterWindowMessageW(L"CALLWRIGHTAPP");
+  for (DWORD delay : {0, 30, 100}) {
+    auto first = Start({L"/hidden"});
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr; }, 15000));
+    ::Sleep(delay);
+    // What a second start broadcasts, sent to this instance only.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(main, show_request, 0, 0, SMTO_ABORTIFHUNG, 10000, &ignored);
+    EXPECT_TRUE(WaitFor([&] { return Visible(main); })) << delay << " ms";
+    test::PumpFor(300);
+    EXPECT_TRUE(Visible(main)) << delay << " ms: still visible";
+    first->Terminate();
+  }
+  // The same with a real second start, begun as soon as the first one's window exists.
+  auto first = Start({L"/hidden"});
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr; }, 15000));
+  StartSecond({});
+  EXPECT_TRUE(WaitFor([&] { return Visible(main); }));
+  test::PumpFor(300);
+  EXPECT_TRUE(Visible(main));
+}
+
+// Logoff, shutdown and installers (Restart Manager) ask first: the answer is yes at once, with no
+// notice. At the end of the session the settings window's folder is stored as its hide would store
+// it, and the process ends as the Close button ends it.
+TEST_F(CallwrightProcessTest, TheEndOfTheSessionIsNeverRefusedAndStoresTheOpenSettings) {
+  const std::wstring config = folder_.Join(L"config.ini");
+  // The notice is active: on a close it would show.
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"0", config.c_str()));
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, config.c_str());  // written to the file now
+  auto process = Start({});
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*process)) != nullptr && Visible(main); }));
+  HWND settings_button = FindButton(main, L"Settings");
+  ASSERT_NE(settings_button, nullptr);
+  ::PostMessageW(settings_button, BM_CLICK, 0, 0);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (settings = test::FindProcessWindow(process->Id(), L"Settings", true)) != nullptr; }));
+  // A folder picked in the settings window and not yet stored.
+  const std::wstring picked = folder_.Join(L"Picked");
+  HWND box = ::FindWindowExW(::FindWindowExW(settings, nullptr, L"Button", L"Record Destination"), nullptr, L"Edit",
+                             nullptr);
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picked.c_str())));
+
+  for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_LOGOFF}, LPARAM{ENDSESSION_CLOSEAPP}}) {
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, reason, SMTO_ABORTIFHUNG, 5000, &answer))
+        << "answered at once";
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << reason;
+  }
+  test::PumpFor(300);
+  EXPECT_EQ(test::FindProcessWindow(process->Id(), L"Info", true), nullptr) << "no notice";
+  EXPECT_TRUE(Visible(main)) << "not hidden either";
+
+  // A session that does not end after all changes nothing.
+  DWORD_PTR ignored = 0;
+  ::SendMessageTimeoutW(main, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+  EXPECT_FALSE(process->Wait(300));
+
+  ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+  ASSERT_TRUE(process->Wait(10000));
+  EXPECT_EQ(process->ExitCode(), 0u);
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, config.c_str());  // drop any cached copy
+  wchar_t stored[MAX_PATH] = {};
+  ::GetPrivateProfileStringW(L"SYSTEM", L"path", L"", stored, MAX_PATH, config.c_str());
+  EXPECT_EQ(std::wstring(stored), picked);
 }
 
 TEST_F(CallwrightProcessTest, OnlyAnExactFirstArgumentHides) {
@@ -130,6 +298,75 @@ TEST_F(CallwrightProcessTest, OnlyAnExactFirstArgumentHides) {
     test::PumpFor(300);
     EXPECT_TRUE(Visible(main)) << arguments.size() << " argument(s)";
     process->Terminate();
+  }
+}
+
+TEST_F(CallwrightProcessTest, NotificationIconFromAHiddenStartAndCloseThroughItsMenu) {
+  const int icons_before = WineTrayIconCount();
+  auto first = Start({L"/hidden"});
+  HWND main = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr && fs::exists(Records()); }));
+  EXPECT_TRUE(WaitFor([&] { return !Visible(main); }));
+  EXPECT_TRUE(WaitFor([&] { return WineTrayIconCount() == icons_before + 1; })) << "added at a hidden start too";
+  const HWND application = ApplicationWindow(first->Id());
+  ASSERT_NE(application, nullptr);
+
+  // Close Callwright, chosen by its access key as a user would (the other process's menu cannot be
+  // read from here), asks the Close button's question.
+  auto choose_close = [&] {
+    ::PostMessageW(application, kNotifyIconMessage, MAKEWPARAM(200, 200), MAKELPARAM(WM_CONTEXTMENU, 1));
+    if (!WaitFor([&] { return test::FindPopupMenu(first->Id()) != nullptr; }, 5000)) return false;
+    test::PressKey('C');
+    return true;
+  };
+  {
+    WindowAnswerer no(L"#32770", L"Close process", IDNO);
+    ASSERT_TRUE(choose_close());
+    ASSERT_TRUE(WaitFor([&] { return no.Answered() == 1; }));
+    EXPECT_EQ(no.LastText(), L"This will close the Callwright process, are you sure ?");
+  }
+  EXPECT_FALSE(first->Wait(300));
+  EXPECT_EQ(WineTrayIconCount(), icons_before + 1);
+
+  // Yes ends the process with exit code 0, and the icon goes with it.
+  WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+  ASSERT_TRUE(choose_close());
+  ASSERT_TRUE(first->Wait(10000));
+  EXPECT_EQ(yes.Answered(), 1);
+  EXPECT_EQ(first->ExitCode(), 0u);
+  // Gone before the process ended: Wine's tray would drop a dead process's icon by itself only a
+  // moment later (Windows' taskbar not before the mouse passes over it).
+  EXPECT_EQ(WineTrayIconCount(), icons_before) << "no icon left behind";
+}
+
+TEST_F(CallwrightProcessTest, EveryEndRemovesTheNotificationIconFirst) {
+  struct End {
+    const char* name;
+    std::function<void(HWND main)> end;
+  } ends[] = {
+      {"Close button answered Yes",
+       [](HWND main) {
+         WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+         ::PostMessageW(FindButton(main, L"Close"), BM_CLICK, 0, 0);
+         WaitFor([&] { return yes.Answered() == 1; });
+       }},
+      {"end of the session",
+       [](HWND main) {
+         DWORD_PTR ignored = 0;
+         ::SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+         ::SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &ignored);
+       }},
+  };
+  for (const End& end : ends) {
+    const int icons_before = WineTrayIconCount();
+    auto first = Start({});
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*first)) != nullptr && Visible(main); })) << end.name;
+    ASSERT_TRUE(WaitFor([&] { return WineTrayIconCount() == icons_before + 1; })) << end.name;
+    end.end(main);
+    ASSERT_TRUE(first->Wait(10000)) << end.name;
+    EXPECT_EQ(first->ExitCode(), 0u) << end.name;
+    EXPECT_EQ(WineTrayIconCount(), icons_before) << end.name << ": removed before the process ended";
   }
 }
 

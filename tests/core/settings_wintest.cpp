@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/app_error.h"
+#include "core/platform.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
 #include "ui/toolkit/handles.h"
@@ -111,14 +112,93 @@ TEST_F(ConfigFileTest, ReadsValuesOfAnExistingFile) {
   }
 }
 
-TEST_F(ConfigFileTest, LongValuesAreReadAsTheirFirst2047Characters) {
-  std::string value;
-  for (int i = 0; i < 3000; ++i) value.push_back(static_cast<char>('a' + i % 26));
-  WriteBytes(path_, "[SYSTEM]\r\npath=" + value + "\r\n");
-  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), std::wstring(value.begin(), value.begin() + 2047));
+TEST_F(ConfigFileTest, ValuesAreReadWholeHoweverLong) {
+  for (const std::size_t length : {2046u, 2047u, 2048u, 3000u, 4095u, 4096u, 40000u}) {
+    std::string value;
+    for (std::size_t i = 0; i < length; ++i) value.push_back(static_cast<char>('a' + i % 26));
+    WriteBytes(path_, "[SYSTEM]\r\npath=" + value + "\r\ninfo=1\r\n");
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), std::wstring(value.begin(), value.end())) << length;
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1") << length;
+    const std::wstring long_default(length, L'd');
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"missing", long_default), long_default) << length;
+  }
+  // Stored and read back in UTF-16, past the old limit.
+  const std::wstring folder = L"C:\\" + std::wstring(5000, L'\u0416');
+  WriteSetting(L"SYSTEM", L"path", folder);
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), folder);
+}
 
-  WriteBytes(path_, "[SYSTEM]\r\npath=" + value.substr(0, 2047) + "\r\n");
-  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L"").size(), 2047u);
+// The text of a UTF-16 file with a byte-order mark, or "<not UTF-16>".
+std::wstring Utf16Text(const std::string& bytes) {
+  if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.compare(0, 2, "\xFF\xFE") != 0) return L"<not UTF-16>";
+  return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+}
+
+TEST_F(ConfigFileTest, ATextOutsideTheCodePageMakesAnAnsiFileUnicodeKeepingEverything) {
+  // Code page 1252: e acute is 0xE9.
+  WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=caf\xE9\r\n[X]\r\npath=C:\\x\r\n");
+  const std::wstring folder = L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438";
+  WriteSetting(L"SYSTEM", L"path", folder);
+  EXPECT_EQ(Utf16Text(ReadBytes(path_)),
+            L"; kept\r\n[SYSTEM]\r\npath=" + folder + L"\r\nother=caf\u00E9\r\n[X]\r\npath=C:\\x\r\n");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), folder);
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"other", L""), L"caf\u00E9");
+  EXPECT_EQ(ReadSetting(L"X", L"path", L""), L"C:\\x");
+
+  // A text the code page holds leaves an ANSI file ANSI.
+  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  WriteSetting(L"SYSTEM", L"path", L"C:\\caf\u00E9");
+  EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\caf\xE9\r\n");
+
+  // A reader that shares nothing but reading keeps the file from being replaced: the error, and
+  // the file as it was, with nothing left beside it.
+  {
+    const FileHandle reader(
+        ::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    ExpectWriteError([&] { WriteSetting(L"SYSTEM", L"path", folder); });
+  }
+  EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\caf\xE9\r\n");
+  EXPECT_FALSE(PathExists(path_ + L".~" + std::to_wstring(::GetCurrentProcessId())));
+}
+
+TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
+  const std::string utf8 =
+      "; \xD0\xB7\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x82\xD0\xBA\xD0\xB0\r\n[SYSTEM]\r\n"
+      "path=C:\\\xD0\x97\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB8\\\xE9\x8C\xB2\xE9\x9F\xB3\r\n"
+      "info=1\r\n[X]\r\nk=caf\xC3\xA9\r\n";
+  const std::wstring text =
+      L"; \u0437\u0430\u043C\u0435\u0442\u043A\u0430\r\n[SYSTEM]\r\n"
+      L"path=C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3\r\ninfo=1\r\n[X]\r\nk=caf\u00E9\r\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"no byte-order mark", utf8},
+      {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + utf8},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(path_, c.bytes);
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3")
+        << c.name;
+    EXPECT_EQ(Utf16Text(ReadBytes(path_)), text) << c.name;
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1") << c.name;
+    EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9") << c.name;
+  }
+  // Writing converts it too, before the value goes in.
+  WriteBytes(path_, utf8);
+  WriteSetting(L"SYSTEM", L"info", L"0");
+  EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3");
+  EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9");
+
+  // Bytes that are not UTF-8 (ANSI), or only ASCII: the file stays as it is.
+  for (const std::string bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
+                                  std::string("[SYSTEM]\r\npath=C:\\\xC3\r\n"),
+                                  std::string("[SYSTEM]\r\npath=C:\\plain\r\n")}) {
+    WriteBytes(path_, bytes);
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), SystemPlatform().DecodeAnsi(bytes.substr(15, bytes.size() - 17)));
+    EXPECT_EQ(ReadBytes(path_), bytes);
+  }
 }
 
 TEST_F(ConfigFileTest, OnlyOneCountsAsInfoSet) {

@@ -4,11 +4,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "core/catalogue.h"
+#include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/timestamp.h"
+#include "recording/call_state.h"
 #include "recording/client_link_win.h"
 #include "recording/notification.h"
 #include "support/gui_win.h"
@@ -157,7 +163,8 @@ TEST(ClientLink, RecordsACallIntoTheDestinationFolder) {
   const std::vector<std::string> expected_log = {"GET CALL 1234 PARTNER_HANDLE",
                                                  "ALTER CALL 1234 SET_OUTPUT file=\"" + path + "\""};
   EXPECT_EQ(ReadLines(log), expected_log);
-  EXPECT_EQ(ReadLines(answers), (std::vector<std::string>{"1", "1"}));
+  // The in-progress notification, the partner handle and the call's end were all taken.
+  EXPECT_EQ(ReadLines(answers), (std::vector<std::string>{"1", "1", "1"}));
 
   const std::string wav = ReadBytes(records + L"\\" + name);
   ASSERT_GE(wav.size(), 44u);
@@ -205,20 +212,46 @@ struct RefusalBoxes {
   }
 };
 
+// Sees the application window's messages before the link does, and passes them on.
+class WatchHook {
+ public:
+  explicit WatchHook(std::function<void(const HookMessage&)> watch)
+      : id_(Application::Instance().HookMainWindow([watch = std::move(watch)](HookMessage& message) {
+          watch(message);
+          return false;
+        })) {}
+  ~WatchHook() { Application::Instance().UnhookMainWindow(id_); }
+  WatchHook(const WatchHook&) = delete;
+  WatchHook& operator=(const WatchHook&) = delete;
+
+ private:
+  int id_;
+};
+
 TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
   ChildProcess sim(ClientSim(), {L"--status", L"2", L"--timeout", L"30000"});
+  // Installed before the link's hook (the first discovery installs that one).
+  const UINT attach = ::RegisterWindowMessageW(L"SkypeControlAPIAttach");
+  int refusals = 0;
+  HWND refusing = nullptr;
+  WatchHook watch([&](const HookMessage& message) {
+    if (message.Msg == attach && message.LParam == 2) {
+      ++refusals;
+      refusing = reinterpret_cast<HWND>(message.WParam);
+    }
+  });
   ClientLink link;
   RefusalBoxes boxes;
-  RepeatingTick watch(30, [&] { boxes.Tick(); });
+  RepeatingTick watch_boxes(30, [&] { boxes.Tick(); });
 
   // First refusal: while its box is open, a rediscovery brings a second refusal, which the box's
   // own message loop handles without opening another box.
-  bool rediscovered = false;
+  int refusals_at_show = 0;
   boxes.on_show = [&] {
+    refusals_at_show = refusals;
     link.DiscoverClient();
-    rediscovered = true;
   };
-  boxes.close_when = [&] { return rediscovered && link.SkypeWindowHandle != nullptr; };
+  boxes.close_when = [&] { return refusals_at_show != 0 && refusals > refusals_at_show; };
   ULONGLONG last = 0;
   ASSERT_TRUE(PumpUntil(
       [&] {
@@ -235,17 +268,19 @@ TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
   EXPECT_FALSE(boxes.cancel_button);
   EXPECT_EQ(boxes.owner, Application::Instance().Handle());
   EXPECT_TRUE(link.forbidden);
-  const HWND client = link.SkypeWindowHandle;
-  EXPECT_NE(client, nullptr);
+  // A refusing client is not linked: its texts are turned away.
+  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
+  ASSERT_NE(refusing, nullptr);
+  EXPECT_EQ(SendText(refusing, "CALL 1 STATUS INPROGRESS"), 0);
 
-  // Still forbidden: a new discovery relinks the refusing client without a box.
+  // Still forbidden: a new refusal shows no box.
   boxes.on_show = [] {};
   boxes.close_when = [] { return true; };
+  const int before = refusals;
   link.DiscoverClient();
-  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
-  ASSERT_TRUE(PumpUntil([&] { return link.SkypeWindowHandle != nullptr; }, 10000));
+  ASSERT_TRUE(PumpUntil([&] { return refusals > before; }, 10000));
   PumpFor(300);
-  EXPECT_EQ(link.SkypeWindowHandle, client);
+  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
   EXPECT_EQ(boxes.shown, 1);
 
   // Cleared, as showing the main window does: the next refusal is reported again.
@@ -308,13 +343,13 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
   link.SendCommand(std::string(kMaxCommandLength + 1, 'A'));
   link.SendCommand(std::string(kMaxCommandLength, 'B'));  // the longest one goes whole
 
-  // After a rediscovery and until the reply nothing is accepted and nothing is sent.
+  // After a rediscovery and until the reply the link stays: texts are accepted and commands sent.
   link.DiscoverClient();
-  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
-  EXPECT_EQ(SendText(client, "CALL 4 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(link.SkypeWindowHandle, client);
+  EXPECT_EQ(SendText(client, "CALL 4 STATUS INPROGRESS"), 1);
   EXPECT_EQ(SendText(nullptr, "CALL 4 STATUS INPROGRESS"), 0);
   link.SendCommand("GET CALL 5 PARTNER_HANDLE");
-  ASSERT_TRUE(PumpUntil([&] { return link.SkypeWindowHandle != nullptr; }, 10000));
+  PumpFor(300);  // the reply
   EXPECT_EQ(link.SkypeWindowHandle, client);
   link.SendCommand("GET CALL 6 PARTNER_HANDLE");
 
@@ -323,8 +358,335 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
   EXPECT_EQ(sim.ExitCode(), 0u);
   const std::vector<std::string> expected = {"GET CALL 7 PARTNER_HANDLE", "GET CALL 2 PARTNER_HANDLE",
                                              "GET CALL 3 PARTNER_HANDLE", std::string(kMaxCommandLength, 'B'),
+                                             "GET CALL 4 PARTNER_HANDLE", "GET CALL 5 PARTNER_HANDLE",
                                              "GET CALL 6 PARTNER_HANDLE"};
   EXPECT_EQ(ReadLines(log), expected);
+
+  // The client's window is gone: a command drops the link, and so does a discovery.
+  ASSERT_FALSE(::IsWindow(client));
+  link.SendCommand("GET CALL 8 PARTNER_HANDLE");
+  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
+  link.SkypeWindowHandle = client;
+  link.DiscoverClient();
+  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
+}
+
+TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
+  TempDir dir;
+  const std::wstring answers = dir.Join(L"answers.txt");
+  constexpr int kNotifications = 20000;
+  ChildProcess sim(ClientSim(), {L"--flood", std::to_wstring(kNotifications), L"--flood-status", L"RINGING",
+                                 L"--no-answers", L"--answers", answers, L"--timeout", L"120000"});
+  const UINT attach = ::RegisterWindowMessageW(L"SkypeControlAPIAttach");
+  int replies = 0;
+  int notifications = 0;
+  int replies_during = -1;
+  WatchHook watch([&](const HookMessage& message) {
+    if (message.Msg == attach) ++replies;
+    if (message.Msg == WM_COPYDATA && ++notifications == 1) replies_during = replies;
+  });
+  ClientLink link;
+  ASSERT_TRUE(LinkTo(link));
+  // A rediscovery every few milliseconds while the client keeps sending.
+  ULONGLONG last = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (::GetTickCount64() - last >= 5) {
+          last = ::GetTickCount64();
+          link.DiscoverClient();
+        }
+        return !sim.Running();
+      },
+      120000));
+  EXPECT_EQ(sim.ExitCode(), 0u);
+  replies_during = replies - replies_during;
+  EXPECT_GE(replies_during, 5) << "too few rediscoveries during the notifications to show anything";
+  const std::vector<std::string> answered = ReadLines(answers);
+  EXPECT_EQ(answered.size(), static_cast<std::size_t>(kNotifications));
+  EXPECT_EQ(std::count(answered.begin(), answered.end(), "1"), kNotifications) << replies_during << " rediscoveries";
+}
+
+TEST(ClientLink, TwoCallsNeverShareAFile) {
+  TempDir dir;
+  const std::wstring records = dir.Join(L"Records");
+  ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
+  SetDestinationFolder(records);
+
+  // Files of another program, named as a recording with partner "kept.p" would be in each of the
+  // coming seconds: they are left alone.
+  std::set<std::wstring> foreign;
+  {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FILETIME at;
+    ::SystemTimeToFileTime(&now, &at);
+    for (int second = -2; second < 60; ++second) {
+      ULARGE_INTEGER ticks{{at.dwLowDateTime, at.dwHighDateTime}};
+      ticks.QuadPart += static_cast<ULONGLONG>(second) * 10000000;
+      const FILETIME then{ticks.LowPart, ticks.HighPart};
+      SYSTEMTIME st;
+      ::FileTimeToSystemTime(&then, &st);
+      const std::wstring name =
+          FormatTimestamp({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}) + L"_kept.p.wav";
+      FileHandle file(::CreateFileW((records + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+      ASSERT_TRUE(file);
+      DWORD written = 0;
+      ::WriteFile(file.Get(), "keep", 4, &written, nullptr);
+      foreign.insert(name);
+    }
+  }
+
+  // Twelve calls with one partner back to back, the first one's recording command answered with
+  // three more calls nested inside its handling (before the client opens any file), then one call
+  // with the partner whose names are taken by the files above.
+  const std::wstring log = dir.Join(L"commands.txt");
+  std::vector<std::wstring> args = {L"--log", log, L"--call-ms", L"200", L"--gap", L"1", L"--timeout", L"60000"};
+  for (int call = 1; call <= 12; ++call) {
+    args.insert(args.end(), {L"--notify", L"CALL " + std::to_wstring(call) + L" PARTNER_HANDLE same.p"});
+  }
+  for (int call = 20; call <= 22; ++call) {
+    args.insert(args.end(), {L"--nested-notify", L"CALL " + std::to_wstring(call) + L" PARTNER_HANDLE same.p"});
+  }
+  args.insert(args.end(), {L"--notify", L"CALL 30 PARTNER_HANDLE kept.p"});
+  ChildProcess sim(ClientSim(), args);
+  ClientLink link;
+  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(sim.Wait(30000));
+  EXPECT_EQ(sim.ExitCode(), 0u) << "a recording file could not be written";
+
+  std::set<std::string> paths;
+  for (const std::string& line : ReadLines(log)) paths.insert(line.substr(line.find('"')));
+  EXPECT_EQ(paths.size(), 16u) << "a path was given twice";
+  std::map<std::wstring, int> partners;
+  for (const RecordingRow& row : ListRecordings(records)) {
+    const std::wstring name = row.FileLocation.substr(records.size() + 1);
+    if (foreign.contains(name)) {
+      EXPECT_TRUE(ReadBytes(row.FileLocation) == "keep") << "overwritten: " << row.Partner;
+    } else {
+      EXPECT_GT(ReadBytes(row.FileLocation).size(), 44u) << name;
+      ++partners[row.Partner];
+    }
+  }
+  int recordings = 0;
+  for (const auto& [partner, count] : partners) {
+    EXPECT_TRUE(partner.starts_with(L"same.p") || partner == L"kept.p (2)") << partner;
+    recordings += count;
+  }
+  EXPECT_EQ(recordings, 16);
+  // Numbered within each second: "same.p" and "same.p (2)" at least.
+  EXPECT_TRUE(partners.contains(L"same.p"));
+  EXPECT_TRUE(partners.contains(L"same.p (2)"));
+  EXPECT_EQ(partners.count(L"kept.p (2)"), 1u);
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {
+  TempDir dir;
+  const std::wstring handle(300, L'h');
+  // The name's 255 units bind in a short folder, the client's 259-byte paths in a long one.
+  const std::wstring folders[] = {dir.Path(), dir.Join(std::wstring(200 - dir.Path().size(), L'f'))};
+  for (const std::wstring& folder : folders) {
+    ASSERT_TRUE(folder == dir.Path() || ::CreateDirectoryW(folder.c_str(), nullptr));
+    SetDestinationFolder(folder);
+    const std::wstring log = dir.Join(L"commands.txt");
+    ChildProcess sim(ClientSim(), {L"--partner", handle, L"--call", L"1", L"--call-ms", L"200", L"--log", log,
+                                   L"--timeout", L"20000"});
+    ClientLink link;
+    ASSERT_TRUE(LinkTo(link));
+    ASSERT_TRUE(sim.Wait(15000));
+    EXPECT_EQ(sim.ExitCode(), 0u) << "the recording file could not be written";
+    const std::size_t kept = std::min<std::size_t>(255 - 20, 259 - (folder.size() + 1) - 20);
+    const std::vector<RecordingRow> rows = ListRecordings(folder);
+    ASSERT_EQ(rows.size(), 1u) << folder.size();
+    EXPECT_EQ(rows[0].Partner, handle.substr(0, kept));
+    const std::wstring name = rows[0].FileLocation.substr(folder.size() + 1);
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_LE(rows[0].FileLocation.size(), 259u);
+    EXPECT_EQ(name.size(), 20 + kept);
+  }
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLink, AHungClientDoesNotFreezeTheWindow) {
+  // The client hangs in its handler for much longer than the program waits.
+  ChildProcess sim(ClientSim(), {L"--hang", L"40000", L"--no-answers", L"--timeout", L"90000"});
+  ClientLink link;
+  ASSERT_TRUE(LinkTo(link));
+  const UINT ping = ::RegisterWindowMessageW(L"CallwrightTestPing");
+  ULONGLONG handled_at = 0;
+  WatchHook watch([&](const HookMessage& message) {
+    if (message.Msg == ping) handled_at = ::GetTickCount64();
+  });
+  const ULONGLONG start = ::GetTickCount64();
+  ASSERT_TRUE(::PostMessageW(Application::Instance().Handle(), ping, 0, 0));
+  link.SendCommand("GET CALL 1 PARTNER_HANDLE");
+  ASSERT_TRUE(PumpUntil([&] { return handled_at != 0; }, 30000));
+  EXPECT_LT(handled_at - start, 20000u) << "the posted message waited for the hung client";
+  EXPECT_GE(handled_at - start, 4000u) << "the command was not waited for at all";
+  // Hung, not gone: still linked.
+  EXPECT_NE(link.SkypeWindowHandle, nullptr);
+  EXPECT_TRUE(sim.Running());
+}
+
+TEST(ClientLink, HandlesTheClientsRepliesSentWhileItHandlesACommand) {
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  const std::wstring log = dir.Join(L"commands.txt");
+  ChildProcess sim(ClientSim(), {L"--nested-answers", L"--partner", L"nested.p", L"--call-ms", L"200", L"--log", log,
+                                 L"--linger", L"60000", L"--timeout", L"30000"});
+  bool in_send = false;
+  int replies_in_send = 0;
+  WatchHook watch([&](const HookMessage& message) {
+    if (message.Msg == WM_COPYDATA && in_send) ++replies_in_send;
+  });
+  ClientLink link;
+  ASSERT_TRUE(LinkTo(link));
+  in_send = true;
+  link.SendCommand("GET CALL 5 PARTNER_HANDLE");
+  in_send = false;
+  EXPECT_EQ(replies_in_send, 1);
+  const std::vector<std::string> lines = ReadLines(log);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "GET CALL 5 PARTNER_HANDLE");
+  EXPECT_TRUE(lines[1].starts_with("ALTER CALL 5 SET_OUTPUT file=")) << lines[1];
+  EXPECT_TRUE(lines[1].ends_with("_nested.p.wav\"")) << lines[1];
+  ::PostMessageW(link.SkypeWindowHandle, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(sim.Wait(10000));
+  EXPECT_EQ(sim.ExitCode(), 0u);
+  EXPECT_EQ(FilesIn(dir.Path()).size(), 2u);  // the log and the recording
+  SetDestinationFolder(L"");
+}
+
+// What the link tells its observer, in order, with the state the notification-area icon keeps.
+class RecordingObserver final : public ClientLinkObserver {
+ public:
+  void LinkChanged(HWND client) override {
+    events.push_back(client == nullptr ? "unlinked" : client == expected_client ? "linked" : "linked elsewhere");
+    state.LinkChanged(reinterpret_cast<std::uintptr_t>(client));
+  }
+  void NotificationArrived(std::string_view text) override {
+    events.push_back("notification " + std::string(text));
+    state.NotificationArrived(text);
+  }
+  void RecordingCommandSending(std::string_view notification) override {
+    events.push_back("recording " + std::string(notification));
+    state.RecordingCommandSending(notification);
+  }
+
+  HWND expected_client = nullptr;
+  std::vector<std::string> events;
+  CallState state{SystemPlatform()};
+};
+
+TEST(ClientLink, TellsItsObserverOfARecordingBeforeItsCommandGoesOut) {
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  const std::wstring log = dir.Join(L"commands.txt");
+  // The call's end comes from inside the handling of its recording command, before the send
+  // returns, and never again afterwards.
+  ChildProcess sim(ClientSim(), {L"--call", L"1", L"--partner", L"anna.k", L"--call-ms", L"300", L"--end-status", L"",
+                                 L"--nested-notify", L"CALL 9 STATUS RINGING", L"--nested-notify",
+                                 L"CALL 1 STATUS FINISHED", L"--log", log, L"--linger", L"60000", L"--timeout",
+                                 L"30000"});
+  ClientLink link;
+  RecordingObserver observer;
+  link.SetObserver(&observer);
+  ASSERT_TRUE(LinkTo(link));
+  observer.expected_client = link.SkypeWindowHandle;
+  // Rediscoveries all through the call, each answered by the same client: no change of link.
+  ULONGLONG last = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (::GetTickCount64() - last >= 50) {
+          last = ::GetTickCount64();
+          link.DiscoverClient();
+        }
+        return ReadLines(log).size() == 2 && FilesIn(dir.Path()).size() == 2;
+      },
+      15000));
+  PumpFor(500);
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Linked) << "the call's end was taken for the time before it began";
+  ::PostMessageW(link.SkypeWindowHandle, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(sim.Wait(10000));
+  EXPECT_EQ(sim.ExitCode(), 0u);
+  link.DiscoverClient();  // finds the client's window gone
+  const std::vector<std::string> expected = {
+      "linked elsewhere",  // told before the test knew the window
+      "notification CALL 1 STATUS INPROGRESS",
+      "notification CALL 9 STATUS RINGING",  // inside the request for the partner handle
+      "notification CALL 1 PARTNER_HANDLE anna.k",
+      "recording CALL 1 PARTNER_HANDLE anna.k",
+      "notification CALL 1 STATUS FINISHED",  // inside the recording command
+      "unlinked",
+  };
+  EXPECT_EQ(observer.events, expected);
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Waiting);
+  link.SetObserver(nullptr);
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  auto make_window = [] {
+    return WindowHandle(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+  };
+  WindowHandle first = make_window();
+  WindowHandle second = make_window();
+  ASSERT_TRUE(first && second);
+  ClientLink link;
+  link.forbidden = true;  // refusals without their box
+  link.DiscoverClient();
+  const HWND app = Application::Instance().Handle();
+  auto reply = [&](HWND from, LPARAM status) {
+    ::SendMessageW(app, link.MsgAttach, reinterpret_cast<WPARAM>(from), status);
+  };
+  reply(first.Get(), 0);
+  // A new observer learns of the link there already is.
+  RecordingObserver observer;
+  observer.expected_client = first.Get();
+  link.SetObserver(&observer);
+  ASSERT_EQ(observer.events, std::vector<std::string>{"linked"});
+  EXPECT_EQ(SendText(first.Get(), "CALL 3 PARTNER_HANDLE bob"), 1);
+  EXPECT_EQ(observer.state.Tooltip(), L"Callwright \u2013 recording bob");
+
+  // Discoveries that go unanswered, and the same client answering again, leave the link and the
+  // recording as they are: its window is still there and its notifications are still taken.
+  for (int i = 0; i < 3; ++i) link.DiscoverClient();
+  PumpFor(100);
+  reply(first.Get(), 0);
+  EXPECT_EQ(link.SkypeWindowHandle, first.Get());
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Recording);
+
+  // Another client, then a refusal.
+  reply(second.Get(), 0);
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Linked);
+  reply(second.Get(), 2);
+  EXPECT_EQ(link.SkypeWindowHandle, nullptr);
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Waiting);
+  reply(second.Get(), 2);  // still unlinked: nothing to tell
+
+  // The linked window found gone by a command.
+  reply(first.Get(), 0);
+  EXPECT_EQ(SendText(first.Get(), "CALL 4 PARTNER_HANDLE eve"), 1);
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Recording);
+  first.Reset();
+  link.SendCommand("GET CALL 4 PARTNER_HANDLE");
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Waiting);
+
+  const std::vector<std::string> expected = {"linked",
+                                             "notification CALL 3 PARTNER_HANDLE bob",
+                                             "recording CALL 3 PARTNER_HANDLE bob",
+                                             "linked elsewhere",
+                                             "unlinked",
+                                             "linked",
+                                             "notification CALL 4 PARTNER_HANDLE eve",
+                                             "recording CALL 4 PARTNER_HANDLE eve",
+                                             "unlinked"};
+  EXPECT_EQ(observer.events, expected);
+  link.SetObserver(nullptr);
+  SetDestinationFolder(L"");
 }
 
 TEST(ClientLink, InstallsItsHookOnceAndRemovesItWhenDestroyed) {

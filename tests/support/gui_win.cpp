@@ -136,4 +136,70 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+HWND FindPopupMenu(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    HWND found;
+  } search{process_id, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s.process_id || !::IsWindowVisible(window) || ClassName(window) != L"#32768") return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HMENU MenuOf(HWND menu_window) { return reinterpret_cast<HMENU>(::SendMessageW(menu_window, MN_GETHMENU, 0, 0)); }
+
+std::vector<std::wstring> MenuItemTexts(HMENU menu) {
+  std::vector<std::wstring> texts;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE;
+    ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+    if (info.fType & MFT_SEPARATOR) {
+      texts.emplace_back(L"-");
+      continue;
+    }
+    wchar_t text[128] = {};
+    ::GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+    texts.emplace_back(text);
+  }
+  return texts;
+}
+
+void ClickAt(POINT at) {
+  ::SetCursorPos(at.x, at.y);
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+void PressKey(WORD virtual_key) {
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = virtual_key;
+  inputs[1].type = INPUT_KEYBOARD;
+  inputs[1].ki.wVk = virtual_key;
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+bool ClickMenuItem(HWND menu_window, int position) {
+  RECT item{};
+  if (!::GetMenuItemRect(nullptr, MenuOf(menu_window), static_cast<UINT>(position), &item)) return false;
+  ClickAt({(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+  return true;
+}
+
 }  // namespace callwright::test

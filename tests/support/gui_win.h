@@ -46,4 +46,17 @@ bool PressButton(HWND box, int button_id);
 
 std::wstring WindowText(HWND window);
 
+// A visible pop-up menu window (class #32768) of a process, or nullptr.
+HWND FindPopupMenu(DWORD process_id);
+// The menu that such a window shows (its handle is valid in every process of the desktop).
+HMENU MenuOf(HWND menu_window);
+// The items of a menu as the user reads them: the texts with their "&", "-" for a separator.
+std::vector<std::wstring> MenuItemTexts(HMENU menu);
+// Clicks the item at this position of the pop-up menu with real mouse input (SendInput).
+bool ClickMenuItem(HWND menu_window, int position);
+// A real left click (SendInput) at this point of the screen.
+void ClickAt(POINT at);
+// A real key press and release (SendInput); it goes to the window that has the keyboard.
+void PressKey(WORD virtual_key);
+
 }  // namespace callwright::test

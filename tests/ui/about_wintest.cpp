@@ -123,7 +123,10 @@ BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits) {
 }
 
 std::vector<std::wstring> g_opened;
-void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
+std::intptr_t RecordOpen(const std::wstring& target) {
+  g_opened.push_back(target);
+  return 42;  // opened
+}
 
 class AboutWindowTest : public ::testing::Test {
  protected:

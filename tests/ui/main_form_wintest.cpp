@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
+#include "core/platform.h"
 #include "core/settings_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
@@ -38,7 +40,10 @@ using test::PumpUntil;
 using test::WindowAnswerer;
 
 std::vector<std::wstring> g_opened;
-void RecordOpen(const std::wstring& target) { g_opened.push_back(target); }
+std::intptr_t RecordOpen(const std::wstring& target) {
+  g_opened.push_back(target);
+  return 42;  // opened
+}
 
 std::wstring ReadConfig(const wchar_t* key) {
   wchar_t value[256] = {};
@@ -166,8 +171,6 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_EQ(main_->TimerAttach.Interval(), 10000u);
   EXPECT_FALSE(main_->TimerSel.Enabled());
   EXPECT_EQ(main_->TimerSel.Interval(), 200u);
-  EXPECT_FALSE(main_->TimerHide.Enabled());
-  EXPECT_EQ(main_->TimerHide.Interval(), 1u);
   EXPECT_FALSE(main_->loaded);
   EXPECT_EQ(main_->Img16.Count(), 2);
   EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ShowRequestWndProc));
@@ -245,7 +248,10 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
   main_->forbidden = true;
-  main_->SkypeWindowHandle = main_->Handle();
+  // A client window that is gone: the fresh discovery drops the link to it.
+  const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(gone && ::DestroyWindow(gone));
+  main_->SkypeWindowHandle = gone;
 
   ShowMain();
   EXPECT_FALSE(main_->forbidden);
@@ -253,7 +259,6 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   EXPECT_EQ(DestinationFolder(), folder_.Path());
   EXPECT_TRUE(fs::is_directory(DefaultFolder())) << "created although another folder is configured";
   EXPECT_TRUE(main_->TimerSel.Enabled());
-  EXPECT_FALSE(main_->TimerHide.Enabled()) << "no /hidden on this command line";
   const std::vector<RecordingRow> rows = ListRecordings(folder_.Path());
   ASSERT_EQ(rows.size(), 3u);
   ASSERT_EQ(main_->lst.Count(), 3);
@@ -582,11 +587,15 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
     EXPECT_TRUE(centred) << "over the main window at its first showing";
     EXPECT_TRUE(::IsWindowEnabled(main_->Handle())) << "enabled again";
 
-    // The end of the session asks the same way and is refused.
+    // The end of the session is agreed to at once: no notice, no hide.
     ShowMain();
-    EXPECT_EQ(::SendMessageW(main_->Handle(), WM_QUERYENDSESSION, 0, 0), FALSE);
-    EXPECT_EQ(notice.Answered(), 2);
-    EXPECT_FALSE(main_->Visible());
+    for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_CLOSEAPP}, LPARAM{ENDSESSION_LOGOFF}}) {
+      EXPECT_EQ(::SendMessageW(main_->Handle(), WM_QUERYENDSESSION, 0, reason), TRUE) << reason;
+    }
+    PumpFor(100);
+    EXPECT_EQ(notice.Answered(), 1);
+    EXPECT_TRUE(main_->Visible());
+    main_->Hide();
   }
   // Ticked in the notice: stored, and closing hides without it.
   ::SendMessageW(info_->c.Handle(), BM_CLICK, 0, 0);
@@ -657,7 +666,7 @@ TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
   EXPECT_FALSE(info_->c.Checked());
 }
 
-TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
+TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
   WriteConfig(L"info", L"1");
   WriteConfig(L"path", folder_.Path());
   MakeRecordings(2);
@@ -675,17 +684,140 @@ TEST_F(MainWindowTest, UnwritableConfigurationEndsTheShowAtTheNoticeSwitch) {
   BoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
+  PumpFor(50);
+  EXPECT_EQ(report.Answered(), 1) << "only the failed write is reported";
   EXPECT_EQ(report.LastText(), L"Unable to write to " + ConfigFilePath() + L".");
   EXPECT_TRUE(main_->Visible()) << "shown all the same";
   EXPECT_TRUE(info_->c.Checked()) << "the box keeps its new state";
-  EXPECT_EQ(DestinationFolder(), L"C:\\before") << "steps after the switch do not run";
-  EXPECT_FALSE(fs::exists(DefaultFolder()));
-  ASSERT_EQ(main_->lst.Count(), 1);
-  EXPECT_EQ(main_->lst.ItemText(0, 0), L"left from before");
-  EXPECT_TRUE(main_->TimerSel.Enabled()) << "steps before it ran";
+  EXPECT_TRUE(main_->TimerSel.Enabled());
+  // The steps after the switch ran: never an empty folder that would send recordings elsewhere.
+  EXPECT_EQ(DestinationFolder(), folder_.Path());
+  EXPECT_EQ(RecordingFolder(), folder_.Path());
+  EXPECT_TRUE(fs::is_directory(DefaultFolder()));
+  EXPECT_EQ(ListedPaths().size(), 2u);
+  EXPECT_EQ(ListedPaths()[0].rfind(folder_.Path() + L"\\", 0), 0u);
 }
 
-TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
+// ---- the destination folder as the show sequence sets it up
+
+TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForTheListAndTheFolder) {
+  const std::wstring relative = L"cw-relative-" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring relative_folder = ExecutableFolder() + relative;
+  std::error_code ignored;
+  fs::remove_all(relative_folder, ignored);
+  const std::wstring name = L"05032013_141516_anna.k.wav";
+  struct Case {
+    std::wstring stored;
+    std::wstring shown;   // in the settings window's folder box
+    std::wstring folder;  // where recordings are listed and written
+  } cases[] = {
+      {L"", DefaultFolder(), DefaultFolder()},
+      {L"   ", DefaultFolder(), DefaultFolder()},
+      {relative, relative, relative_folder},
+      {relative + L"\\", relative + L"\\", relative_folder},
+      {folder_.Path() + L"\\", folder_.Path() + L"\\", folder_.Path()},
+  };
+  for (const Case& c : cases) {
+    WriteConfig(L"path", c.stored);
+    BoxAnswerer report(L"Callwright", IDOK);
+    ShowMain();
+    EXPECT_EQ(report.Answered(), 0) << c.stored.c_str();
+    EXPECT_EQ(DestinationFolder(), c.shown) << c.stored.c_str();
+    EXPECT_EQ(settings_->edtpath.Text(), c.shown);
+    ASSERT_TRUE(fs::is_directory(c.folder)) << "created: " << c.stored.c_str();
+    WriteBytes(fs::path(c.folder) / name, 10);
+    main_->btnrefresh.Click();
+    EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{c.folder + L"\\" + name}) << c.stored.c_str();
+    g_opened.clear();
+    main_->btnfol.Click();
+    EXPECT_EQ(g_opened, std::vector<std::wstring>{c.folder}) << c.stored.c_str();
+    fs::remove(fs::path(c.folder) / name, ignored);
+    main_->Hide();
+  }
+  fs::remove_all(relative_folder, ignored);
+}
+
+TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
+  const fs::path file = fs::path(folder_.Path()) / L"a file";
+  WriteBytes(file, 3);
+  const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
+  const std::wstring default_folder = ExecutableFolder() + L"Records";
+  struct Case {
+    std::wstring stored;
+    std::wstring listed;  // where the recordings go meanwhile
+    bool to_default;
+  } cases[] = {
+      {(file / L"calls").wstring(), (file / L"calls").wstring(), false},
+      {(file / foreign).wstring(), default_folder, true},
+  };
+  for (const Case& c : cases) {
+    WriteSetting(L"SYSTEM", L"path", c.stored);  // UTF-16, which holds any name
+    BoxAnswerer report(L"Callwright", IDOK);
+    for (int showing = 1; showing <= 2; ++showing) {
+      ShowMain();
+      ASSERT_TRUE(PumpUntil([&] { return report.Answered() == showing; }, 3000)) << showing;
+      PumpFor(50);
+      EXPECT_EQ(report.Answered(), showing) << "one message a showing";
+      const std::wstring text = report.LastText();
+      EXPECT_EQ(text.rfind(L"Recordings cannot be saved in the folder \"" + c.stored + L"\": ", 0), 0u) << text.c_str();
+      EXPECT_EQ(text.find(L"Recordings go to \"" + default_folder + L"\" instead.") != std::wstring::npos, c.to_default)
+          << text.c_str();
+      EXPECT_TRUE(main_->Visible());
+      EXPECT_EQ(DestinationFolder(), c.stored) << "the stored folder stays";
+      EXPECT_EQ(RecordingFolder(), c.listed);
+      main_->Hide();
+    }
+  }
+  EXPECT_TRUE(fs::is_regular_file(file));
+}
+
+// The whole road with the substitute client: a stored folder outside the ANSI code page is created,
+// the client is given its short form, and the recording lands in it and is listed.
+TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
+  const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
+  const std::wstring folder = folder_.Path() + L"\\" + foreign;
+  WriteSetting(L"SYSTEM", L"path", folder);  // UTF-16, which holds any name
+  BoxAnswerer report(L"Callwright", IDOK);
+  ShowMain();
+  EXPECT_EQ(report.Answered(), 0) << report.LastText().c_str();
+  ASSERT_TRUE(fs::is_directory(folder)) << "created";
+
+  const std::wstring log = folder_.Path() + L"\\commands.txt";
+  test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
+                         {L"--partner", L"carla", L"--call", L"42", L"--call-ms", L"200", L"--delay", L"0",
+                          L"--timeout", L"20000", L"--log", log});
+  ULONGLONG last = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        if (main_->SkypeWindowHandle) return true;
+        if (::GetTickCount64() - last >= 400) {
+          last = ::GetTickCount64();
+          main_->DiscoverClient();
+        }
+        return false;
+      },
+      15000));
+  ASSERT_TRUE(sim.Wait(15000));
+  EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0)) << "the client could write the file";
+
+  main_->btnrefresh.Click();
+  const std::vector<std::wstring> listed = ListedPaths();
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].rfind(folder + L"\\", 0), 0u) << "listed under the folder's own name";
+  EXPECT_TRUE(listed[0].ends_with(L"_carla.wav"));
+  EXPECT_TRUE(fs::is_regular_file(listed[0]));
+
+  std::ifstream commands{fs::path(log)};
+  std::string line, output;
+  while (std::getline(commands, line)) {
+    if (line.find("SET_OUTPUT") != std::string::npos) output = line;
+  }
+  EXPECT_EQ(output.find('?'), std::string::npos) << output;
+  const std::string short_form = SystemPlatform().EncodeAnsi(ClientFolderText());
+  EXPECT_NE(output.find("file=\"" + short_form + "\\"), std::string::npos) << output;
+}
+
+TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(1);
   WriteConfig(L"path", folder_.Path());
   ASSERT_NE(ShowRequestMsg, 0u);
@@ -705,9 +837,11 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndLeavesAMinimizedOne) {
   EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);
+  ASSERT_TRUE(::IsIconic(main_->Handle()));
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
-  EXPECT_TRUE(::IsIconic(main_->Handle()));
-  ::ShowWindow(main_->Handle(), SW_RESTORE);
+  EXPECT_FALSE(::IsIconic(main_->Handle())) << "restored";
+  EXPECT_TRUE(main_->Visible());
+  EXPECT_EQ(main_->lst.Count(), 3) << "restoring is no new showing";
 }
 
 TEST_F(MainWindowTest, SettingsAndAboutButtonsShowTheirWindows) {

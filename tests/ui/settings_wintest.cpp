@@ -160,6 +160,8 @@ struct ChildWindow {
 struct DialogSeen {
   bool found = false;
   HWND owner = nullptr;
+  bool owner_enabled = true;  // the owner could be used while the dialog was open
+  RECT at{};                  // the dialog's place on the screen
   std::vector<ChildWindow> children;
   // The tree's selected item when the dialog was found: its text, and whether it is the root
   // (the tree view selects its first item by itself when it gets the focus).
@@ -193,7 +195,7 @@ class FolderDialogDriver {
 
   explicit FolderDialogDriver(Answer answer, std::wstring select = {})
       : gui_thread_(::GetCurrentThreadId()),
-        owner_(Application::Instance().Handle()),
+        owner_(FrmSettings ? FrmSettings->Handle() : Application::Instance().Handle()),
         answer_(answer),
         select_(std::move(select)) {
     SHFILEINFOW info{};
@@ -241,6 +243,8 @@ class FolderDialogDriver {
   void Look(HWND dialog) {
     seen_.found = true;
     seen_.owner = ::GetWindow(dialog, GW_OWNER);
+    seen_.owner_enabled = ::IsWindowEnabled(seen_.owner) != FALSE;
+    ::GetWindowRect(dialog, &seen_.at);
     ::EnumChildWindows(
         dialog,
         [](HWND child, LPARAM param) -> BOOL {
@@ -708,7 +712,11 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   settings_->btnopen.Click();
   const DialogSeen& seen = driver.Seen();
   ASSERT_TRUE(seen.found);
-  EXPECT_EQ(seen.owner, Application::Instance().Handle()) << "owned by the hidden application window";
+  EXPECT_EQ(seen.owner, settings_->Handle()) << "owned by the settings window";
+  EXPECT_FALSE(seen.owner_enabled) << "modal to it: no second dialog";
+  const RECT over = ScreenRect(settings_->Handle());
+  EXPECT_NEAR(seen.at.left + seen.at.right, over.left + over.right, 2) << "centred over it";
+  EXPECT_NEAR(seen.at.top + seen.at.bottom, over.top + over.bottom, 2) << "centred over it";
   EXPECT_TRUE(seen.ShowsText(kDialogTitle));
   EXPECT_EQ(seen.OtherVisibleButtons(), 0) << "no new-folder button";
   EXPECT_TRUE(seen.selection_is_root) << "no folder preselected: " << seen.selected_text;
@@ -804,7 +812,7 @@ TEST_F(SettingsWindowTest, ADriveRootIsUsedAndStoredAsReturned) {
 TEST_F(SettingsWindowTest, AnInitialFolderIsSelectedAndTheNewFolderButtonShownWhenAsked) {
   const std::wstring folder = ShellPath(folder_.Path());
   FolderDialogDriver driver(FolderDialogDriver::Answer::Ok);
-  const std::wstring chosen = BrowseForFolder(L"Pick one", folder, true);
+  const std::wstring chosen = BrowseForFolder(settings_->Handle(), L"Pick one", folder, true);
   const DialogSeen& seen = driver.Seen();
   ASSERT_TRUE(seen.found);
   EXPECT_TRUE(seen.ShowsText(L"Pick one"));
@@ -826,6 +834,7 @@ struct FakeShell {
   std::vector<UINT> callback_sends;  // messages BrowseCallback sent to the dialog
   std::wstring selection_sent;
   WPARAM selection_wparam = 0;
+  RECT dialog_at{};  // where the dialog was once the callback had seen its start
 };
 FakeShell* g_fake = nullptr;
 ITEMIDLIST g_fake_list{};
@@ -850,9 +859,11 @@ PIDLIST_ABSOLUTE WINAPI FakeBrowse(LPBROWSEINFOW info) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TFakeFolderDialog";
     ::RegisterClassW(&wc);
-    WindowHandle dialog(::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                          wc.hInstance, nullptr));
+    // Opened at the screen's corner, as the shell opens it, and owned by the given owner.
+    WindowHandle dialog(::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 200, 100, info->hwndOwner,
+                                          nullptr, wc.hInstance, nullptr));
     EXPECT_EQ(info->lpfn(dialog.Get(), BFFM_INITIALIZED, 0, info->lParam), 0);
+    ::GetWindowRect(dialog.Get(), &g_fake->dialog_at);
     EXPECT_EQ(info->lpfn(dialog.Get(), BFFM_SELCHANGED, 0, info->lParam), 0);
   }
   return g_fake->cancel ? nullptr : &g_fake_list;
@@ -882,6 +893,9 @@ class FolderPickerCallsTest : public ::testing::Test {
   }
   FakeShell fake_;
   FolderDialogCalls saved_{};
+  // The window that asks for the dialog, at 100, 80 with size 400 x 300.
+  WindowHandle owner_{::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 100, 80, 400, 300, nullptr, nullptr, nullptr,
+                                        nullptr)};
 };
 
 TEST_F(FolderPickerCallsTest, RecordFlagsOwnerAndCallback) {
@@ -889,7 +903,7 @@ TEST_F(FolderPickerCallsTest, RecordFlagsOwnerAndCallback) {
     const wchar_t* initial;
     bool new_folder_button;
     UINT flags;
-    bool callback;
+    bool selects;
   };
   const Case cases[] = {
       {L"", false, 0x241, false},  // the settings window's call: 577
@@ -900,21 +914,24 @@ TEST_F(FolderPickerCallsTest, RecordFlagsOwnerAndCallback) {
   for (const Case& c : cases) {
     fake_ = {};
     fake_.path = L"C:\\Chosen";
-    EXPECT_EQ(BrowseForFolder(L"Title here", c.initial, c.new_folder_button), L"C:\\Chosen");
+    EXPECT_EQ(BrowseForFolder(owner_.Get(), L"Title here", c.initial, c.new_folder_button), L"C:\\Chosen");
     EXPECT_EQ(fake_.info.ulFlags, c.flags);
-    EXPECT_EQ(fake_.info.hwndOwner, Application::Instance().Handle());
+    EXPECT_EQ(fake_.info.hwndOwner, owner_.Get()) << "the window that asks";
     EXPECT_EQ(fake_.info.pidlRoot, nullptr) << "the tree starts at the desktop";
     EXPECT_EQ(fake_.info.lParam, 0);
     EXPECT_EQ(fake_.title, L"Title here");
     ASSERT_NE(fake_.info.pszDisplayName, nullptr);
     EXPECT_EQ(fake_.path_buffer, fake_.info.pszDisplayName) << "one buffer for the name and the path";
-    if (c.callback) {
-      EXPECT_EQ(fake_.info.lpfn, &BrowseCallback);
+    // The callback always centres the dialog over its owner when it starts.
+    EXPECT_EQ(fake_.info.lpfn, &BrowseCallback);
+    EXPECT_EQ(fake_.dialog_at.left, 200);
+    EXPECT_EQ(fake_.dialog_at.top, 180);
+    if (c.selects) {
       EXPECT_EQ(fake_.callback_sends, std::vector<UINT>{BFFM_SETSELECTIONW}) << "only at the start";
       EXPECT_EQ(fake_.selection_wparam, static_cast<WPARAM>(TRUE)) << "selection given as a path";
       EXPECT_EQ(fake_.selection_sent, c.initial);
     } else {
-      EXPECT_EQ(fake_.info.lpfn, nullptr);
+      EXPECT_TRUE(fake_.callback_sends.empty()) << "no folder selected";
     }
   }
 }
@@ -939,7 +956,7 @@ TEST_F(FolderPickerCallsTest, ResultsAndReleaseOfTheItemList) {
     fake_ = {};
     fake_.cancel = c.cancel;
     fake_.path = c.path;
-    EXPECT_EQ(BrowseForFolder(L"t", L"", false), c.result) << c.name;
+    EXPECT_EQ(BrowseForFolder(nullptr, L"t", L"", false), c.result) << c.name;
     ASSERT_EQ(fake_.freed.size(), c.frees) << c.name;
     if (c.frees == 1) {
       EXPECT_EQ(fake_.freed[0], &g_fake_list) << c.name;
@@ -970,7 +987,45 @@ TEST_F(FolderPickerCallsTest, SettingsWindowTakesOnlyAUsableResult) {
     settings.btnopen.Click();
     EXPECT_EQ(fake_.info.ulFlags, 577u);
     EXPECT_EQ(fake_.title, kDialogTitle);
-    EXPECT_EQ(fake_.info.lpfn, nullptr);
+    EXPECT_EQ(fake_.info.hwndOwner, settings.Handle());
+    EXPECT_TRUE(fake_.callback_sends.empty()) << "no folder selected";
+    EXPECT_EQ(DestinationFolder(), c.folder_after);
+    EXPECT_EQ(settings.edtpath.Text(), c.folder_after);
+  }
+  SetDestinationFolder(L"");
+}
+
+// A folder outside the ANSI code page is taken when the client can be given its short form, and
+// refused with a message naming it when it has none (a missing folder has none).
+TEST_F(FolderPickerCallsTest, SettingsWindowRefusesAFolderTheClientCannotBeGiven) {
+  TFrmSettings settings;
+  TempFolder temp;
+  const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
+  const std::wstring existing = (temp.Path() / foreign).wstring();
+  const std::wstring missing = (temp.Path() / (foreign + L" 2")).wstring();
+  ASSERT_TRUE(fs::create_directory(existing));
+  SetDestinationFolder(L"C:\\before");
+  struct Case {
+    std::wstring picked;
+    std::wstring folder_after;
+    bool refused;
+  } cases[] = {
+      {missing, L"C:\\before", true},
+      {existing, existing, false},
+      {missing, existing, true},
+  };
+  for (const Case& c : cases) {
+    fake_ = {};
+    fake_.path = c.picked.c_str();
+    MessageBoxAnswerer report(L"Callwright", IDOK);
+    settings.btnopen.Click();
+    PumpFor(50);
+    EXPECT_EQ(report.Answered(), c.refused ? 1 : 0) << c.picked.c_str();
+    if (c.refused) {
+      EXPECT_EQ(report.LastText(), L"The folder \"" + c.picked +
+                                       L"\" cannot be chosen for recordings. Skype cannot be given it: its name holds "
+                                       L"characters outside the system's code page, and it has no short (8.3) name.");
+    }
     EXPECT_EQ(DestinationFolder(), c.folder_after);
     EXPECT_EQ(settings.edtpath.Text(), c.folder_after);
   }

@@ -66,6 +66,7 @@ class LineWriter {
 };
 
 struct Call {
+  std::string id;
   WavRecording wav;
   ULONGLONG started = 0;
   DWORD length_ms = 0;
@@ -134,7 +135,10 @@ class Simulator {
           result = FALSE;
           return true;
         }
-        OnCommand(TextOf(*record));
+        const std::string command = TextOf(*record);
+        // Hung in the handler: no message of ours is handled meanwhile.
+        if (options_.hang_ms != 0) ::Sleep(options_.hang_ms);
+        OnCommand(command);
         result = TRUE;
         return true;
       }
@@ -185,6 +189,7 @@ class Simulator {
   void OnCommand(const std::string& command) {
     last_activity_ = ::GetTickCount64();
     log_.Write(command);
+    if (next_nested_note_ < options_.nested_notes.size()) Notify(options_.nested_notes[next_nested_note_++], true);
     constexpr std::string_view kGet = "GET CALL ";
     constexpr std::string_view kPartner = " PARTNER_HANDLE";
     constexpr std::string_view kAlter = "ALTER CALL ";
@@ -193,19 +198,32 @@ class Simulator {
     if (text.starts_with(kGet) && text.ends_with(kPartner) && text.size() >= kGet.size() + kPartner.size()) {
       if (!options_.answer_partner) return;
       const std::string_view id = text.substr(kGet.size(), text.size() - kGet.size() - kPartner.size());
-      replies_.push_back("CALL " + std::string(id) + " PARTNER_HANDLE " + options_.partner);
+      std::string reply = "CALL " + std::string(id) + " PARTNER_HANDLE " + options_.partner;
+      if (options_.nested_answers) {
+        Notify(reply, true);
+        return;
+      }
+      replies_.push_back(std::move(reply));
       ::PostMessageW(window_.Get(), kSendReplies, 0, 0);
     } else if (text.starts_with(kAlter)) {
       const std::size_t output = text.find(kOutput);
       const std::size_t close = text.rfind('"');
       if (output == std::string_view::npos || close < output + kOutput.size()) return;
       const std::size_t from = output + kOutput.size();
-      StartRecording(callwright::SystemPlatform().DecodeAnsi(std::string(text.substr(from, close - from))));
+      const std::string_view path = text.substr(from, close - from);
+      // The client's ANSI file functions take paths of at most MAX_PATH bytes with the NUL.
+      if (path.size() >= MAX_PATH) {
+        file_failed_ = true;
+        return;
+      }
+      StartRecording(std::string(text.substr(kAlter.size(), output - kAlter.size())),
+                     callwright::SystemPlatform().DecodeAnsi(std::string(path)));
     }
   }
 
-  void StartRecording(const std::wstring& path) {
+  void StartRecording(std::string id, const std::wstring& path) {
     auto call = std::make_unique<Call>();
+    call->id = std::move(id);
     call->started = ::GetTickCount64();
     call->length_ms = options_.call_ms;
     if (!call->wav.Open(path)) {
@@ -262,13 +280,20 @@ class Simulator {
   // In batches, so that our own queue (answers, recordings) keeps moving during a flood.
   void FloodStep() {
     for (unsigned i = 0; i < kFloodBatch && flood_left_ > 0; ++i, --flood_left_, ++flood_next_) {
-      Notify("CALL " + std::to_string(flood_next_) + " STATUS INPROGRESS", true);
+      Notify("CALL " + std::to_string(flood_next_) + " STATUS " + options_.flood_status, true);
     }
     if (flood_left_ > 0) {
       ::PostMessageW(window_.Get(), kFloodStep, 0, 0);
     } else {
       NextStep();
     }
+  }
+
+  // Queued: sending here could run the program's commands into the list of calls being walked.
+  void ReportEnd(const std::string& id) {
+    if (options_.end_status.empty()) return;
+    replies_.push_back("CALL " + id + " STATUS " + options_.end_status);
+    ::PostMessageW(window_.Get(), kSendReplies, 0, 0);
   }
 
   void SendReplies() {
@@ -289,6 +314,7 @@ class Simulator {
       if (!call.wav.WriteUpTo(static_cast<std::uint32_t>(ms * kSampleRate / 1000))) file_failed_ = true;
       if (over) {
         if (!call.wav.Finish()) file_failed_ = true;
+        ReportEnd(call.id);
         it = calls_.erase(it);
       } else {
         ++it;
@@ -303,8 +329,10 @@ class Simulator {
       const ULONGLONG elapsed = ::GetTickCount64() - call->started;
       call->wav.WriteUpTo(static_cast<std::uint32_t>(elapsed * kSampleRate / 1000));
       if (!call->wav.Finish()) file_failed_ = true;
+      ReportEnd(call->id);
     }
     calls_.clear();
+    SendReplies();
     ::PostQuitMessage(file_failed_ && code == kDone ? kFileFailed : code);
   }
 
@@ -319,6 +347,7 @@ class Simulator {
   bool script_done_ = false;
   bool file_failed_ = false;
   std::size_t next_step_ = 0;
+  std::size_t next_nested_note_ = 0;
   unsigned flood_left_ = 0;
   unsigned flood_next_ = 1;
   std::deque<std::string> replies_;

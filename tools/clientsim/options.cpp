@@ -16,20 +16,33 @@ const wchar_t kUsage[] =
     L"to the program's window. It answers \"GET CALL <id> PARTNER_HANDLE\" with\n"
     L"\"CALL <id> PARTNER_HANDLE <handle>\", and on \"ALTER CALL <id> SET_OUTPUT file=\"<path>\"\"\n"
     L"writes a PCM WAV file (8 kHz, 16-bit, mono, a 440 Hz tone) to <path>, held open for\n"
-    L"writing and shared for reading only while the call lasts. Commands from any window\n"
-    L"other than the one that sent the last discovery are answered 0 and ignored.\n"
+    L"writing and shared for reading only while the call lasts; when the recording ends it\n"
+    L"reports the call's end, \"CALL <id> STATUS FINISHED\". It opens files as a client\n"
+    L"working with ANSI paths would: a <path> of more than 259 bytes cannot be written. Commands\n"
+    L"from any window other than the one that sent the last discovery are answered 0 and\n"
+    L"ignored.\n"
     L"\n"
     L"Options:\n"
     L"  --status N         attach status sent to every discovery (default 0; 2 = refused)\n"
     L"  --no-attach        never answer a discovery\n"
     L"  --partner HANDLE   partner handle in the answers (default anna.k)\n"
     L"  --no-answers       leave partner handle requests unanswered\n"
+    L"  --nested-answers   send each answer from inside the handling of its request (the\n"
+    L"                     program is still waiting for the request to be handled)\n"
+    L"  --nested-notify TEXT  notification sent from inside the handling of a command,\n"
+    L"                     before acting on it; repeatable: the first command received\n"
+    L"                     sends the first TEXT, the second the second, and so on\n"
+    L"  --hang MS          handle each command only after MS, answering nothing meanwhile\n"
     L"  --call ID          script: notification \"CALL <ID> STATUS INPROGRESS\"\n"
     L"  --notify TEXT      script: notification TEXT, NUL-terminated\n"
     L"  --notify-hex HEX   script: the bytes HEX (e.g. 43414C4C), sent without a NUL;\n"
     L"                     empty HEX sends a record with no data\n"
-    L"  --flood N          script: N in-progress notifications for calls 1..N, back to back\n"
+    L"  --flood N          script: N notifications \"CALL <n> STATUS <status>\" for calls\n"
+    L"                     1..N, back to back\n"
+    L"  --flood-status S   the status word of flood notifications (default INPROGRESS)\n"
     L"  --call-ms MS       how long each recording stays open (default 1000)\n"
+    L"  --end-status WORD  the status reported when a recording ends (default FINISHED;\n"
+    L"                     e.g. CANCELLED, FAILED, REFUSED, MISSED, BUSY; empty: none)\n"
     L"  --delay MS         from the first attach answer to the first script step (default 300)\n"
     L"  --gap MS           between script steps (default 50)\n"
     L"  --linger MS        after the script, quiet time before ending (default 500)\n"
@@ -117,6 +130,18 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
       options.partner = callwright::SystemPlatform().EncodeAnsi(*text);
     } else if (name == L"--no-answers") {
       options.answer_partner = false;
+    } else if (name == L"--nested-answers") {
+      options.nested_answers = true;
+    } else if (name == L"--nested-notify") {
+      const std::wstring* text = value();
+      if (!text) return std::nullopt;
+      options.nested_notes.push_back(callwright::SystemPlatform().EncodeAnsi(*text));
+    } else if (name == L"--flood-status") {
+      const std::wstring* text = value();
+      if (!text) return std::nullopt;
+      options.flood_status = callwright::SystemPlatform().EncodeAnsi(*text);
+    } else if (name == L"--hang") {
+      if (!milliseconds(options.hang_ms)) return std::nullopt;
     } else if (name == L"--call") {
       const std::wstring* text = value();
       if (!text) return std::nullopt;
@@ -143,6 +168,10 @@ std::optional<Options> ParseOptions(const std::vector<std::wstring>& args, std::
         return std::nullopt;
       }
       options.script.push_back({Step::Kind::Flood, {}, static_cast<unsigned>(number)});
+    } else if (name == L"--end-status") {
+      const std::wstring* text = value();
+      if (!text) return std::nullopt;
+      options.end_status = callwright::SystemPlatform().EncodeAnsi(*text);
     } else if (name == L"--call-ms") {
       if (!milliseconds(options.call_ms)) return std::nullopt;
     } else if (name == L"--delay") {

@@ -12,13 +12,18 @@ namespace clientsim {
 struct Step {
   enum class Kind { Text, Raw, Flood } kind = Kind::Text;
   std::string bytes;  // Text: sent with a NUL after it; Raw: sent as they are
-  unsigned count = 0;  // Flood: in-progress notifications for calls 1..count
+  unsigned count = 0;  // Flood: notifications for calls 1..count
 };
 
 struct Options {
   std::optional<LPARAM> attach_status = 0;  // none: discoveries go unanswered
   std::string partner = "anna.k";
   bool answer_partner = true;
+  std::string end_status = "FINISHED";  // sent as "CALL <id> STATUS <end_status>"; empty: none
+  bool nested_answers = false;          // answers sent from inside the request's handling
+  std::vector<std::string> nested_notes;  // one sent from inside the handling of each command
+  std::string flood_status = "INPROGRESS";
+  DWORD hang_ms = 0;                    // each command is handled only after this long
   std::vector<Step> script;
   DWORD call_ms = 1000;
   DWORD delay_ms = 300;

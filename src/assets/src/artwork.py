@@ -374,6 +374,50 @@ def program_icon(size):
     return g
 
 
+# ------------------------------------------------------------- notification-area icon
+
+
+TRAY_STATES = ("waiting", "linked", "recording")
+
+
+def tray_icon(size, state):
+    """The program icon's tile and handset, told apart by the state: waiting for the client in
+    greys with an empty ring where the dot sits, linked with a green dot, recording with the red
+    dot of the program icon in a white ring (and the sound waves where there is room)."""
+    s = size
+    g = Layer(s, s)
+    waiting = state == "waiting"
+    rim = rgb("#2A2E35") if waiting else rgb("#151A24" if s > 16 else "#1B2230")
+    top, bottom = ((rgb("#646A74"), rgb("#3B3F46")) if waiting else
+                   (rgb("#43557A" if s > 16 else "#3A4A66"), ABOUT_BACKGROUND))
+    handset_paint = rgb("#BEC3CB") if waiting else (255, 255, 255)
+    radius = 3.2 if s <= 16 else s * 0.22
+    inset = 0.8 if s <= 16 else max(1.0, s / 64)
+    g.fill(Box(0, 0, s, s, radius), rim)
+    g.fill(Box(inset, inset, s - inset, s - inset, radius - inset),
+           linear(0, 0, top, s * 0.4 if s > 16 else 0, s, bottom))
+    if s <= 16:
+        g.fill(Place(handset(body=0.2, pad_th=0.32), scale=13.5, rotate=-45, origin=(0.5, 0.5),
+                     at=(6.6, 9.2)), handset_paint, ss=4)
+        dot_x, dot_y, dot_r = 12.3, 3.7, 2.5
+    else:
+        pad = s * 0.12
+        waves = 2 if state == "recording" else 0
+        mark(g, pad, pad, s - 2 * pad, waves=waves, handset_paint=handset_paint, dot_paint=None, ss=2)
+        dot_x, dot_y, dot_r = pad + (s - 2 * pad) * 0.85, pad + (s - 2 * pad) * 0.15, s * 0.15
+    if waiting:
+        g.fill(Arc(dot_x, dot_y, dot_r * 0.72, 0, 360, dot_r * 0.5), rgb("#C9CED6"), ss=4)
+    elif state == "linked":
+        outlined(g, Circle(dot_x, dot_y, dot_r * 0.85), linear(dot_x, dot_y - dot_r, rgb("#8BEA7E"),
+                                                               dot_x, dot_y + dot_r, rgb("#2E9E3C")),
+                 rgb("#14521C"), width=0.8 if s <= 16 else 1.2, ss=4)
+    else:
+        g.fill(Circle(dot_x, dot_y, dot_r + (0.7 if s <= 16 else 1.2)), (255, 255, 255), ss=4)
+        g.fill(Circle(dot_x, dot_y, dot_r), linear(dot_x, dot_y - dot_r, rgb("#FF7A6E"),
+                                                   dot_x, dot_y + dot_r, rgb("#D3201A")), ss=4)
+    return g
+
+
 def ico_bytes(images):
     """An .ico file: BMP entries for the small sizes, a PNG entry for 256 pixels."""
     entries = []
@@ -470,6 +514,14 @@ def main():
         write_png(os.path.join(out, name), draw())
     with open(os.path.join(out, "Callwright.ico"), "wb") as f:
         f.write(ico_bytes([program_icon(s) for s in (16, 32, 48, 256)]))
+    # The notification-area icon: a PNG of each state and size to look at, and the .ico that the
+    # program embeds, built from the same drawings.
+    for state in TRAY_STATES:
+        layers = [tray_icon(s, state) for s in (16, 32)]
+        for layer in layers:
+            write_png(os.path.join(out, "tray-%s-%d.png" % (state, layer.w)), layer.rgba_rows())
+        with open(os.path.join(out, "tray-%s.ico" % state), "wb") as f:
+            f.write(ico_bytes(layers))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,9 @@
 #include "ui/toolkit/application.h"
 
 #include <commctrl.h>
+#include <ole2.h>
+
+#include <algorithm>
 
 #include "core/app_error.h"
 #include "ui/toolkit/form.h"
@@ -21,6 +24,9 @@ Application& Application::Instance() {
 
 Application::Application() : instance_(::GetModuleHandleW(nullptr)) {
   g_application = this;
+  // Once for the GUI thread and the whole run: the shell's folder dialog and the programs that
+  // ShellExecuteW starts for a file (e.g. the default .wav player) need an OLE apartment.
+  ::OleInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
@@ -44,6 +50,27 @@ void Application::UnhookMainWindow(int id) {
   std::erase_if(hooks_, [id](const Hook& h) { return h.id == id; });
 }
 
+int Application::AddEndHandler(std::function<void()> handler) {
+  end_handlers_.emplace_back(next_end_handler_id_, std::move(handler));
+  return next_end_handler_id_++;
+}
+
+void Application::RemoveEndHandler(int id) {
+  std::erase_if(end_handlers_, [id](const auto& h) { return h.first == id; });
+}
+
+void Application::EndProcess(UINT exit_code) {
+  const auto handlers = end_handlers_;
+  for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
+    try {
+      it->second();
+    } catch (...) {
+      // The process ends all the same.
+    }
+  }
+  ::ExitProcess(exit_code);
+}
+
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   Application* app_ptr = g_application;
   if (app_ptr && app_ptr->window_.Get() == hwnd) {
@@ -60,13 +87,31 @@ LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   return ::DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-int Application::Run() {
-  if (main_form_) Guard([&] { main_form_->Show(); });
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
+void Application::AddForm(Form* form) { forms_.push_back(form); }
+
+void Application::RemoveForm(Form* form) noexcept { std::erase(forms_, form); }
+
+Form* Application::FindForm(HWND hwnd) const noexcept {
+  if (!hwnd) return nullptr;
+  const auto found = std::find_if(forms_.begin(), forms_.end(), [hwnd](Form* f) { return f->Handle() == hwnd; });
+  return found != forms_.end() ? *found : nullptr;
+}
+
+void Application::Dispatch(MSG& msg) {
+  // Forms are plain windows, not dialogs: the dialog manager is what makes Tab, Shift+Tab, Space,
+  // Enter and Esc work in them.
+  if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+    HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+    if (FindForm(root) && ::IsDialogMessageW(root, &msg)) return;
   }
+  ::TranslateMessage(&msg);
+  ::DispatchMessageW(&msg);
+}
+
+int Application::Run() {
+  if (main_form_) Guard([&] { main_form_->StartUp(); });
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
   return static_cast<int>(msg.wParam);
 }
 
@@ -77,9 +122,15 @@ void Application::ProcessMessages() {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
+    Dispatch(msg);
   }
+}
+
+HWND Application::ReportOwner() const {
+  Form* active = FindForm(::GetActiveWindow());
+  if (active && active->Visible()) return active->Handle();
+  if (main_form_ && main_form_->Visible()) return main_form_->Handle();
+  return Handle();
 }
 
 void Application::ShowException(const std::exception& error) noexcept {
@@ -91,7 +142,9 @@ void Application::ShowException(const std::exception& error) noexcept {
       const char* what = error.what();
       text.assign(what, what + std::char_traits<char>::length(what));
     }
-    ::MessageBoxW(Handle(), ErrorReportText(text).c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    // It may come from a timer or the client while another program is in front.
+    ::MessageBoxW(ReportOwner(), ErrorReportText(text).c_str(), title_.c_str(),
+                  MB_OK | MB_ICONSTOP | MB_SETFOREGROUND);
   } catch (...) {
     // Reporting must never throw into a window procedure.
   }

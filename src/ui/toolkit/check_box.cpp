@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
 
 namespace callwright {
 
@@ -43,6 +44,7 @@ bool CheckBox::Reflected(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
     if (!backdrop_ || size.cx != backdrop_size_.cx || size.cy != backdrop_size_.cy) {
       BitmapHandle picture = RenderBackdrop();
       backdrop_.Reset(::CreatePatternBrush(picture.Get()));
+      backdrop_picture_ = std::move(picture);
       backdrop_size_ = size;
     }
     HDC dc = reinterpret_cast<HDC>(wparam);

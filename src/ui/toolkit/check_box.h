@@ -25,7 +25,10 @@ class CheckBox : public Control {
 
  private:
   bool checked_ = false;
-  BrushHandle backdrop_;  // what lies behind the box, as its background
+  // What lies behind the box, as its background. The brush's bitmap lives as long as the brush:
+  // the brush does not own it.
+  BitmapHandle backdrop_picture_;
+  BrushHandle backdrop_;
   SIZE backdrop_size_{0, 0};
 };
 

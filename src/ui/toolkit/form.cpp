@@ -6,10 +6,12 @@
 #include "assets/resource_ids.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/control.h"
+#include "ui/toolkit/placement.h"
 
 namespace callwright {
 
-Form::Form(const FormParams& params) : main_form_(params.main_form), min_outer_size_(params.min_outer_size) {
+Form::Form(const FormParams& params)
+    : main_form_(params.main_form), escape_closes_(params.escape_closes), min_outer_size_(params.min_outer_size) {
   RECT r{0, 0, params.client_width, params.client_height};
   ::AdjustWindowRectEx(&r, params.style, FALSE, params.ex_style);
   CreateParams create;
@@ -27,7 +29,10 @@ Form::Form(const FormParams& params) : main_form_(params.main_form), min_outer_s
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);
   ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  Application::Instance().AddForm(this);
 }
+
+Form::~Form() { Application::Instance().RemoveForm(this); }
 
 void Form::CreationDone() {
   created_ = true;
@@ -42,21 +47,8 @@ SIZE Form::ClientSize() const {
 }
 
 void Form::CentreForFirstShow() {
-  RECT window{};
-  ::GetWindowRect(Handle(), &window);
-  const int width = window.right - window.left;
-  const int height = window.bottom - window.top;
-  RECT area{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  RECT over = area;
   Form* main = Application::Instance().MainForm();
-  if (!main_form_ && main && main != this) ::GetWindowRect(main->Handle(), &over);
-  int x = over.left + ((over.right - over.left) - width) / 2;
-  int y = over.top + ((over.bottom - over.top) - height) / 2;
-  // Never left of or above the desktop.
-  x = std::max(x, static_cast<int>(area.left));
-  y = std::max(y, static_cast<int>(area.top));
-  ::SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+  CentreWindow(Handle(), !main_form_ && main && main != this ? main->Handle() : nullptr);
 }
 
 void Form::Show() {
@@ -64,7 +56,8 @@ void Form::Show() {
     shown_before_ = true;
     CentreForFirstShow();
   }
-  ::ShowWindow(Handle(), SW_SHOW);
+  // A minimised form has no way back otherwise: secondary forms have no task-bar button.
+  ::ShowWindow(Handle(), ::IsIconic(Handle()) ? SW_RESTORE : SW_SHOW);
   ::SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::SetForegroundWindow(Handle());
 }
@@ -166,10 +159,25 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (target && target != Handle()) ::SetFocus(target);
       return 0;
     }
-    case WM_QUERYENDSESSION: {
-      bool can_close = true;
-      FormCloseQuery(can_close);
-      return can_close ? TRUE : FALSE;
+    case WM_QUERYENDSESSION:
+      // Nothing of ours is worth keeping a logoff or an installer waiting: no question, no notice.
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wparam) FormEndSession();
+      return 0;
+    case WM_COMMAND:
+      // The dialog manager's Esc (a message of no control).
+      if (LOWORD(wparam) == IDCANCEL && lparam == 0 && escape_closes_) {
+        Close();
+        return 0;
+      }
+      return DefaultHandling(msg, wparam, lparam);
+    case WM_NEXTDLGCTL: {
+      // Sent by a multi-line edit for Tab, as in a dialog.
+      HWND target = LOWORD(lparam) ? reinterpret_cast<HWND>(wparam)
+                                   : ::GetNextDlgTabItem(Handle(), ::GetFocus(), wparam != 0);
+      if (target) ::SetFocus(target);
+      return 0;
     }
     default:
       return DefaultHandling(msg, wparam, lparam);

@@ -19,13 +19,18 @@ class Form : public Window {
     bool main_form = false;         // owns the task-bar button; centred in the work area
     SIZE min_outer_size = {0, 0};  // minimum tracking size of the whole window
     HICON icon = nullptr;
+    bool escape_closes = false;  // Esc acts as the close box
   };
 
   explicit Form(const FormParams& params);
+  ~Form() override;
 
-  // Makes the window visible (FormShow runs when it was hidden) and brings it to the top of the
-  // z-order. The first show centres it (main form: in the work area; others: over the main form).
+  // Makes the window visible (FormShow runs when it was hidden), restores it when it is minimised
+  // and brings it to the front. The first show centres it (main form: in the work area of its
+  // monitor; others: over the main form, on the main form's monitor).
   void Show();
+  // What the message loop does with the main form when it starts: show it.
+  virtual void StartUp() { Show(); }
   void Hide();
   bool Visible() const { return ::IsWindowVisible(Handle()) != FALSE; }
   // Shows the form with the program's other windows disabled; returns once it is hidden again.
@@ -44,8 +49,10 @@ class Form : public Window {
   virtual void FormShow() {}
   virtual void FormHide() {}
   virtual void FormResize() {}
-  // Also asked when the session is about to end (WM_QUERYENDSESSION): refusing keeps it going.
   virtual void FormCloseQuery(bool& /*can_close*/) {}
+  // The session ends (WM_ENDSESSION after every program agreed): the process goes with it. The
+  // query before it (WM_QUERYENDSESSION) is always agreed to at once.
+  virtual void FormEndSession() {}
 
   // Derived forms call this at the end of their constructor; events are raised from then on,
   // and FormResize runs once for the first layout.
@@ -57,6 +64,7 @@ class Form : public Window {
   void CentreForFirstShow();
 
   bool main_form_;
+  bool escape_closes_;
   SIZE min_outer_size_;
   bool created_ = false;
   bool shown_before_ = false;

@@ -75,6 +75,7 @@ inline void CloseRegKey(HKEY key) noexcept { ::RegCloseKey(key); }
 inline void DestroyWindowHandle(HWND hwnd) noexcept { ::DestroyWindow(hwnd); }
 inline void DestroyIconHandle(HICON icon) noexcept { ::DestroyIcon(icon); }
 inline void DeleteDcHandle(HDC dc) noexcept { ::DeleteDC(dc); }
+inline void DestroyMenuHandle(HMENU menu) noexcept { ::DestroyMenu(menu); }
 
 using KernelHandle = UniqueHandle<handle_traits::Kernel>;  // mutexes, processes, events
 using FileHandle = UniqueHandle<handle_traits::File>;      // CreateFileW results
@@ -83,6 +84,7 @@ using RegKey = UniqueHandle<handle_traits::Basic<HKEY, CloseRegKey>>;
 using WindowHandle = UniqueHandle<handle_traits::Basic<HWND, DestroyWindowHandle>>;
 using IconHandle = UniqueHandle<handle_traits::Basic<HICON, DestroyIconHandle>>;
 using DcHandle = UniqueHandle<handle_traits::Basic<HDC, DeleteDcHandle>>;
+using MenuHandle = UniqueHandle<handle_traits::Basic<HMENU, DestroyMenuHandle>>;
 using BitmapHandle = UniqueHandle<handle_traits::Gdi<HBITMAP>>;
 using FontHandle = UniqueHandle<handle_traits::Gdi<HFONT>>;
 using BrushHandle = UniqueHandle<handle_traits::Gdi<HBRUSH>>;

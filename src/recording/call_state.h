@@ -1,0 +1,55 @@
+#pragma once
+// What the notification-area icon shows: whether the client is linked and which calls are being
+// recorded. Fed by the client link's events; keeps no window and no platform handle.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/platform.h"
+
+namespace callwright {
+
+// True for a STATUS value that ends a call (FINISHED, CANCELLED, FAILED, REFUSED, MISSED, BUSY),
+// in any case.
+bool IsCallEndStatus(std::wstring_view value, const Platform& platform);
+// True for the command that tells the client where to write a call's audio.
+bool IsRecordingCommand(std::string_view command);
+
+enum class LinkDisplay { Waiting, Linked, Recording };
+
+class CallState {
+ public:
+  // The tooltip's limit: the shell keeps 127 characters.
+  static constexpr std::size_t kMaxTooltip = 127;
+
+  explicit CallState(const Platform& platform) : platform_(platform) {}
+
+  // The link now goes to this client (0: none). Losing the link, or a link to another client, ends
+  // every recording; the same client again changes nothing.
+  void LinkChanged(std::uintptr_t client);
+  // A notification of the linked client (bytes in the ANSI code page): a call's end stops its
+  // recording.
+  void NotificationArrived(std::string_view text);
+  // The recording command for this partner-handle reply is being sent.
+  void RecordingCommandSending(std::string_view notification);
+
+  bool Linked() const noexcept { return client_ != 0; }
+  std::uintptr_t Client() const noexcept { return client_; }
+  LinkDisplay Display() const noexcept;
+  // "Callwright – waiting for the client", "Callwright – linked to the client" or
+  // "Callwright – recording <partner>[, <partner>...]", at most kMaxTooltip characters.
+  std::wstring Tooltip() const;
+
+ private:
+  struct Recording {
+    std::wstring call_id;
+    std::wstring partner;
+  };
+
+  const Platform& platform_;
+  std::uintptr_t client_ = 0;
+  std::vector<Recording> recordings_;  // in the order they started
+};
+
+}  // namespace callwright

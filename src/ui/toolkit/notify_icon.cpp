@@ -1,0 +1,96 @@
+#include "ui/toolkit/notify_icon.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace callwright {
+
+NotifyIconFunction NotifyIconCall = &::Shell_NotifyIconW;
+
+NotifyIcon::NotifyIcon(UINT id) : id_(id), taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
+  Application& app = Application::Instance();
+  hook_id_ = app.HookMainWindow([this](callwright::HookMessage& message) { return HookMessage(message); });
+  end_handler_id_ = app.AddEndHandler([this] { Remove(); });
+}
+
+NotifyIcon::~NotifyIcon() {
+  Application& app = Application::Instance();
+  app.UnhookMainWindow(hook_id_);
+  app.RemoveEndHandler(end_handler_id_);
+  Remove();
+}
+
+NOTIFYICONDATAW NotifyIcon::Data(UINT flags) const {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof(data);
+  data.hWnd = Application::Instance().Handle();
+  data.uID = id_;
+  data.uFlags = flags;
+  data.uCallbackMessage = kNotifyIconMessage;
+  data.hIcon = icon_;
+  const std::size_t length = std::min(tip_.size(), std::size(data.szTip) - 1);
+  std::copy_n(tip_.begin(), length, data.szTip);
+  return data;
+}
+
+void NotifyIcon::Add() {
+  // Version 4 shows no tooltip of its own unless NIF_SHOWTIP asks for the standard one.
+  NOTIFYICONDATAW data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
+  // A taskbar that announces itself may still hold the icon (it also does so when the screen's
+  // scale changes): then the icon is changed in place, never left without an owner that knows it.
+  shown_ = NotifyIconCall(NIM_ADD, &data) != FALSE || NotifyIconCall(NIM_MODIFY, &data) != FALSE;
+  if (!shown_) return;
+  data.uVersion = NOTIFYICON_VERSION_4;
+  NotifyIconCall(NIM_SETVERSION, &data);
+}
+
+void NotifyIcon::Set(HICON icon, const std::wstring& tip) {
+  icon_ = icon;
+  tip_ = tip;
+  wanted_ = true;
+  if (shown_) {
+    NOTIFYICONDATAW data = Data(NIF_ICON | NIF_TIP | NIF_SHOWTIP);
+    if (NotifyIconCall(NIM_MODIFY, &data)) return;
+    shown_ = false;  // the shell lost it: add it anew
+  }
+  Add();
+}
+
+void NotifyIcon::Remove() {
+  wanted_ = false;
+  if (!shown_) return;
+  shown_ = false;
+  NOTIFYICONDATAW data = Data(0);
+  NotifyIconCall(NIM_DELETE, &data);
+}
+
+bool NotifyIcon::HookMessage(callwright::HookMessage& message) {
+  if (message.Msg == kNotifyIconMessage && HIWORD(message.LParam) == id_) {
+    switch (LOWORD(message.LParam)) {
+      case NIN_SELECT:
+      case NIN_KEYSELECT:
+        if (OnSelect) OnSelect();
+        break;
+      case WM_CONTEXTMENU:
+        if (OnContextMenu) OnContextMenu({GET_X_LPARAM(message.WParam), GET_Y_LPARAM(message.WParam)});
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+  if (taskbar_created_ != 0 && message.Msg == taskbar_created_) {
+    // A new taskbar knows none of the icons of the old one. Others may wait for it too.
+    if (wanted_) {
+      shown_ = false;
+      Add();
+    }
+    return false;
+  }
+  // The session ends and with it the process, without any further message.
+  if (message.Msg == WM_ENDSESSION && message.WParam != FALSE) Remove();
+  return false;
+}
+
+}  // namespace callwright

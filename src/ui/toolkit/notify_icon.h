@@ -1,0 +1,59 @@
+#pragma once
+// An icon in the taskbar's notification area, on the application window: added, changed and
+// removed through Shell_NotifyIconW (NOTIFYICON_VERSION_4, identified by its uID, no GUID). It comes
+// back when the taskbar is recreated and goes before the process ends, by EndProcess or with the
+// session. A shell that refuses it leaves the program as it is without one.
+#include <windows.h>
+// After windows.h.
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+
+#include "ui/toolkit/application.h"
+
+namespace callwright {
+
+// Shell_NotifyIconW; replaceable so that tests can watch the icon.
+using NotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
+extern NotifyIconFunction NotifyIconCall;
+
+// The callback message of our icons on the application window.
+inline constexpr UINT kNotifyIconMessage = WM_APP + 0x4C;
+
+class NotifyIcon {
+ public:
+  explicit NotifyIcon(UINT id);
+  ~NotifyIcon();  // removes the icon
+  NotifyIcon(const NotifyIcon&) = delete;
+  NotifyIcon& operator=(const NotifyIcon&) = delete;
+
+  // Shows this picture and tooltip: added when not shown yet (so also tried again after a failure),
+  // else changed. The caller keeps the picture alive while it is shown; the tooltip is cut to
+  // the shell's 127 characters.
+  void Set(HICON icon, const std::wstring& tip);
+  void Remove();
+  bool Shown() const noexcept { return shown_; }
+  UINT Id() const noexcept { return id_; }
+
+  // A left click or the keyboard's selection (NIN_SELECT, NIN_KEYSELECT).
+  std::function<void()> OnSelect;
+  // The context menu is asked for (WM_CONTEXTMENU), at this point of the screen.
+  std::function<void(POINT)> OnContextMenu;
+
+ private:
+  bool HookMessage(callwright::HookMessage& message);
+  NOTIFYICONDATAW Data(UINT flags) const;
+  void Add();
+
+  UINT id_;
+  UINT taskbar_created_ = 0;
+  HICON icon_ = nullptr;
+  std::wstring tip_;
+  bool wanted_ = false;  // Set was called and Remove was not
+  bool shown_ = false;   // the shell took it
+  int hook_id_ = 0;
+  int end_handler_id_ = 0;
+};
+
+}  // namespace callwright

@@ -1,0 +1,57 @@
+#pragma once
+// Callwright in the notification area: an icon and tooltip that say whether the client is linked
+// and which calls are being recorded, a click that shows the main window as a second start does,
+// and a menu with the main window's commands.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "recording/call_state.h"
+#include "recording/client_link_win.h"
+#include "ui/toolkit/handles.h"
+#include "ui/toolkit/notify_icon.h"
+
+namespace callwright {
+
+class TFrmMain;
+
+class TrayIcon final : public ClientLinkObserver {
+ public:
+  static constexpr UINT kIconId = 1;
+  // The menu's commands.
+  enum Command : UINT { kShow = 1, kOpenFolder, kSettings, kAbout, kClose };
+
+  // Adds the icon and follows the main window's link to the client until destroyed.
+  explicit TrayIcon(TFrmMain& main);
+  ~TrayIcon();
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+
+  const CallState& State() const noexcept { return state_; }
+  const NotifyIcon& Icon() const noexcept { return icon_; }
+  // The picture of the state shown now.
+  HICON Picture(LinkDisplay display) const noexcept;
+
+  // The context menu at this point of the screen; runs the command chosen.
+  void ShowMenu(POINT at);
+  void RunCommand(UINT command);
+
+  void LinkChanged(HWND client) override;
+  void NotificationArrived(std::string_view text) override;
+  void RecordingCommandSending(std::string_view notification) override;
+
+ private:
+  void Update();
+
+  TFrmMain& main_;
+  CallState state_;
+  IconHandle waiting_;
+  IconHandle linked_;
+  IconHandle recording_;
+  NotifyIcon icon_;
+  HICON shown_picture_ = nullptr;
+  std::wstring shown_tip_;
+};
+
+}  // namespace callwright

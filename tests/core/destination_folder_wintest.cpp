@@ -1,0 +1,159 @@
+// The recording folder as the program and the client see it, on the real file system: folders
+// resolved against the program's folder, short names for folders outside the ANSI code page, and
+// a folder made ready (created, proved writable) before recording into it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/destination_folder.h"
+#include "core/platform.h"
+#include "core/scratch_folder_win.h"
+#include "core/settings_win.h"
+#include "ui/toolkit/handles.h"
+
+namespace callwright {
+namespace {
+
+using core_test::PathExists;
+using core_test::RemoveTree;
+using core_test::ScratchFolder;
+
+// "Записи 録音": Cyrillic and Japanese, outside code page 1252 and most others.
+const std::wstring kForeignName = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
+
+std::wstring DefaultPrefix() { return ExecutableFolder() + L"Records"; }
+
+std::wstring LongPath(const std::wstring& path) {
+  wchar_t buffer[32768] = {};
+  const DWORD length = ::GetLongPathNameW(path.c_str(), buffer, 32768);
+  return std::wstring(buffer, length);
+}
+
+int EntriesIn(const std::wstring& folder) {
+  int count = 0;
+  WIN32_FIND_DATAW entry;
+  FindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (!search) return 0;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") ++count;
+  } while (::FindNextFileW(search.Get(), &entry));
+  return count;
+}
+
+class RecordingFolderTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetDestinationFolder(L""); }
+  ScratchFolder scratch_;
+};
+
+TEST_F(RecordingFolderTest, ResolvesBlankRelativeAndTrailingSeparators) {
+  ASSERT_FALSE(scratch_.Path().empty());
+  const std::wstring exe_folder = ExecutableFolder();
+  struct Case {
+    std::wstring destination;
+    std::wstring recording;
+  } cases[] = {
+      {L"", DefaultPrefix()},
+      {L"  \t", DefaultPrefix()},
+      {L"calls", exe_folder + L"calls"},
+      {L"calls\\", exe_folder + L"calls"},
+      {L".\\a\\..\\calls", exe_folder + L"calls"},
+      {scratch_.Path() + L"\\", scratch_.Path()},
+      {scratch_.Path() + L"\\\\", scratch_.Path()},
+      {scratch_.Path() + L"/", scratch_.Path()},
+      {scratch_.Path() + L"\\sub\\..", scratch_.Path()},
+      {L"C:\\", L"C:"},
+  };
+  for (const Case& c : cases) {
+    SetDestinationFolder(c.destination);
+    EXPECT_EQ(RecordingFolder(), c.recording) << c.destination.c_str();
+    EXPECT_EQ(ClientFolderText(), c.recording) << c.destination.c_str();
+  }
+  SetDestinationFolder(L"C:\\");
+  EXPECT_EQ(FolderFromPrefix(RecordingFolder()), L"C:\\") << "a drive root stays a root";
+}
+
+TEST_F(RecordingFolderTest, TheClientGetsTheShortFormOfAFolderOutsideTheCodePage) {
+  const std::wstring folder = scratch_ / kForeignName;
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_FALSE(SurvivesAnsi(folder, SystemPlatform()));
+  SetDestinationFolder(folder);
+  EXPECT_EQ(RecordingFolder(), folder) << "listed under its own name";
+  const std::wstring client_text = ClientFolderText();
+  EXPECT_TRUE(SurvivesAnsi(client_text, SystemPlatform())) << "the text survives the code page";
+  EXPECT_NE(client_text, folder);
+  EXPECT_EQ(LongPath(client_text), folder) << "and names the same folder";
+  EXPECT_EQ(PrepareRecordingFolder(), L"");
+
+  // Through the code page as the command carries it, a file lands in the folder.
+  const std::wstring through = SystemPlatform().DecodeAnsi(SystemPlatform().EncodeAnsi(client_text + L"\\x.wav"));
+  {
+    const FileHandle file(::CreateFileW(through.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    EXPECT_TRUE(file);
+  }
+  EXPECT_TRUE(PathExists(folder + L"\\x.wav"));
+}
+
+TEST_F(RecordingFolderTest, AFolderTheClientCannotBeGivenSendsRecordingsToTheDefaultFolder) {
+  // A folder cannot be made below a file, so it has no short form either.
+  const std::wstring file = scratch_ / L"a file";
+  ASSERT_TRUE(core_test::CreateFileOfSize(file, 3));
+  const std::wstring folder = file + L"\\" + kForeignName;
+  SetDestinationFolder(folder);
+  EXPECT_EQ(ResolvedDestinationFolder(), folder);
+  EXPECT_EQ(RecordingFolder(), DefaultPrefix());
+  EXPECT_EQ(ClientFolderText(), DefaultPrefix());
+  const std::wstring problem = PrepareRecordingFolder();
+  EXPECT_TRUE(problem.starts_with(L"Recordings cannot be saved in the folder \"" + folder + L"\": "))
+      << problem.c_str();
+  EXPECT_TRUE(problem.ends_with(L" Recordings go to \"" + DefaultPrefix() + L"\" instead.")) << problem.c_str();
+
+  EXPECT_EQ(FolderRefusal(folder).find(L"\"" + folder + L"\""), std::wstring(L"The folder ").size());
+  EXPECT_EQ(FolderRefusal(scratch_.Path()), L"");
+  EXPECT_EQ(FolderRefusal(scratch_ / kForeignName), L"The folder \"" + (scratch_ / kForeignName) +
+                                                        L"\" cannot be chosen for recordings. Skype cannot be given "
+                                                        L"it: its name holds characters outside the system's code "
+                                                        L"page, and it has no short (8.3) name.")
+      << "missing, so without a short name";
+  ASSERT_TRUE(::CreateDirectoryW((scratch_ / kForeignName).c_str(), nullptr));
+  EXPECT_EQ(FolderRefusal(scratch_ / kForeignName), L"") << "its short form will do";
+}
+
+TEST_F(RecordingFolderTest, AMissingFolderIsCreatedAndProvedWritableLeavingNothing) {
+  const std::wstring folder = scratch_ / L"deep\\er\\calls";
+  SetDestinationFolder(folder + L"\\");
+  EXPECT_EQ(PrepareRecordingFolder(), L"");
+  EXPECT_TRUE(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(EntriesIn(folder), 0) << "the probe file is gone";
+  EXPECT_EQ(PrepareRecordingFolder(), L"") << "an existing folder";
+  EXPECT_EQ(EntriesIn(folder), 0);
+}
+
+TEST_F(RecordingFolderTest, AFolderThatCannotBeMadeOrWrittenIsToldWithTheReason) {
+  const std::wstring file = scratch_ / L"a file";
+  ASSERT_TRUE(core_test::CreateFileOfSize(file, 3));
+  struct Case {
+    std::wstring folder;
+    bool needs_unix_root;  // Wine maps drive Z: to the root of the Unix file system
+  } cases[] = {
+      {file, false},                // a file in its place
+      {file + L"\\calls", false},   // below a file
+      {L"Z:\\proc", true},          // exists, takes no files
+  };
+  for (const Case& c : cases) {
+    if (c.needs_unix_root && !PathExists(L"Z:\\proc\\self")) continue;
+    SetDestinationFolder(c.folder);
+    const std::wstring problem = PrepareRecordingFolder();
+    const std::wstring lead = L"Recordings cannot be saved in the folder \"" + c.folder + L"\": ";
+    EXPECT_TRUE(problem.starts_with(lead)) << problem.c_str();
+    EXPECT_GT(problem.size(), lead.size() + 3) << "a reason follows: " << problem.c_str();
+    EXPECT_EQ(problem.find(L"Recordings go to"), std::wstring::npos) << "the client can be given the folder";
+  }
+  EXPECT_TRUE(PathExists(file)) << "the file is left alone";
+}
+
+}  // namespace
+}  // namespace callwright

@@ -1,0 +1,388 @@
+// How the program's windows behave on the desktop: the keyboard (real key events through the
+// message loop), minimised windows, placement on a monitor, and who owns the boxes they open.
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h.
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/destination_folder.h"
+#include "core/settings_win.h"
+#include "core/startup_win.h"
+#include "support/gui_win.h"
+#include "support/temp_dir_win.h"
+#include "support/window_answerer_win.h"
+#include "ui/program_windows.h"
+#include "ui/toolkit/application.h"
+#include "ui/toolkit/message_box.h"
+#include "ui/toolkit/placement.h"
+#include "ui/toolkit/shell.h"
+
+namespace callwright {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WindowAnswerer;
+
+void RemoveConfig() {
+  const std::wstring path = ConfigFilePath();
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(path.c_str());
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
+}
+
+std::wstring ReadConfig(const wchar_t* key) {
+  wchar_t value[1024] = {};
+  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 1024, ConfigFilePath().c_str());
+  return value;
+}
+
+// Dispatches through the application's own loop (as the running program does) until done.
+bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  for (;;) {
+    Application::Instance().ProcessMessages();
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void RunLoopFor(DWORD ms) {
+  RunLoopUntil([] { return false; }, ms);
+}
+
+// A real key press, as the keyboard makes it, with Shift held when asked.
+void PressKey(WORD key, bool shift = false) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, false);
+  add(key, false);
+  add(key, true);
+  if (shift) add(VK_SHIFT, true);
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  RunLoopFor(60);
+}
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveConfig();
+    records_existed_ = fs::exists(DefaultFolder());
+    windows_ = std::make_unique<ProgramWindows>();
+    main_ = windows_->main.get();
+    settings_ = windows_->settings.get();
+    about_ = windows_->about.get();
+  }
+
+  void TearDown() override {
+    MessageBoxCall = &::MessageBoxW;
+    ShellOpen = &ShellExecuteOpen;
+    windows_.reset();
+    test::PumpFor(10);
+    RemoveConfig();
+    RemoveFromStartup(L"Callwright");
+    SetDestinationFolder(L"");
+    std::error_code ignored;
+    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
+  }
+
+  // Shown and active, as a click on it leaves it: key presses go to it.
+  void ShowActive(Form& form) {
+    form.Show();
+    ::SetForegroundWindow(form.Handle());
+    ASSERT_TRUE(RunLoopUntil([&] { return ::GetForegroundWindow() == form.Handle(); })) << "foreground";
+  }
+
+  std::unique_ptr<ProgramWindows> windows_;
+  TFrmMain* main_ = nullptr;
+  TFrmSettings* settings_ = nullptr;
+  TFrmAbout* about_ = nullptr;
+  bool records_existed_ = false;
+};
+
+// ---- keyboard
+
+TEST_F(DesktopTest, TabSpaceAndEscInTheSettingsWindow) {
+  test::TempDir folder;
+  ShowActive(*main_);
+  SetDestinationFolder(folder.Path());  // as a folder picked in the settings window
+  ShowActive(*settings_);
+  EXPECT_EQ(::GetFocus(), settings_->edtpath.Handle()) << "first in the tab order";
+
+  // The speed buttons (the folder button and OK) take no focus: Tab and Shift+Tab move between the
+  // folder box and the check box only, either way round.
+  struct Step {
+    bool shift;
+    HWND expected;
+  };
+  const Step steps[] = {{false, settings_->startup.Handle()},
+                        {false, settings_->edtpath.Handle()},
+                        {true, settings_->startup.Handle()},
+                        {true, settings_->edtpath.Handle()},
+                        {false, settings_->startup.Handle()}};
+  for (const Step& step : steps) {
+    PressKey(VK_TAB, step.shift);
+    EXPECT_EQ(::GetFocus(), step.expected) << (step.shift ? "Shift+Tab" : "Tab");
+  }
+
+  // Space ticks the focused box, which writes the autostart entry at once.
+  ASSERT_FALSE(settings_->startup.Checked());
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(settings_->startup.Checked());
+  EXPECT_TRUE(IsInStartup(L"Callwright"));
+
+  // Esc hides it as its close box does: the folder is stored.
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(RunLoopUntil([&] { return !settings_->Visible(); }));
+  EXPECT_EQ(ReadConfig(L"path"), folder.Path());
+  EXPECT_TRUE(main_->Visible());
+}
+
+TEST_F(DesktopTest, EscHidesTheAboutWindowAtOnceAndTabStaysOnItsText) {
+  ShowActive(*main_);
+  ShowActive(*about_);
+  EXPECT_EQ(::GetFocus(), about_->memoabout.Handle());
+  PressKey(VK_TAB);
+  EXPECT_EQ(::GetFocus(), about_->memoabout.Handle()) << "the OK button takes no focus";
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(RunLoopUntil([&] { return !about_->Visible(); }));
+  EXPECT_FALSE(about_->blend.Enabled()) << "hidden at once, as by the close box, without the fade";
+  EXPECT_TRUE(main_->Visible()) << "Esc never hides the main window";
+}
+
+TEST_F(DesktopTest, TabInTheMainWindowKeepsTheFocusOnTheList) {
+  ShowActive(*main_);
+  ::SetFocus(main_->lst.Handle());
+  for (bool shift : {false, true}) {
+    PressKey(VK_TAB, shift);
+    EXPECT_EQ(::GetFocus(), main_->lst.Handle()) << "no speed button takes the focus";
+  }
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(main_->Visible());
+}
+
+// ---- minimised windows
+
+TEST_F(DesktopTest, EveryShowRestoresAMinimisedForm) {
+  ShowActive(*main_);
+  for (Form* form : {static_cast<Form*>(settings_), static_cast<Form*>(about_)}) {
+    form->Show();
+    ::ShowWindow(form->Handle(), SW_MINIMIZE);
+    ASSERT_TRUE(::IsIconic(form->Handle()));
+    form->Show();  // as the main window's button does
+    EXPECT_FALSE(::IsIconic(form->Handle()));
+    EXPECT_TRUE(form->Visible());
+    EXPECT_TRUE(RunLoopUntil([&] { return ::GetForegroundWindow() == form->Handle(); })) << "brought forward";
+    form->Hide();
+  }
+  main_->btnsettings.Click();
+  EXPECT_TRUE(settings_->Visible());
+  ::ShowWindow(settings_->Handle(), SW_MINIMIZE);
+  main_->btnsettings.Click();
+  EXPECT_FALSE(::IsIconic(settings_->Handle())) << "the Settings button brings it back";
+}
+
+// ---- placement
+
+TEST(Placement, CentredOnTheMonitorOfTheWindowCentredOver) {
+  struct Case {
+    const char* name;
+    RECT over;
+    SIZE size;
+    RECT work_area;
+    POINT expected;
+  };
+  const RECT primary{0, 0, 1920, 1040};
+  const RECT right{1920, 0, 3840, 1040};  // a second monitor right of the primary one
+  const RECT left{-1280, 200, 0, 1224};   // one left of it, lower down
+  const Case cases[] = {
+      {"over a window on the primary monitor", {100, 100, 500, 400}, {200, 100}, primary, {200, 200}},
+      {"over a window on the right monitor", {2400, 300, 2800, 600}, {200, 100}, right, {2500, 400}},
+      {"over a window on the left monitor", {-900, 500, -500, 800}, {200, 100}, left, {-800, 600}},
+      {"in the right monitor's work area", right, {400, 300}, right, {2680, 370}},
+      {"sticking out right and below", {3700, 950, 3840, 1040}, {400, 300}, right, {3440, 740}},
+      {"sticking out left and above", {-1300, 150, -1200, 250}, {400, 300}, left, {-1280, 200}},
+      {"larger than the work area", {2000, 0, 2100, 100}, {2500, 1200}, right, {1920, 0}},
+  };
+  for (const Case& c : cases) {
+    const POINT at = CentredPosition(c.over, c.size, c.work_area);
+    EXPECT_EQ(at.x, c.expected.x) << c.name;
+    EXPECT_EQ(at.y, c.expected.y) << c.name;
+  }
+}
+
+TEST_F(DesktopTest, FirstShowsCentreInTheWorkAreaOfTheMainWindowsMonitor) {
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(main_->Handle(), MONITOR_DEFAULTTONEAREST), &info));
+  const RECT area = MonitorWorkArea(main_->Handle());
+  EXPECT_TRUE(::EqualRect(&area, &info.rcWork));
+  main_->Show();
+  RECT shown{};
+  ::GetWindowRect(main_->Handle(), &shown);
+  EXPECT_NEAR((shown.left + shown.right) / 2, (area.left + area.right) / 2, 1);
+  EXPECT_NEAR((shown.top + shown.bottom) / 2, (area.top + area.bottom) / 2, 1);
+}
+
+// ---- owners of boxes, and reports
+
+TEST_F(DesktopTest, ReportsAreOwnedByTheVisibleFormInFront) {
+  EXPECT_EQ(Application::Instance().ReportOwner(), Application::Instance().Handle()) << "nothing visible";
+  ShowActive(*main_);
+  EXPECT_EQ(Application::Instance().ReportOwner(), main_->Handle());
+  ShowActive(*settings_);
+  EXPECT_EQ(Application::Instance().ReportOwner(), settings_->Handle());
+
+  // The top-level error report of a handler of the settings window is modal to it.
+  HWND owner = nullptr;
+  bool settings_enabled = true;
+  WindowAnswerer report(L"#32770", L"Callwright", IDOK, [&](HWND box) {
+    owner = ::GetWindow(box, GW_OWNER);
+    settings_enabled = ::IsWindowEnabled(settings_->Handle()) != FALSE;
+  });
+  Application::Instance().Guard([] { throw std::runtime_error("broken"); });
+  EXPECT_EQ(report.Answered(), 1);
+  EXPECT_EQ(report.LastText(), L"broken.");
+  EXPECT_EQ(owner, settings_->Handle());
+  EXPECT_FALSE(settings_enabled);
+
+  settings_->Hide();
+  main_->Hide();
+  EXPECT_EQ(Application::Instance().ReportOwner(), Application::Instance().Handle()) << "all hidden again";
+}
+
+int WINAPI BoxThatFailsToOpen(HWND, LPCWSTR, LPCWSTR, UINT) { return 0; }
+int g_answer = 0;
+UINT g_box_type = 0;
+HWND g_box_owner = nullptr;
+int WINAPI BoxAnswering(HWND owner, LPCWSTR, LPCWSTR, UINT type) {
+  g_box_owner = owner;
+  g_box_type = type;
+  return g_answer;
+}
+
+TEST(AskYesNo, OnlyYesIsAYes) {
+  struct Case {
+    int answer;
+    bool yes;
+  };
+  const Case cases[] = {{IDYES, true}, {IDNO, false}, {0, false}, {IDCANCEL, false}, {-1, false}};
+  HWND owner = Application::Instance().Handle();
+  for (const Case& c : cases) {
+    g_answer = c.answer;
+    MessageBoxCall = &BoxAnswering;
+    EXPECT_EQ(AskYesNo(owner, L"question", L"caption"), c.yes) << c.answer;
+    EXPECT_EQ(g_box_owner, owner);
+    EXPECT_EQ(g_box_type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
+  }
+  MessageBoxCall = &::MessageBoxW;
+}
+
+TEST_F(DesktopTest, ABoxThatFailsToOpenDeletesNothingAndEndsNothing) {
+  test::TempDir folder;
+  const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
+  std::ofstream(fs::path(file), std::ios::binary) << "RIFF";
+  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder.Path().c_str(), ConfigFilePath().c_str());
+  ShowActive(*main_);
+  ASSERT_EQ(main_->lst.Count(), 1);
+  main_->lst.SetSelected(0, true);
+  ASSERT_TRUE(RunLoopUntil([&] { return main_->btndelete.Enabled(); }));
+  MessageBoxCall = &BoxThatFailsToOpen;
+  main_->btndelete.Click();
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(main_->lst.Count(), 1);
+  main_->btnclose.Click();  // would end this test program
+  EXPECT_TRUE(main_->Visible());
+}
+
+TEST(ShellOpenFailure, NamesTheTargetAndTheReason) {
+  struct Case {
+    std::intptr_t code;
+    const wchar_t* text;
+  };
+  const Case cases[] = {
+      {SE_ERR_FNF, L"Unable to open C:\\r\\a.wav: the file was not found."},
+      {SE_ERR_PNF, L"Unable to open C:\\r\\a.wav: the path was not found."},
+      {SE_ERR_ACCESSDENIED, L"Unable to open C:\\r\\a.wav: access is denied."},
+      {SE_ERR_NOASSOC, L"Unable to open C:\\r\\a.wav: no program is associated with this file type."},
+      {0, L"Unable to open C:\\r\\a.wav: the system is out of memory or resources."},
+      {17, L"Unable to open C:\\r\\a.wav: error 17."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ShellOpenFailureText(L"C:\\r\\a.wav", c.code), c.text) << c.code;
+}
+
+TEST_F(DesktopTest, AFailedOpenOrBrowseIsReportedNamingTheFileOrFolder) {
+  test::TempDir folder;
+  const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
+  std::ofstream(fs::path(file), std::ios::binary) << "RIFF";
+  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder.Path().c_str(), ConfigFilePath().c_str());
+  ShowActive(*main_);
+  ASSERT_EQ(main_->lst.Count(), 1);
+  main_->lst.SetSelected(0, true);
+  ASSERT_TRUE(RunLoopUntil([&] { return main_->btnopen.Enabled(); }));
+  // Gone since the list was made: the shell cannot open it.
+  ASSERT_TRUE(::DeleteFileW(file.c_str()));
+
+  HWND owner = nullptr;
+  WindowAnswerer report(L"#32770", L"Callwright", IDOK, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+  main_->btnopen.Click();
+  EXPECT_EQ(report.Answered(), 1);
+  EXPECT_EQ(report.LastText(), ShellOpenFailureText(file, SE_ERR_FNF));
+  EXPECT_EQ(owner, main_->Handle());
+
+  const std::wstring missing = folder.Join(L"gone");
+  SetDestinationFolder(missing);
+  main_->btnfol.Click();
+  EXPECT_EQ(report.Answered(), 2);
+  EXPECT_EQ(report.LastText().rfind(L"Unable to open " + missing + L": ", 0), 0u) << report.LastText();
+
+  // An open that works reports nothing.
+  ShellOpen = [](const std::wstring&) -> std::intptr_t { return 42; };
+  main_->btnfol.Click();
+  main_->btnopen.Click();
+  EXPECT_EQ(report.Answered(), 2);
+}
+
+// A pattern brush does not own its bitmap: the check box's background brush, handed to the system
+// at every paint, keeps its bitmap alive as long as itself.
+TEST_F(DesktopTest, TheCheckBoxBackgroundBrushKeepsItsBitmap) {
+  ShowActive(*settings_);
+  HWND box = settings_->startup.Handle();
+  HDC dc = ::GetDC(box);
+  const auto brush = reinterpret_cast<HBRUSH>(
+      ::SendMessageW(settings_->Handle(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(box)));
+  ::ReleaseDC(box, dc);
+  ASSERT_NE(brush, nullptr);
+  LOGBRUSH info{};
+  ASSERT_EQ(::GetObjectW(brush, sizeof(info), &info), static_cast<int>(sizeof(info)));
+  EXPECT_EQ(info.lbStyle, static_cast<UINT>(BS_PATTERN));
+  EXPECT_EQ(::GetObjectType(reinterpret_cast<HGDIOBJ>(info.lbHatch)), static_cast<DWORD>(OBJ_BITMAP))
+      << "the bitmap is still there";
+}
+
+TEST(OleApartment, EnteredOnceWhenTheApplicationStarts) {
+  Application::Instance();
+  // Already entered: a further entry only counts up (and is balanced at once).
+  const HRESULT again = ::OleInitialize(nullptr);
+  EXPECT_EQ(again, S_FALSE);
+  if (SUCCEEDED(again)) ::OleUninitialize();
+}
+
+}  // namespace
+}  // namespace callwright

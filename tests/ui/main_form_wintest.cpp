@@ -726,7 +726,7 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
     EXPECT_EQ(settings_->edtpath.Text(), c.shown);
     ASSERT_TRUE(fs::is_directory(c.folder)) << "created: " << c.stored.c_str();
     WriteBytes(fs::path(c.folder) / name, 10);
-    main_->btnrefresh.Click();
+    Refresh();
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{c.folder + L"\\" + name}) << c.stored.c_str();
     g_opened.clear();
     main_->btnfol.Click();
@@ -800,7 +800,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   ASSERT_TRUE(sim.Wait(15000));
   EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0)) << "the client could write the file";
 
-  main_->btnrefresh.Click();
+  Refresh();
   const std::vector<std::wstring> listed = ListedPaths();
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].rfind(folder + L"\\", 0), 0u) << "listed under the folder's own name";

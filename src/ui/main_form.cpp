@@ -39,6 +39,9 @@ constexpr UINT kProbeResultsMessage = WM_APP + 1;
 constexpr UINT kListingMessage = WM_APP + 3;
 // Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
 constexpr UINT kDeletionResultsMessage = WM_APP + 2;
+// Measures reach the window in batches: a wake-up per file would cost the window and the worker
+// more than the files themselves.
+constexpr std::chrono::milliseconds kProbeNoticeInterval{30};
 // Each notice costs the window a pass over the rows: a few a second.
 constexpr std::chrono::milliseconds kDeletionNoticeInterval{150};
 // How long the Close button waits for workers that are inside a file.
@@ -297,10 +300,9 @@ void TFrmMain::ListingArrived(WPARAM generation) {
   for (std::size_t i = 0; i < count; ++i) FEntryRow[i] = static_cast<int>(i);
   if (count == 0) return;
   const HWND window = Handle();
-  FProbe = std::make_unique<FileWorker>(listing->paths, std::move(listing->order), MeasureRecording,
-                                        [window, generation] {
-                                          ::PostMessageW(window, kProbeResultsMessage, generation, 0);
-                                        });
+  FProbe = std::make_unique<FileWorker>(
+      listing->paths, std::move(listing->order), MeasureRecording,
+      [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
 }
 
 bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }

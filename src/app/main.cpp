@@ -1,10 +1,12 @@
 #include <windows.h>
 
+#include <exception>
+
+#include "base/handles.h"
 #include "core/random.h"
 #include "ui/program_windows.h"
-#include "ui/tray_icon.h"
 #include "ui/toolkit/application.h"
-#include "ui/toolkit/handles.h"
+#include "ui/tray_icon.h"
 
 namespace {
 
@@ -39,8 +41,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   Application& app = Application::Instance();
-  // The windows live until the process ends (only the Close command ends it, with ExitProcess).
-  const ProgramWindows windows;
-  const TrayIcon tray(*windows.main);
-  return app.Run();
+  try {
+    // The windows live until the process ends (only the Close command ends it, with ExitProcess).
+    const ProgramWindows windows;
+    const TrayIcon tray(*windows.main);
+    return app.Run();
+  } catch (const std::exception& error) {
+    // A window that could not be made: said, instead of a program without its windows.
+    app.ShowException(error);
+    return 1;
+  }
 }

@@ -23,7 +23,7 @@ std::wstring GroupedDigits(std::uint64_t value, const std::wstring& separator) {
 }
 
 // Characters `first`..`last` (counted from 1) of `name`, as far as they exist.
-std::wstring_view Cut(std::wstring_view name, std::size_t first, std::size_t last) {
+std::wstring_view CharacterRange(std::wstring_view name, std::size_t first, std::size_t last) {
   if (first > name.size()) return {};
   return name.substr(first - 1, last - first + 1);  // substr clips at the end
 }
@@ -102,12 +102,12 @@ RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const N
 
   RecordingRow row;
   row.When.reserve(23);
-  row.When.append(Cut(name, 1, 2)).append(L"/");
-  row.When.append(Cut(name, 3, 4)).append(L"/");
-  row.When.append(Cut(name, 5, 8)).append(L" at ");
-  row.When.append(Cut(name, 10, 11)).append(L":");
-  row.When.append(Cut(name, 12, 13)).append(L":");
-  row.When.append(Cut(name, 14, 15));
+  row.When.append(CharacterRange(name, 1, 2)).append(L"/");
+  row.When.append(CharacterRange(name, 3, 4)).append(L"/");
+  row.When.append(CharacterRange(name, 5, 8)).append(L" at ");
+  row.When.append(CharacterRange(name, 10, 11)).append(L":");
+  row.When.append(CharacterRange(name, 12, 13)).append(L":");
+  row.When.append(CharacterRange(name, 14, 15));
   row.Partner = PartnerFromName(name);
   // Any negative size means the file could not be measured.
   row.Size = size < 0 ? std::wstring(L"BUSY") : FormatFileSize(size, separators);

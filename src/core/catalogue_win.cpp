@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

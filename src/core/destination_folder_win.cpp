@@ -5,7 +5,7 @@
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/platform.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

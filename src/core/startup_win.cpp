@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "core/app_error.h"
-#include "ui/toolkit/handles.h"
+#include "base/app_error.h"
+#include "base/handles.h"
 
 namespace callwright {
 

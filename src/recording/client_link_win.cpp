@@ -18,14 +18,13 @@ constexpr wchar_t kRefusalText[] =
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
 }  // namespace
 
-ClientLink::ClientLink()
+ClientLink::ClientLink(ApplicationWindow& window)
     : call_handler_(SystemPlatform(),
                     [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }),
-      self_(std::make_shared<ClientLink*>(this)) {}
+      window_(window) {}
 
 ClientLink::~ClientLink() {
-  *self_ = nullptr;
-  if (hook_id_ != 0) Application::Instance().UnhookMainWindow(hook_id_);
+  if (hook_id_ != 0) window_.RemoveMessageHook(hook_id_);
 }
 
 void ClientLink::DiscoverClient() {
@@ -33,35 +32,31 @@ void ClientLink::DiscoverClient() {
   if (SkypeWindowHandle != nullptr && !::IsWindow(SkypeWindowHandle)) SetLink(nullptr);
   MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
   MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
-  Application& app = Application::Instance();
   if (hook_id_ == 0) {
-    hook_id_ = app.HookMainWindow([self = self_](HookMessage& message) {
-      ClientLink* link = *self;
-      return link != nullptr && link->AppWindowHook(message);
-    });
+    hook_id_ = window_.AddMessageHook([this](HookMessage& message) { return AppWindowHook(message); });
   }
   if (MsgDiscover != 0) {
-    ::PostMessageW(HWND_BROADCAST, MsgDiscover, reinterpret_cast<WPARAM>(app.Handle()), 0);
+    ::PostMessageW(HWND_BROADCAST, MsgDiscover, reinterpret_cast<WPARAM>(window_.Handle()), 0);
   }
 }
 
 bool ClientLink::AppWindowHook(HookMessage& message) {
-  if (MsgAttach != 0 && message.Msg == MsgAttach) {
-    if (message.LParam == kAttachRefused) {
+  if (MsgAttach != 0 && message.msg == MsgAttach) {
+    if (message.lparam == kAttachRefused) {
       SetLink(nullptr);
       if (!forbidden) ReportRefusal();
     } else {
-      SetLink(reinterpret_cast<HWND>(message.WParam));
+      SetLink(reinterpret_cast<HWND>(message.wparam));
     }
     return true;
   }
   // While unlinked no sender is accepted, not even one that claims to be window 0.
-  if (message.Msg == WM_COPYDATA && SkypeWindowHandle != nullptr &&
-      reinterpret_cast<HWND>(message.WParam) == SkypeWindowHandle) {
-    if (const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(message.LParam)) {
+  if (message.msg == WM_COPYDATA && SkypeWindowHandle != nullptr &&
+      reinterpret_cast<HWND>(message.wparam) == SkypeWindowHandle) {
+    if (const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(message.lparam)) {
       HandleNotification(CopyDataText(record->lpData, record->cbData));
     }
-    message.Result = 1;
+    message.result = 1;
     return true;
   }
   return false;
@@ -71,7 +66,7 @@ void ClientLink::ReportRefusal() {
   // Set before the box: its modal loop handles further refusals, which must not open a second one.
   forbidden = true;
   // Comes while the user works in another program: in front, and modal to a visible window of ours.
-  ::MessageBoxW(Application::Instance().ReportOwner(), kRefusalText, kRefusalCaption,
+  ::MessageBoxW(window_.ReportOwner(), kRefusalText, kRefusalCaption,
                 MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
@@ -91,7 +86,7 @@ void ClientLink::SendCommand(std::string_view command) {
   // SMTO_NORMAL: the client's replies, sent to us while it handles the command, are handled in the
   // wait. A hung client costs at most the time limit, and nothing once it is known to hang.
   DWORD_PTR answer = 0;
-  if (!::SendMessageTimeoutW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(Application::Instance().Handle()),
+  if (!::SendMessageTimeoutW(client, WM_COPYDATA, reinterpret_cast<WPARAM>(window_.Handle()),
                              reinterpret_cast<LPARAM>(&record), SMTO_NORMAL | SMTO_ABORTIFHUNG, kCommandTimeoutMs,
                              &answer) &&
       !::IsWindow(client)) {

@@ -4,11 +4,11 @@
 // carries the link's fields.
 #include <windows.h>
 
-#include <memory>
 #include <string_view>
 
+#include "base/application_window_win.h"
+#include "base/message_hooks.h"
 #include "recording/notification.h"
-#include "ui/toolkit/application.h"
 
 namespace callwright {
 
@@ -30,8 +30,9 @@ class ClientLinkObserver {
 
 class ClientLink {
  public:
-  ClientLink();
-  virtual ~ClientLink();  // removes the hook: the application window outlives us
+  // Talks through this window, which must outlive the link.
+  explicit ClientLink(ApplicationWindow& window);
+  virtual ~ClientLink();  // removes the hook
   ClientLink(const ClientLink&) = delete;
   ClientLink& operator=(const ClientLink&) = delete;
 
@@ -66,10 +67,9 @@ class ClientLink {
 
   CallHandler call_handler_;
 
+  ApplicationWindow& window_;
+  // Removed on destruction; the window skips a removed hook even in a dispatch that is under way.
   int hook_id_ = 0;
-  // What the installed hook reaches; cleared on destruction, so that a copy of the hook that the
-  // application window is still running cannot reach a destroyed object.
-  std::shared_ptr<ClientLink*> self_;
   ClientLinkObserver* observer_ = nullptr;
 };
 

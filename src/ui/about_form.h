@@ -7,7 +7,7 @@
 #include "effects/water_effect.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 #include "ui/toolkit/image.h"
 #include "ui/toolkit/label.h"
 #include "ui/toolkit/panel.h"

@@ -11,7 +11,7 @@
 #include <unordered_set>
 
 #include "assets/resource_ids.h"
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
@@ -83,6 +83,7 @@ TFrmMain::TFrmMain()
             .main_form = true,
             .min_outer_size = {394, 100},
             .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
+      ClientLink(Application::Instance()),
       Image1(Handle(), 0, 0, 0, 0),
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),

@@ -1,10 +1,14 @@
 #include "ui/program_windows.h"
 
+#include "assets/resource_ids.h"
 #include "ui/toolkit/application.h"
 
 namespace callwright {
 
 ProgramWindows::ProgramWindows() {
+  // Every form carries the program's icon in its title bar; the toolkit knows none of our
+  // resources, so it is handed the icon before the first form.
+  Application::Instance().SetIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)));
   main = std::make_unique<TFrmMain>();
   FrmMain = main.get();
   Application::Instance().SetMainForm(FrmMain);

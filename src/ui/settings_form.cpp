@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "assets/resource_ids.h"
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"

@@ -9,7 +9,7 @@
 
 #include "recording/call_state.h"
 #include "recording/client_link_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 #include "ui/toolkit/notify_icon.h"
 
 namespace callwright {

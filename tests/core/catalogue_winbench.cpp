@@ -12,7 +12,7 @@
 
 #include "core/catalogue_win.h"
 #include "core/scratch_folder_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace {
 

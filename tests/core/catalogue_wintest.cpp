@@ -12,7 +12,7 @@
 #include "core/file_worker.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

@@ -11,7 +11,7 @@
 #include "core/platform.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

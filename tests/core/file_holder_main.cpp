@@ -3,7 +3,7 @@
 // Usage: file_holder <file> <ready event name> <release event name>
 #include <windows.h>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace callwright;

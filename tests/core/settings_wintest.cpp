@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/platform.h"
 #include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "core/startup_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 namespace {

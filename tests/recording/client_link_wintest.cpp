@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,14 +19,15 @@
 #include "recording/client_link_win.h"
 #include "recording/notification.h"
 #include "support/gui_win.h"
+#include "support/hook_window_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
-#include "ui/toolkit/application.h"
 
 namespace callwright {
 namespace {
 
 using test::ChildProcess;
+using test::HookWindow;
 using test::PumpFor;
 using test::PumpUntil;
 using test::RepeatingTick;
@@ -91,14 +93,14 @@ bool LinkTo(ClientLink& link, DWORD timeout_ms = 15000) {
       timeout_ms);
 }
 
-LRESULT SendText(HWND from, const void* data, DWORD size) {
+// A copy-data text to the link's window, as if from `from`.
+LRESULT SendText(const HookWindow& window, HWND from, const void* data, DWORD size) {
   COPYDATASTRUCT record{0, size, const_cast<void*>(data)};
-  return ::SendMessageW(Application::Instance().Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(from),
-                        reinterpret_cast<LPARAM>(&record));
+  return ::SendMessageW(window.Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&record));
 }
 
-LRESULT SendText(HWND from, const std::string& text) {
-  return SendText(from, text.c_str(), static_cast<DWORD>(text.size() + 1));
+LRESULT SendText(const HookWindow& window, HWND from, const std::string& text) {
+  return SendText(window, from, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
 std::string Hex(std::string_view bytes) {
@@ -123,6 +125,7 @@ std::wstring TimestampNow() {
 }
 
 TEST(ClientLink, RecordsACallIntoTheDestinationFolder) {
+  HookWindow window;
   TempDir dir;
   const std::wstring records = dir.Join(L"Records");
   ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
@@ -131,7 +134,7 @@ TEST(ClientLink, RecordsACallIntoTheDestinationFolder) {
   const std::wstring answers = dir.Join(L"answers.txt");
   ChildProcess sim(ClientSim(), {L"--partner", L"live:jane", L"--call", L"1234", L"--call-ms", L"1500", L"--log",
                                  log, L"--answers", answers, L"--timeout", L"20000"});
-  ClientLink link;
+  ClientLink link(window);
   const std::wstring before = TimestampNow();
   ASSERT_TRUE(LinkTo(link));
 
@@ -215,32 +218,34 @@ struct RefusalBoxes {
 // Sees the application window's messages before the link does, and passes them on.
 class WatchHook {
  public:
-  explicit WatchHook(std::function<void(const HookMessage&)> watch)
-      : id_(Application::Instance().HookMainWindow([watch = std::move(watch)](HookMessage& message) {
+  WatchHook(HookWindow& window, std::function<void(const HookMessage&)> watch)
+      : window_(window), id_(window.AddMessageHook([watch = std::move(watch)](HookMessage& message) {
           watch(message);
           return false;
         })) {}
-  ~WatchHook() { Application::Instance().UnhookMainWindow(id_); }
+  ~WatchHook() { window_.RemoveMessageHook(id_); }
   WatchHook(const WatchHook&) = delete;
   WatchHook& operator=(const WatchHook&) = delete;
 
  private:
+  HookWindow& window_;
   int id_;
 };
 
 TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
+  HookWindow window;
   ChildProcess sim(ClientSim(), {L"--status", L"2", L"--timeout", L"30000"});
   // Installed before the link's hook (the first discovery installs that one).
   const UINT attach = ::RegisterWindowMessageW(L"SkypeControlAPIAttach");
   int refusals = 0;
   HWND refusing = nullptr;
-  WatchHook watch([&](const HookMessage& message) {
-    if (message.Msg == attach && message.LParam == 2) {
+  WatchHook watch(window, [&](const HookMessage& message) {
+    if (message.msg == attach && message.lparam == 2) {
       ++refusals;
-      refusing = reinterpret_cast<HWND>(message.WParam);
+      refusing = reinterpret_cast<HWND>(message.wparam);
     }
   });
-  ClientLink link;
+  ClientLink link(window);
   RefusalBoxes boxes;
   RepeatingTick watch_boxes(30, [&] { boxes.Tick(); });
 
@@ -266,12 +271,12 @@ TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
   EXPECT_EQ(boxes.text, kRefusalText);
   EXPECT_TRUE(boxes.ok_button);
   EXPECT_FALSE(boxes.cancel_button);
-  EXPECT_EQ(boxes.owner, Application::Instance().Handle());
+  EXPECT_EQ(boxes.owner, window.Handle());
   EXPECT_TRUE(link.forbidden);
   // A refusing client is not linked: its texts are turned away.
   EXPECT_EQ(link.SkypeWindowHandle, nullptr);
   ASSERT_NE(refusing, nullptr);
-  EXPECT_EQ(SendText(refusing, "CALL 1 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(SendText(window, refusing, "CALL 1 STATUS INPROGRESS"), 0);
 
   // Still forbidden: a new refusal shows no box.
   boxes.on_show = [] {};
@@ -292,6 +297,7 @@ TEST(ClientLink, ReportsARefusalOnceUntilForbiddenIsCleared) {
 }
 
 TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
+  HookWindow window;
   TempDir dir;
   const std::wstring log = dir.Join(L"commands.txt");
   const std::wstring answers = dir.Join(L"answers.txt");
@@ -302,7 +308,7 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
                                  }(),
                                  L"--notify-hex", L"", L"--linger", L"60000", L"--timeout", L"30000", L"--log", log,
                                  L"--answers", answers});
-  ClientLink link;
+  ClientLink link(window);
   ASSERT_TRUE(LinkTo(link));
   const HWND client = link.SkypeWindowHandle;
   ASSERT_TRUE(PumpUntil([&] { return ReadLines(answers).size() == 2; }, 10000));
@@ -311,10 +317,10 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
   // From any other window: answered 0 and handled by nobody.
   WindowHandle other(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
   ASSERT_TRUE(other);
-  EXPECT_EQ(SendText(other.Get(), "CALL 1 STATUS INPROGRESS"), 0);
-  EXPECT_EQ(SendText(nullptr, "CALL 1 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(SendText(window, other.Get(), "CALL 1 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(SendText(window, nullptr, "CALL 1 STATUS INPROGRESS"), 0);
   // From the linked client: answered 1 and handled.
-  EXPECT_EQ(SendText(client, "CALL 2 STATUS INPROGRESS"), 1);
+  EXPECT_EQ(SendText(window, client, "CALL 2 STATUS INPROGRESS"), 1);
 
   // No NUL, and the bytes end where the memory does: reading one byte further would fault.
   {
@@ -328,26 +334,26 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
     const std::string text = "CALL 3 STATUS INPROGRESS";
     char* at = pages + page - text.size();
     std::memcpy(at, text.data(), text.size());
-    EXPECT_EQ(SendText(client, at, static_cast<DWORD>(text.size())), 1);
+    EXPECT_EQ(SendText(window, client, at, static_cast<DWORD>(text.size())), 1);
     // Only the first bytes count when cbData says so.
-    EXPECT_EQ(SendText(client, at, 6), 1);  // "CALL 3": neither shape
+    EXPECT_EQ(SendText(window, client, at, 6), 1);  // "CALL 3": neither shape
     ::VirtualFree(pages, 0, MEM_RELEASE);
   }
   // No data at all: taken from the client, but nothing to handle.
-  EXPECT_EQ(SendText(client, nullptr, 0), 1);
-  EXPECT_EQ(SendText(client, nullptr, 25), 1);
-  EXPECT_EQ(SendText(client, "x", 0), 1);
+  EXPECT_EQ(SendText(window, client, nullptr, 0), 1);
+  EXPECT_EQ(SendText(window, client, nullptr, 25), 1);
+  EXPECT_EQ(SendText(window, client, "x", 0), 1);
 
   // A command whose call id makes it longer than a command may be is dropped whole.
-  EXPECT_EQ(SendText(client, "CALL " + std::string(kMaxCommandLength, '9') + " STATUS INPROGRESS"), 1);
+  EXPECT_EQ(SendText(window, client, "CALL " + std::string(kMaxCommandLength, '9') + " STATUS INPROGRESS"), 1);
   link.SendCommand(std::string(kMaxCommandLength + 1, 'A'));
   link.SendCommand(std::string(kMaxCommandLength, 'B'));  // the longest one goes whole
 
   // After a rediscovery and until the reply the link stays: texts are accepted and commands sent.
   link.DiscoverClient();
   EXPECT_EQ(link.SkypeWindowHandle, client);
-  EXPECT_EQ(SendText(client, "CALL 4 STATUS INPROGRESS"), 1);
-  EXPECT_EQ(SendText(nullptr, "CALL 4 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(SendText(window, client, "CALL 4 STATUS INPROGRESS"), 1);
+  EXPECT_EQ(SendText(window, nullptr, "CALL 4 STATUS INPROGRESS"), 0);
   link.SendCommand("GET CALL 5 PARTNER_HANDLE");
   PumpFor(300);  // the reply
   EXPECT_EQ(link.SkypeWindowHandle, client);
@@ -372,6 +378,7 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
 }
 
 TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
+  HookWindow window;
   TempDir dir;
   const std::wstring answers = dir.Join(L"answers.txt");
   constexpr int kNotifications = 20000;
@@ -381,11 +388,11 @@ TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
   int replies = 0;
   int notifications = 0;
   int replies_during = -1;
-  WatchHook watch([&](const HookMessage& message) {
-    if (message.Msg == attach) ++replies;
-    if (message.Msg == WM_COPYDATA && ++notifications == 1) replies_during = replies;
+  WatchHook watch(window, [&](const HookMessage& message) {
+    if (message.msg == attach) ++replies;
+    if (message.msg == WM_COPYDATA && ++notifications == 1) replies_during = replies;
   });
-  ClientLink link;
+  ClientLink link(window);
   ASSERT_TRUE(LinkTo(link));
   // A rediscovery every few milliseconds while the client keeps sending.
   ULONGLONG last = 0;
@@ -407,6 +414,7 @@ TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
 }
 
 TEST(ClientLink, TwoCallsNeverShareAFile) {
+  HookWindow window;
   TempDir dir;
   const std::wstring records = dir.Join(L"Records");
   ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
@@ -450,7 +458,7 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   }
   args.insert(args.end(), {L"--notify", L"CALL 30 PARTNER_HANDLE kept.p"});
   ChildProcess sim(ClientSim(), args);
-  ClientLink link;
+  ClientLink link(window);
   ASSERT_TRUE(LinkTo(link));
   ASSERT_TRUE(sim.Wait(30000));
   EXPECT_EQ(sim.ExitCode(), 0u) << "a recording file could not be written";
@@ -482,6 +490,7 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
 }
 
 TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {
+  HookWindow window;
   TempDir dir;
   const std::wstring handle(300, L'h');
   // The name's 255 units bind in a short folder, the client's 259-byte paths in a long one.
@@ -492,7 +501,7 @@ TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {
     const std::wstring log = dir.Join(L"commands.txt");
     ChildProcess sim(ClientSim(), {L"--partner", handle, L"--call", L"1", L"--call-ms", L"200", L"--log", log,
                                    L"--timeout", L"20000"});
-    ClientLink link;
+    ClientLink link(window);
     ASSERT_TRUE(LinkTo(link));
     ASSERT_TRUE(sim.Wait(15000));
     EXPECT_EQ(sim.ExitCode(), 0u) << "the recording file could not be written";
@@ -509,17 +518,18 @@ TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {
 }
 
 TEST(ClientLink, AHungClientDoesNotFreezeTheWindow) {
+  HookWindow window;
   // The client hangs in its handler for much longer than the program waits.
   ChildProcess sim(ClientSim(), {L"--hang", L"40000", L"--no-answers", L"--timeout", L"90000"});
-  ClientLink link;
+  ClientLink link(window);
   ASSERT_TRUE(LinkTo(link));
   const UINT ping = ::RegisterWindowMessageW(L"CallwrightTestPing");
   ULONGLONG handled_at = 0;
-  WatchHook watch([&](const HookMessage& message) {
-    if (message.Msg == ping) handled_at = ::GetTickCount64();
+  WatchHook watch(window, [&](const HookMessage& message) {
+    if (message.msg == ping) handled_at = ::GetTickCount64();
   });
   const ULONGLONG start = ::GetTickCount64();
-  ASSERT_TRUE(::PostMessageW(Application::Instance().Handle(), ping, 0, 0));
+  ASSERT_TRUE(::PostMessageW(window.Handle(), ping, 0, 0));
   link.SendCommand("GET CALL 1 PARTNER_HANDLE");
   ASSERT_TRUE(PumpUntil([&] { return handled_at != 0; }, 30000));
   EXPECT_LT(handled_at - start, 20000u) << "the posted message waited for the hung client";
@@ -530,6 +540,7 @@ TEST(ClientLink, AHungClientDoesNotFreezeTheWindow) {
 }
 
 TEST(ClientLink, HandlesTheClientsRepliesSentWhileItHandlesACommand) {
+  HookWindow window;
   TempDir dir;
   SetDestinationFolder(dir.Path());
   const std::wstring log = dir.Join(L"commands.txt");
@@ -537,10 +548,10 @@ TEST(ClientLink, HandlesTheClientsRepliesSentWhileItHandlesACommand) {
                                  L"--linger", L"60000", L"--timeout", L"30000"});
   bool in_send = false;
   int replies_in_send = 0;
-  WatchHook watch([&](const HookMessage& message) {
-    if (message.Msg == WM_COPYDATA && in_send) ++replies_in_send;
+  WatchHook watch(window, [&](const HookMessage& message) {
+    if (message.msg == WM_COPYDATA && in_send) ++replies_in_send;
   });
-  ClientLink link;
+  ClientLink link(window);
   ASSERT_TRUE(LinkTo(link));
   in_send = true;
   link.SendCommand("GET CALL 5 PARTNER_HANDLE");
@@ -580,6 +591,7 @@ class RecordingObserver final : public ClientLinkObserver {
 };
 
 TEST(ClientLink, TellsItsObserverOfARecordingBeforeItsCommandGoesOut) {
+  HookWindow window;
   TempDir dir;
   SetDestinationFolder(dir.Path());
   const std::wstring log = dir.Join(L"commands.txt");
@@ -589,7 +601,7 @@ TEST(ClientLink, TellsItsObserverOfARecordingBeforeItsCommandGoesOut) {
                                  L"--nested-notify", L"CALL 9 STATUS RINGING", L"--nested-notify",
                                  L"CALL 1 STATUS FINISHED", L"--log", log, L"--linger", L"60000", L"--timeout",
                                  L"30000"});
-  ClientLink link;
+  ClientLink link(window);
   RecordingObserver observer;
   link.SetObserver(&observer);
   ASSERT_TRUE(LinkTo(link));
@@ -627,6 +639,7 @@ TEST(ClientLink, TellsItsObserverOfARecordingBeforeItsCommandGoesOut) {
 }
 
 TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
+  HookWindow window;
   TempDir dir;
   SetDestinationFolder(dir.Path());
   auto make_window = [] {
@@ -635,10 +648,10 @@ TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
   WindowHandle first = make_window();
   WindowHandle second = make_window();
   ASSERT_TRUE(first && second);
-  ClientLink link;
+  ClientLink link(window);
   link.forbidden = true;  // refusals without their box
   link.DiscoverClient();
-  const HWND app = Application::Instance().Handle();
+  const HWND app = window.Handle();
   auto reply = [&](HWND from, LPARAM status) {
     ::SendMessageW(app, link.MsgAttach, reinterpret_cast<WPARAM>(from), status);
   };
@@ -648,7 +661,7 @@ TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
   observer.expected_client = first.Get();
   link.SetObserver(&observer);
   ASSERT_EQ(observer.events, std::vector<std::string>{"linked"});
-  EXPECT_EQ(SendText(first.Get(), "CALL 3 PARTNER_HANDLE bob"), 1);
+  EXPECT_EQ(SendText(window, first.Get(), "CALL 3 PARTNER_HANDLE bob"), 1);
   EXPECT_EQ(observer.state.Tooltip(), L"Callwright \u2013 recording bob");
 
   // Discoveries that go unanswered, and the same client answering again, leave the link and the
@@ -669,7 +682,7 @@ TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
 
   // The linked window found gone by a command.
   reply(first.Get(), 0);
-  EXPECT_EQ(SendText(first.Get(), "CALL 4 PARTNER_HANDLE eve"), 1);
+  EXPECT_EQ(SendText(window, first.Get(), "CALL 4 PARTNER_HANDLE eve"), 1);
   EXPECT_EQ(observer.state.Display(), LinkDisplay::Recording);
   first.Reset();
   link.SendCommand("GET CALL 4 PARTNER_HANDLE");
@@ -690,32 +703,60 @@ TEST(ClientLink, TellsItsObserverOnlyOfChangesOfTheLinkedWindow) {
 }
 
 TEST(ClientLink, InstallsItsHookOnceAndRemovesItWhenDestroyed) {
-  Application& app = Application::Instance();
-  const std::size_t before = app.HookCount();
+  HookWindow window;
+  const std::size_t before = window.Count();
   {
-    ClientLink link;
-    EXPECT_EQ(app.HookCount(), before);
+    ClientLink link(window);
+    EXPECT_EQ(window.Count(), before);
     for (int i = 0; i < 10000; ++i) {
       link.DiscoverClient();
       if (i % 500 == 0) PumpFor(0);  // keep the broadcast queues short
     }
-    EXPECT_EQ(app.HookCount(), before + 1);
+    EXPECT_EQ(window.Count(), before + 1);
     EXPECT_EQ(link.SkypeWindowHandle, nullptr);
     PumpFor(100);
   }
-  EXPECT_EQ(app.HookCount(), before);
+  EXPECT_EQ(window.Count(), before);
   // Nothing reaches the destroyed link: an attach reply is left to the window's own handling.
   const UINT attach = ::RegisterWindowMessageW(L"SkypeControlAPIAttach");
-  EXPECT_EQ(::SendMessageW(app.Handle(), attach, reinterpret_cast<WPARAM>(app.Handle()), 2), 0);
+  EXPECT_EQ(::SendMessageW(window.Handle(), attach, reinterpret_cast<WPARAM>(window.Handle()), 2), 0);
+  EXPECT_TRUE(test::FindMessageBoxes(::GetCurrentProcessId(), kRefusalCaption).empty());
+}
+
+TEST(ClientLink, ALinkDestroyedByAnEarlierHookOfTheSameMessageIsNotReached) {
+  HookWindow window;
+  const UINT attach = ::RegisterWindowMessageW(L"SkypeControlAPIAttach");
+  auto link = std::make_unique<ClientLink>(window);
+  // Installed before the link's hook: the first attach reply destroys the link.
+  WatchHook destroyer(window, [&](const HookMessage& message) {
+    if (message.msg == attach) link.reset();
+  });
+  link->forbidden = true;  // a refusal without its box
+  link->DiscoverClient();
+  // After the link's hook: it sees the reply only when the link did not take it.
+  int seen_after = 0;
+  WatchHook after(window, [&](const HookMessage& message) {
+    if (message.msg == attach) ++seen_after;
+  });
+  ASSERT_EQ(window.Count(), 3u);
+  WindowHandle client(::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(client);
+  for (const LPARAM status : {LPARAM{0}, LPARAM{2}}) {
+    EXPECT_EQ(::SendMessageW(window.Handle(), attach, reinterpret_cast<WPARAM>(client.Get()), status), 0);
+  }
+  EXPECT_EQ(link, nullptr);
+  EXPECT_EQ(seen_after, 2) << "the destroyed link's hook took a reply";
+  EXPECT_EQ(window.Count(), 2u);
   EXPECT_TRUE(test::FindMessageBoxes(::GetCurrentProcessId(), kRefusalCaption).empty());
 }
 
 TEST(ClientLink, DropsCommandsWhileUnlinkedBeforeAnyDiscovery) {
-  ClientLink link;
+  HookWindow window;
+  ClientLink link(window);
   EXPECT_EQ(link.SkypeWindowHandle, nullptr);
   link.SendCommand("GET CALL 1 PARTNER_HANDLE");  // nothing to send to, nothing raised
   // Without a discovery there is no hook: the application window answers copy-data with 0.
-  EXPECT_EQ(SendText(nullptr, "CALL 1 STATUS INPROGRESS"), 0);
+  EXPECT_EQ(SendText(window, nullptr, "CALL 1 STATUS INPROGRESS"), 0);
 }
 
 }  // namespace

@@ -48,15 +48,15 @@ int Run() {
   const std::wstring log = dir.Join(L"commands.txt");
   const std::wstring answers = dir.Join(L"answers.txt");
   Application& app = Application::Instance();
-  ClientLink link;
+  ClientLink link(app);
 
   // Installed before the link's hook, so it sees each notification first and passes it on.
   int handled = 0;
   ULONGLONG first = 0, last = 0;
   int pings = 0, pings_during = 0, ticks = 0, ticks_during = 0;
   bool ping_queued = false;
-  app.HookMainWindow([&](HookMessage& m) {
-    if (m.Msg == WM_COPYDATA && link.SkypeWindowHandle && reinterpret_cast<HWND>(m.WParam) == link.SkypeWindowHandle) {
+  app.AddMessageHook([&](HookMessage& m) {
+    if (m.msg == WM_COPYDATA && link.SkypeWindowHandle && reinterpret_cast<HWND>(m.wparam) == link.SkypeWindowHandle) {
       if (handled++ == 0) {
         first = ::GetTickCount64();
         pings_during = pings;
@@ -69,7 +69,7 @@ int Run() {
       }
       return false;
     }
-    if (m.Msg == kPing) {
+    if (m.msg == kPing) {
       ++pings;
       ping_queued = false;
       return true;

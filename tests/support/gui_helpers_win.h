@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright::gui_helpers {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "support/gui_win.h"
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"

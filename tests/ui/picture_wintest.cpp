@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "resource_ids.h"
 #include "ui/toolkit/picture.h"
 

@@ -283,9 +283,9 @@ TEST_F(TrayIconTest, LosingTheLinkEndsTheRecording) {
   int replies = 0;
   struct Watch {
     int id;
-    ~Watch() { Application::Instance().UnhookMainWindow(id); }
-  } watch{Application::Instance().HookMainWindow([&](HookMessage& message) {
-    if (message.Msg == attach) ++replies;
+    ~Watch() { Application::Instance().RemoveMessageHook(id); }
+  } watch{Application::Instance().AddMessageHook([&](HookMessage& message) {
+    if (message.msg == attach) ++replies;
     return false;
   })};
   ASSERT_TRUE(LinkToClient());

@@ -10,7 +10,7 @@
 
 #include "core/platform.h"
 #include "options.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 #include "wav.h"
 
 namespace clientsim {

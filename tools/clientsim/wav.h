@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace clientsim {
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 #include "ui/toolkit/form.h"
 
 namespace callwright {
@@ -41,14 +41,15 @@ Application::Application() : instance_(::GetModuleHandleW(nullptr)) {
                                   0, nullptr, nullptr, instance_, nullptr));
 }
 
-int Application::HookMainWindow(MessageHook hook) {
-  hooks_.push_back({next_hook_id_, std::move(hook)});
-  return next_hook_id_++;
+int Application::AddMessageHook(MessageHook hook) {
+  return hooks_.Add([this, hook = std::move(hook)](HookMessage& message) {
+    bool consumed = false;
+    Guard([&] { consumed = hook(message); });
+    return consumed;
+  });
 }
 
-void Application::UnhookMainWindow(int id) {
-  std::erase_if(hooks_, [id](const Hook& h) { return h.id == id; });
-}
+void Application::RemoveMessageHook(int id) { hooks_.Remove(id); }
 
 int Application::AddEndHandler(std::function<void()> handler) {
   end_handlers_.emplace_back(next_end_handler_id_, std::move(handler));
@@ -74,15 +75,8 @@ void Application::EndProcess(UINT exit_code) {
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   Application* app_ptr = g_application;
   if (app_ptr && app_ptr->window_.Get() == hwnd) {
-    Application& app = *app_ptr;
     HookMessage message{msg, wparam, lparam, 0};
-    // Copied so that a hook may install or remove hooks while it runs.
-    const std::vector<Hook> hooks = app.hooks_;
-    for (const Hook& h : hooks) {
-      bool consumed = false;
-      app.Guard([&] { consumed = h.hook(message); });
-      if (consumed) return message.Result;
-    }
+    if (app_ptr->hooks_.Dispatch(message)) return message.result;
   }
   return ::DefWindowProcW(hwnd, msg, wparam, lparam);
 }

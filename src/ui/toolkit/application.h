@@ -1,7 +1,7 @@
 #pragma once
 // The application object: the program's hidden top-level window (its identity towards the client),
-// the hook chain on that window, the message loop with the keyboard handling of the program's
-// forms, and the top-level error report.
+// the hook chain on that window, the program's icon, the message loop with the keyboard handling of
+// the program's forms, and the top-level error report.
 #include <windows.h>
 
 #include <exception>
@@ -10,23 +10,15 @@
 #include <utility>
 #include <vector>
 
-#include "ui/toolkit/handles.h"
+#include "base/application_window_win.h"
+#include "base/handles.h"
+#include "base/message_hooks.h"
 
 namespace callwright {
 
 class Form;
 
-// One message of the application window as the hooks see it; Result starts at 0.
-struct HookMessage {
-  UINT Msg;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result;
-};
-// Returns true when it consumed the message; a consumed message gets no further handling.
-using MessageHook = std::function<bool(HookMessage&)>;
-
-class Application {
+class Application : public ApplicationWindow {
  public:
   // The one application object; its hidden window exists from the first call on.
   static Application& Instance();
@@ -34,14 +26,20 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  HWND Handle() const noexcept { return window_.Get(); }
+  HWND Handle() const noexcept override { return window_.Get(); }
   HINSTANCE InstanceHandle() const noexcept { return instance_; }
   const std::wstring& Title() const noexcept { return title_; }
 
-  // Hooks run in installation order. Returns an id for UnhookMainWindow.
-  int HookMainWindow(MessageHook hook);
-  void UnhookMainWindow(int id);
-  std::size_t HookCount() const noexcept { return hooks_.size(); }
+  // The program's icon, which every form carries unless it asks for another; set by the program
+  // before its first form.
+  void SetIcon(HICON icon) noexcept { icon_ = icon; }
+  HICON Icon() const noexcept { return icon_; }
+
+  // Hooks on the hidden application window. An error escaping a hook is reported and counts as
+  // not consumed.
+  int AddMessageHook(MessageHook hook) override;
+  void RemoveMessageHook(int id) override;
+  std::size_t MessageHookCount() const noexcept { return hooks_.Count(); }
 
   // The main form is started when Run starts and owns the task-bar button.
   void SetMainForm(Form* form) noexcept { main_form_ = form; }
@@ -70,7 +68,7 @@ class Application {
 
   // The owner of a report no window asked for (an error report, a refusal of the client): the
   // active visible form, else the visible main form, else the hidden application window.
-  HWND ReportOwner() const;
+  HWND ReportOwner() const override;
 
   // The top-level error report: a modal stop box with the error text, owned by ReportOwner and
   // brought to the foreground.
@@ -89,16 +87,11 @@ class Application {
   Application();
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
-  struct Hook {
-    int id;
-    MessageHook hook;
-  };
-
   HINSTANCE instance_ = nullptr;
   std::wstring title_ = L"Callwright";
   WindowHandle window_;
-  std::vector<Hook> hooks_;
-  int next_hook_id_ = 1;
+  HICON icon_ = nullptr;
+  MessageHookChain hooks_;
   std::vector<std::pair<int, std::function<void()>>> end_handlers_;
   int next_end_handler_id_ = 1;
   Form* main_form_ = nullptr;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

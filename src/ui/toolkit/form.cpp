@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "assets/resource_ids.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/control.h"
 #include "ui/toolkit/placement.h"
@@ -24,7 +23,7 @@ Form::Form(const FormParams& params)
   create.x = 0;
   create.y = 0;
   // Every window of the program carries its icon in the title bar unless it asks for another.
-  create.icon = params.icon ? params.icon : ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT));
+  create.icon = params.icon ? params.icon : Application::Instance().Icon();
   // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);

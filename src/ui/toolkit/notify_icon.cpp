@@ -10,13 +10,13 @@ NotifyIconFunction NotifyIconCall = &::Shell_NotifyIconW;
 
 NotifyIcon::NotifyIcon(UINT id) : id_(id), taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
   Application& app = Application::Instance();
-  hook_id_ = app.HookMainWindow([this](callwright::HookMessage& message) { return HookMessage(message); });
+  hook_id_ = app.AddMessageHook([this](callwright::HookMessage& message) { return HookMessage(message); });
   end_handler_id_ = app.AddEndHandler([this] { Remove(); });
 }
 
 NotifyIcon::~NotifyIcon() {
   Application& app = Application::Instance();
-  app.UnhookMainWindow(hook_id_);
+  app.RemoveMessageHook(hook_id_);
   app.RemoveEndHandler(end_handler_id_);
   Remove();
 }
@@ -66,21 +66,21 @@ void NotifyIcon::Remove() {
 }
 
 bool NotifyIcon::HookMessage(callwright::HookMessage& message) {
-  if (message.Msg == kNotifyIconMessage && HIWORD(message.LParam) == id_) {
-    switch (LOWORD(message.LParam)) {
+  if (message.msg == kNotifyIconMessage && HIWORD(message.lparam) == id_) {
+    switch (LOWORD(message.lparam)) {
       case NIN_SELECT:
       case NIN_KEYSELECT:
         if (OnSelect) OnSelect();
         break;
       case WM_CONTEXTMENU:
-        if (OnContextMenu) OnContextMenu({GET_X_LPARAM(message.WParam), GET_Y_LPARAM(message.WParam)});
+        if (OnContextMenu) OnContextMenu({GET_X_LPARAM(message.wparam), GET_Y_LPARAM(message.wparam)});
         break;
       default:
         break;
     }
     return true;
   }
-  if (taskbar_created_ != 0 && message.Msg == taskbar_created_) {
+  if (taskbar_created_ != 0 && message.msg == taskbar_created_) {
     // A new taskbar knows none of the icons of the old one. Others may wait for it too.
     if (wanted_) {
       shown_ = false;
@@ -89,7 +89,7 @@ bool NotifyIcon::HookMessage(callwright::HookMessage& message) {
     return false;
   }
   // The session ends and with it the process, without any further message.
-  if (message.Msg == WM_ENDSESSION && message.WParam != FALSE) Remove();
+  if (message.msg == WM_ENDSESSION && message.wparam != FALSE) Remove();
   return false;
 }
 

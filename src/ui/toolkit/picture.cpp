@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "core/app_error.h"
+#include "base/app_error.h"
 
 namespace callwright {
 namespace {

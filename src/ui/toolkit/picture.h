@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace callwright {
 

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/catalogue_win.h"
+#include "core/file_worker.h"
 #include "support/file_holder_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
@@ -168,6 +171,110 @@ TEST_F(CatalogueTest, FileHeldForWritingByAnotherProcessIsBusy) {
   }
   // Once the writer has let go the size shows again.
   EXPECT_EQ(MakeRecordingRow(busy).Size, L"2" + decimal_ + L"00 KB");
+}
+
+
+// The rows as the window now builds them: the directory search's sizes at once, then each file's
+// own measure from the worker thread in place of its Size cell.
+std::vector<RecordingRow> ListedTheNewWay(const std::wstring& folder) {
+  const NumberSeparators separators = UserNumberSeparators();
+  const std::vector<WavEntry> entries = ListWavEntries(folder + L"\\");
+  std::vector<RecordingRow> rows;
+  auto paths = std::make_shared<std::vector<std::wstring>>();
+  for (const WavEntry& entry : entries) {
+    rows.push_back(MakeRecordingRow(entry.path, entry.size, separators));
+    paths->push_back(entry.path);
+  }
+  FileWorker probe(paths, NewestFirst(entries), [](const std::wstring& path) { return GetRecordingSize(path); },
+                       {});
+  EXPECT_TRUE(probe.WaitEnded(std::chrono::seconds(30)));
+  for (const FileWorker::Result& result : probe.TakeResults()) {
+    rows[result.index].Size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, separators);
+  }
+  EXPECT_TRUE(probe.Done());
+  return rows;
+}
+
+TEST_F(CatalogueTest, SearchEntriesCarryNameSizeAndTimeAndSkipWhatIsNoRecording) {
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"05032013_141516_john.doe.wav"), 1536));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"take.wavx"), 1));
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"notes.txt"), 1));
+  ASSERT_TRUE(::CreateDirectoryW(folder_.Join(L"dir.wav").c_str(), nullptr));
+  constexpr std::int64_t kFiveGiB = std::int64_t{5} << 30;
+  ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"big.WAV"), kFiveGiB + 3));
+  // An old file: its write time is set back a day.
+  const std::wstring old = folder_.Join(L"old.wav");
+  ASSERT_TRUE(CreateFileOfSize(old, 2));
+  {
+    const FileHandle file(::CreateFileW(old.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart -= 864000000000ull;
+    const FILETIME day_ago{t.LowPart, t.HighPart};
+    ASSERT_TRUE(::SetFileTime(file.Get(), nullptr, nullptr, &day_ago));
+  }
+
+  std::vector<WavEntry> entries = ListWavEntries(folder_.Path() + L"\\");
+  std::sort(entries.begin(), entries.end(), [](const WavEntry& a, const WavEntry& b) { return a.path < b.path; });
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].path, folder_.Join(L"05032013_141516_john.doe.wav"));
+  EXPECT_EQ(entries[0].size, 1536);
+  EXPECT_EQ(entries[1].path, folder_.Join(L"big.WAV"));
+  EXPECT_EQ(entries[1].size, kFiveGiB + 3) << "all 64 bits";
+  EXPECT_EQ(entries[2].path, folder_.Join(L"old.wav"));
+  EXPECT_LT(entries[2].write_time, entries[0].write_time);
+  EXPECT_EQ(NewestFirst(entries).back(), 2u) << "the old file is measured last";
+
+  // The same paths, in the same order, as the listing text.
+  std::wstring listing;
+  for (const WavEntry& entry : ListWavEntries(folder_.Path() + L"\\")) listing += entry.path + L"\r\n";
+  EXPECT_EQ(listing, ListWavFiles(folder_.Path() + L"\\"));
+  EXPECT_TRUE(ListWavEntries(folder_.Join(L"missing\\")).empty());
+  EXPECT_TRUE(ListWavEntries(folder_.Path() + std::wstring(L"\\\0\\", 3)).empty());
+}
+
+TEST_F(CatalogueTest, RowsBuiltWithTheWorkerEqualTheRowsBuiltAtOnceCellForCell) {
+  struct Fixture {
+    const wchar_t* name;
+    std::int64_t size;
+    DWORD attributes;
+  } fixtures[] = {
+      {L"05032013_141516_john.doe.wav", 1536, FILE_ATTRIBUTE_NORMAL},
+      {L"05032013_141517_live_jane.wav", 0, FILE_ATTRIBUTE_NORMAL},
+      {L"06032013_101010_ab.WAVcd.WAV", 100, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+      {L"abc.wav", 999, FILE_ATTRIBUTE_READONLY},
+      {L"07032013_090503_anna.k.wav", 2048, FILE_ATTRIBUTE_NORMAL},  // held open below: BUSY
+      {L"08032013_000000_big.wav", (std::int64_t{3} << 30) + 7, FILE_ATTRIBUTE_NORMAL},
+      {L"take.wavx", 1, FILE_ATTRIBUTE_NORMAL},
+  };
+  for (const Fixture& f : fixtures) {
+    ASSERT_TRUE(CreateFileOfSize(folder_.Join(f.name), f.size));
+    ASSERT_TRUE(::SetFileAttributesW(folder_.Join(f.name).c_str(), f.attributes));
+  }
+  for (int i = 0; i < 40; ++i) {
+    ASSERT_TRUE(CreateFileOfSize(folder_.Join(L"09032013_1200" + std::to_wstring(10 + i) + L"_p" + std::to_wstring(i) +
+                                            L".wav"),
+                                 i * 1000));
+  }
+  ASSERT_TRUE(::CreateDirectoryW(folder_.Join(L"dir.wav").c_str(), nullptr));
+  const FileHolder holder(folder_.Join(L"07032013_090503_anna.k.wav"));
+  ASSERT_TRUE(holder.Held());
+
+  const std::vector<RecordingRow> at_once = ListRecordings(folder_.Path());
+  const std::vector<RecordingRow> with_worker = ListedTheNewWay(folder_.Path());
+  ASSERT_EQ(at_once.size(), 46u);
+  ASSERT_EQ(with_worker.size(), at_once.size());
+  int busy = 0;
+  for (std::size_t i = 0; i < at_once.size(); ++i) {
+    EXPECT_EQ(with_worker[i].When, at_once[i].When) << i;
+    EXPECT_EQ(with_worker[i].Partner, at_once[i].Partner) << i;
+    EXPECT_EQ(with_worker[i].Size, at_once[i].Size) << i;
+    EXPECT_EQ(with_worker[i].FileLocation, at_once[i].FileLocation) << i;
+    busy += at_once[i].Size == L"BUSY";
+  }
+  EXPECT_EQ(busy, 1);
 }
 
 }  // namespace

@@ -206,15 +206,16 @@ TEST_F(AboutWindowTest, WindowControlsAndPlacement) {
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_NE(::GetCursor(), hand);
 
-  // The ripple timer runs from creation; the fade waits for OK.
-  EXPECT_TRUE(about.Timer.Enabled());
+  // Created hidden, the water rests; the fade waits for OK.
+  EXPECT_FALSE(about.Timer.Enabled());
   EXPECT_EQ(about.Timer.Interval(), 70u);
   EXPECT_FALSE(about.blend.Enabled());
   EXPECT_EQ(about.blend.Interval(), 10u);
 
-  // Shown, it is centred on the main window, and the site label is drawn in blue.
+  // Shown, it ripples, is centred on the main window, and the site label is drawn in blue.
   about.Show();
   PumpFor(50);
+  EXPECT_TRUE(about.Timer.Enabled());
   RECT main_rect{}, about_rect{};
   ::GetWindowRect(main_->Handle(), &main_rect);
   ::GetWindowRect(hwnd, &about_rect);
@@ -351,18 +352,29 @@ TEST_F(AboutWindowTest, TimerShowsAMouseDropInTheNextFrameAtOnce) {
   }
 }
 
-TEST_F(AboutWindowTest, WaterKeepsMovingWhileTheWindowIsHidden) {
+TEST_F(AboutWindowTest, TheWaterMovesOnlyWhileTheWindowIsShown) {
   ASSERT_NO_FATAL_FAILURE(Settle());
   const Pixels header = HeaderPicture();
   about_->Show();
-  PumpFor(50);
+  EXPECT_TRUE(about_->Timer.Enabled());
+  // The timer's random drops move the water; one falls every sixth tick on average.
+  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == header); }, 15000));
+
+  // Hidden by its close box: no more frames.
   about_->Close();
   ASSERT_FALSE(about_->Visible());
-  about_->Timer.SetEnabled(true);
-  // Only the timer's random drops can move the water now; one falls every sixth tick on average.
-  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == header); }, 15000));
-  EXPECT_FALSE(about_->Visible());
+  EXPECT_FALSE(about_->Timer.Enabled());
+  const Pixels resting = Frame();
+  PumpFor(700);
+  EXPECT_TRUE(Frame() == resting) << "ten ticks' time without a frame";
+
+  // Shown again it ripples again; the fade after OK stops it with the hide.
+  about_->Show();
   EXPECT_TRUE(about_->Timer.Enabled());
+  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == resting); }, 15000));
+  about_->SpeedButton2.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !about_->Visible(); }, 5000));
+  EXPECT_FALSE(about_->Timer.Enabled());
 }
 
 // The window's opacity as the system holds it; 255 when it is not layered.
@@ -431,8 +443,8 @@ TEST_F(AboutWindowTest, OkFadesTheWindowOutInFortyOneSteps) {
           EXPECT_FALSE(about.Visible());  // at once, without waiting for the fade
         }
       }
-      // The ripples go on during the fade.
-      EXPECT_TRUE(about.Timer.Enabled());
+      // The ripples go on during the fade, as long as the window is shown.
+      EXPECT_EQ(about.Timer.Enabled(), about.Visible());
     }
     EXPECT_FALSE(about.blend.Enabled());
     EXPECT_EQ(seen, expected);
@@ -451,14 +463,14 @@ TEST_F(AboutWindowTest, OkFadesTheWindowOutInFortyOneSteps) {
   }
 }
 
-TEST_F(AboutWindowTest, CloseBoxHidesAtOnceAndTheAnimationGoesOn) {
+TEST_F(AboutWindowTest, CloseBoxHidesAtOnceAndTheAnimationRests) {
   about_->Show();
   PumpFor(20);
   ::SendMessageW(about_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(about_->Visible());
   EXPECT_FALSE(WindowOpacity(about_->Handle()).layered);
   EXPECT_FALSE(about_->blend.Enabled());
-  EXPECT_TRUE(about_->Timer.Enabled());
+  EXPECT_FALSE(about_->Timer.Enabled());
 }
 
 TEST_F(AboutWindowTest, EachLinkOpensItsOwnPageOncePerClick) {

@@ -380,6 +380,69 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
   form.Hide();
 }
 
+TEST(ToolkitListView, VirtualRowsKeepSelectionAcrossDeletionsAndFindByCaption) {
+  TestForm form;
+  ImageList images;
+  images.Add(SolidPicture(16, 16, RGB(0, 0, 255)));
+  {
+    ListView list(form.Handle(), 4, 40, 370, 208);
+    const LONG_PTR style = ::GetWindowLongPtrW(list.Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & LVS_OWNERDATA);
+    EXPECT_TRUE(style & LVS_SHAREIMAGELISTS);
+    list.SetSmallImages(images);
+    list.AddColumn(L"When", 150);
+    list.AddColumn(L"Size", 70);
+    std::vector<std::wstring> cells;
+    std::vector<std::intptr_t> data;
+    for (int i = 0; i < 10; ++i) {
+      cells.push_back(L"row" + std::to_wstring(i));
+      cells.push_back(L"size" + std::to_wstring(i));
+      data.push_back(100 + i);
+    }
+    list.SetRows(std::move(cells), std::move(data));
+    ASSERT_EQ(list.Count(), 10);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 10);
+    EXPECT_EQ(list.ItemText(7, 1), L"size7");
+    EXPECT_EQ(list.ItemData(7), 107);
+    EXPECT_EQ(list.ItemText(10, 0), L"") << "past the end";
+    EXPECT_EQ(list.ItemData(-1), -1);
+
+    // What the control shows comes from the rows.
+    wchar_t text[16] = {};
+    ListView_GetItemText(list.Handle(), 3, 1, text, 16);
+    EXPECT_STREQ(text, L"size3");
+    list.SetItemText(3, 1, L"BUSY");
+    ListView_GetItemText(list.Handle(), 3, 1, text, 16);
+    EXPECT_STREQ(text, L"BUSY");
+    ListView_GetItemText(list.Handle(), 3, 1, text, 3);
+    EXPECT_STREQ(text, L"BU") << "cut to the control's buffer";
+
+    for (int i : {1, 2, 5, 8}) list.SetSelected(i, true);
+    list.DeleteItems({8, 2, 2, 0, 42});
+    EXPECT_EQ(list.Count(), 7);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 7);
+    EXPECT_EQ(list.ItemText(0, 0), L"row1");
+    EXPECT_EQ(list.ItemData(0), 101);
+    EXPECT_EQ(list.ItemText(1, 1), L"BUSY");
+    EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{0, 3})) << "rows 1 and 5 stay selected";
+    EXPECT_EQ(list.SelectedCount(), 2);
+
+    // Type-ahead in the captions, as the control does it for the keyboard.
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARTIAL | LVFI_WRAP;
+    find.psz = L"ROW6";
+    EXPECT_EQ(ListView_FindItem(list.Handle(), -1, &find), 4);
+    find.psz = L"nothing";
+    EXPECT_EQ(ListView_FindItem(list.Handle(), -1, &find), -1);
+
+    list.SetRows({}, {});
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.SelectedCount(), 0);
+  }
+  // The list is gone; the image list it used is still ours.
+  EXPECT_EQ(images.Count(), 1);
+}
+
 TEST(ToolkitText, EditMemoAndLabel) {
   TestForm form;
   Edit edit(form.Handle(), 16, 28, 260, 21, true);

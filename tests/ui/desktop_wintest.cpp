@@ -99,6 +99,8 @@ class DesktopTest : public ::testing::Test {
     form.Show();
     ::SetForegroundWindow(form.Handle());
     ASSERT_TRUE(RunLoopUntil([&] { return ::GetForegroundWindow() == form.Handle(); })) << "foreground";
+    // The main window's list is built by a worker: wait for its rows.
+    ASSERT_TRUE(RunLoopUntil([&] { return !main_->Probing(); })) << "listed";
   }
 
   // Ticking the autostart box writes the Run value: below a scratch key, never the real one.

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -95,10 +96,21 @@ class MainWindowTest : public ::testing::Test {
     return files;
   }
 
+  // Shown, with every file of the listing measured.
   void ShowMain() {
     main_->Show();
     PumpFor(10);
+    ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   }
+
+  // Refresh, and the new listing shown and measured.
+  void Refresh() {
+    main_->btnrefresh.Click();
+    ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  }
+
+  // Every file that Delete was told to remove is done with, and its row gone if the file is.
+  void WaitForDeletion() { ASSERT_TRUE(PumpUntil([&] { return !main_->Deleting(); }, 10000)); }
 
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
@@ -160,6 +172,9 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_TRUE(list_style & LVS_EX_FULLROWSELECT);
   const LONG_PTR style = ::GetWindowLongPtrW(main_->lst.Handle(), GWL_STYLE);
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_TRUE(style & LVS_OWNERDATA) << "rows served from the window's own store";
+  EXPECT_TRUE(style & LVS_SHAREIMAGELISTS) << "Img16 frees its image list itself";
+  EXPECT_EQ(ListView_GetImageList(main_->lst.Handle(), LVSIL_SMALL), main_->Img16.Handle());
   EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING));
 
   // Left positions for a client area, and the list's bounds.
@@ -236,7 +251,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
   // Refresh rebuilds from the folder; hiding stops following the selection.
   MakeRecordings(4);
-  main_->btnrefresh.Click();
+  Refresh();
   EXPECT_EQ(main_->lst.Count(), 4);
   main_->Hide();
   EXPECT_FALSE(main_->TimerSel.Enabled());
@@ -252,11 +267,18 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
 
   HWND owner = nullptr;
-  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+  bool main_enabled = true;
+  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) {
+    owner = ::GetWindow(box, GW_OWNER);
+    main_enabled = ::IsWindowEnabled(main_->Handle()) != FALSE;
+  });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
   EXPECT_EQ(owner, main_->Handle()) << "modal to the main window";
+  EXPECT_FALSE(main_enabled) << "no second Delete and no other selection while the question is open";
+  EXPECT_TRUE(::IsWindowEnabled(main_->Handle()));
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
   for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
   for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
@@ -270,7 +292,7 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
 }
 
-TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
+TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolderWhoseRowStays) {
   const fs::path target = fs::path(folder_.Path()) / L"target";
   const fs::path link = fs::path(folder_.Path()) / L"05032013_141516_link.wav";
   const fs::path real = fs::path(folder_.Path()) / L"05032013_141516_real.wav";
@@ -290,7 +312,8 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
   MessageBoxAnswerer yes(L"Delete files", IDYES);
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
-  EXPECT_EQ(main_->lst.Count(), 0);
+  WaitForDeletion();
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{real.wstring()})) << "only the row whose entry is gone goes";
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
   EXPECT_TRUE(fs::exists(target / L"kept.txt")) << "the linked folder keeps its content";
   EXPECT_TRUE(fs::is_directory(real)) << "a real folder is never removed";
@@ -354,7 +377,7 @@ TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFold
   EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder_.Path()}));
 }
 
-TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow) {
+TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
   const std::vector<fs::path> files = MakeRecordings(2);
   ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   // A second process holds the file open for writing, as the client does while it records.
@@ -373,15 +396,122 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
     MessageBoxAnswerer yes(L"Delete files", IDYES);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
+    WaitForDeletion();
   }
-  EXPECT_EQ(main_->lst.Count(), 0);
   EXPECT_TRUE(fs::exists(files[1])) << "still being written";
   EXPECT_FALSE(fs::exists(files[0]));
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()})) << "its file is still there";
+  EXPECT_EQ(main_->lst.ItemText(0, 2), L"BUSY");
+  EXPECT_EQ(main_->lst.SelectedCount(), 0);
 
-  // The next rebuild shows it again.
-  main_->btnrefresh.Click();
+  // The next rebuild shows it as well.
+  Refresh();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
   EXPECT_EQ(holder.Release(), 0u);
+}
+
+TEST_F(MainWindowTest, DeleteTakesTheRowsSelectedWhenItWasPressed) {
+  MakeRecordings(5);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  const std::vector<std::wstring> before = ListedPaths();
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  // The selection changes while the question is open (nothing a user can do with the window
+  // disabled, but a program can).
+  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND) {
+    for (int i : {2, 3, 4}) main_->lst.SetSelected(i, true);
+  });
+  main_->btndelete.Click();
+  ASSERT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
+  EXPECT_FALSE(fs::exists(before[1]));
+  for (int i : {0, 2, 3, 4}) EXPECT_TRUE(fs::exists(before[i])) << i;
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[2], before[3], before[4]}));
+}
+
+TEST_F(MainWindowTest, RowsComeAtOnceAndTheWorkersMeasuresMakeThemTheRowsOfTheListing) {
+  const std::vector<fs::path> files = MakeRecordings(6);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  const test::FileHolder held(files[2].wstring());
+  ASSERT_TRUE(held.Held());
+  ShowMain();
+  // Cell for cell the rows that the listing builds at once, "BUSY" included.
+  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path());
+  ASSERT_EQ(main_->lst.Count(), static_cast<int>(rows.size()));
+  int busy = 0;
+  for (int i = 0; i < main_->lst.Count(); ++i) {
+    EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation) << i;
+    if (main_->lst.ItemText(i, 2) == L"BUSY") {
+      ++busy;
+      EXPECT_EQ(main_->lst.ItemText(i, 3), files[2].wstring());
+    }
+  }
+  EXPECT_EQ(busy, 1);
+}
+
+TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
+  // Two folders with the same names: a result applied by row number would land on the same row.
+  test::TempDir other;
+  for (const fs::path& file : MakeRecordings(3)) {
+    ASSERT_TRUE(test::WriteBytes(other.Join(file.filename().wstring()), std::string(100, 'x')));
+  }
+  const std::wstring first_folder = folder_.Path() + L"\\";
+  KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const RecordingMeasure previous = MeasureRecording;
+  // The first folder's files wait at the gate and then read as "BUSY".
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+    if (path.rfind(first_folder, 0) != 0) return GetRecordingSize(path);
+    ::WaitForSingleObject(handle, 20000);
+    return -1;
+  };
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  main_->Show();
+  PumpFor(50);
+  EXPECT_TRUE(main_->Probing()) << "held at the gate";
+
+  // A newer listing of the other folder, measured at once.
+  SetDestinationFolder(other.Path());
+  main_->btnrefresh.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  // The older listing's worker goes on with the file in hand and posts its "BUSY".
+  ::SetEvent(gate.Get());
+  PumpFor(500);
+  ASSERT_EQ(main_->lst.Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(main_->lst.ItemText(i, 3).rfind(other.Path() + L"\\", 0), 0u) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 2), L"100" + UserNumberSeparators().decimal + L"00 Bytes") << i;
+  }
+  windows_.reset();  // waits for the workers while the measure is still ours
+  MeasureRecording = previous;
+}
+
+TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
+  const std::vector<fs::path> files = MakeRecordings(4);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const RecordingMeasure previous = MeasureRecording;
+  std::atomic<int> measured{0};
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+    ::WaitForSingleObject(handle, 20000);
+    ++measured;
+    return GetRecordingSize(path);
+  };
+  main_->Show();
+  // Rows are there while the worker waits; their sizes are those of the directory search.
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.Count() == 4; }, 10000));
+  EXPECT_TRUE(main_->Probing());
+  main_->Hide();
+  main_->Show();  // a new show: the worker of the first listing is cancelled after its file
+  ::SetEvent(gate.Get());
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  // Four files of the new listing, and the one the cancelled worker had in hand.
+  EXPECT_EQ(measured.load(), 4 + 1);
+  windows_.reset();
+  MeasureRecording = previous;
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
@@ -547,7 +677,7 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
     EXPECT_EQ(settings_->edtpath.Text(), c.shown);
     ASSERT_TRUE(fs::is_directory(c.folder)) << "created: " << c.stored.c_str();
     ASSERT_TRUE(test::WriteBytes((fs::path(c.folder) / name).wstring(), std::string(10, 'x')));
-    main_->btnrefresh.Click();
+    Refresh();
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{c.folder + L"\\" + name}) << c.stored.c_str();
     g_opened.clear();
     main_->btnfol.Click();
@@ -621,7 +751,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   ASSERT_TRUE(sim.Wait(15000));
   EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0)) << "the client could write the file";
 
-  main_->btnrefresh.Click();
+  Refresh();
   const std::vector<std::wstring> listed = ListedPaths();
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].rfind(folder + L"\\", 0), 0u) << "listed under the folder's own name";
@@ -648,10 +778,13 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(3);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
   EXPECT_TRUE(main_->Visible());
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 3) << "the show sequence ran again";
 
   MakeRecordings(4);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  PumpFor(100);
+  EXPECT_FALSE(main_->Probing());
   EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);

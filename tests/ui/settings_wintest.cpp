@@ -641,6 +641,7 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   EXPECT_EQ(DestinationFolder(), picked_path);
   EXPECT_EQ(ReadConfig(L"path"), stored.Path()) << "not stored while the window is open";
   main_->btnrefresh.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 2) << "the next listing uses it";
 
   // The next call is recorded there: the substitute client places one as soon as it is linked.

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "support/gui_helpers_win.h"
-#include "ui/toolkit/handles.h"
+#include "base/handles.h"
 
 namespace {
 

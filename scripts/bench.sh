@@ -3,6 +3,9 @@
 # Host programs (bench_*): a Release build in build/bench. Windows programs (*_winbench.exe): the
 # windows preset, under Wine. Each runs with its defaults.
 #   scripts/bench.sh [name part]   runs only the benchmarks whose program name contains it
+# With BASELINE=<git revision> the same benchmarks also run that revision's build, side by side:
+# its host benchmarks run right after ours, and the Windows benchmarks that compare whole programs
+# get its Callwright.exe in CALLWRIGHT_BASELINE (the catalogue and hidden-CPU benchmarks).
 set -euo pipefail
 only="${1:-}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,17 +17,60 @@ cmake --build build/bench
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
+baseline_src=""
+if [ -n "${BASELINE:-}" ]; then
+  # The revision's files only (no second checkout in the repository's bookkeeping).
+  rev="$(git rev-parse --short "$BASELINE")"
+  baseline_src="$root/build/baseline-$rev"
+  if [ ! -d "$baseline_src/src" ]; then
+    mkdir -p "$baseline_src"
+    git archive "$rev" | tar -x -C "$baseline_src"
+  fi
+  echo "== baseline $rev: building =="
+  (cd "$baseline_src" && cmake --preset windows >/dev/null && cmake --build build/windows --target Callwright >/dev/null)
+  cmake -S "$baseline_src" -B "$baseline_src/build/bench" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$baseline_src/build/bench" >/dev/null
+fi
+
 echo "== host benchmarks =="
 for bench in build/bench/bin/bench_*; do
   [ -x "$bench" ] || continue
-  [[ "$(basename "$bench")" == *"$only"* ]] || continue
-  echo "-- $(basename "$bench")"
+  name="$(basename "$bench")"
+  [[ "$name" == *"$only"* ]] || continue
+  echo "-- $name"
   "$bench"
+  if [ -n "$baseline_src" ] && [ -x "$baseline_src/build/bench/bin/$name" ]; then
+    echo "-- $name (baseline $rev)"
+    "$baseline_src/build/bench/bin/$name"
+  fi
 done
 
 echo "== Windows benchmarks (Wine) =="
 source scripts/wine-env.sh
 wine_env_start build/windows
+if [ -n "$baseline_src" ]; then
+  CALLWRIGHT_BASELINE="$(winepath -w "$baseline_src/build/windows/bin/Callwright.exe" 2>/dev/null)"
+  export CALLWRIGHT_BASELINE
+fi
+# Large recordings folders for the catalogue benchmark, made here: Wine looks through a folder for
+# a name of any letter case before creating a file, so making 100,000 from inside takes minutes.
+records="$root/build/bench-records"
+python3 - "$records" <<'EOF'
+import os, sys
+root = sys.argv[1]
+for count in (10000, 100000):
+    folder = os.path.join(root, str(count))
+    os.makedirs(folder, exist_ok=True)
+    present = set(os.listdir(folder))
+    data = b"x" * 1024
+    for i in range(count):
+        name = "%02d%02d2013_%02d%02d%02d_partner.%d.wav" % (i % 28 + 1, i % 12 + 1, i % 24, i % 60, (i // 60) % 60, i)
+        if name not in present:
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(data)
+EOF
+CALLWRIGHT_BENCH_RECORDS="$(winepath -w "$records" 2>/dev/null)"
+export CALLWRIGHT_BENCH_RECORDS
 for bench in build/windows/bin/*_winbench.exe; do
   [ -e "$bench" ] || continue
   [[ "$(basename "$bench")" == *"$only"* ]] || continue

@@ -1,6 +1,8 @@
 #include "core/catalogue.h"
 
+#include <algorithm>
 #include <array>
+#include <numeric>
 
 namespace callwright {
 
@@ -111,6 +113,15 @@ RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const N
   row.Size = size < 0 ? std::wstring(L"BUSY") : FormatFileSize(size, separators);
   row.FileLocation = path;
   return row;
+}
+
+std::vector<std::size_t> NewestFirst(const std::vector<WavEntry>& entries) {
+  std::vector<std::size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return entries[a].write_time > entries[b].write_time;
+  });
+  return order;
 }
 
 std::vector<std::wstring> SplitLines(std::wstring_view text) {

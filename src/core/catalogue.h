@@ -27,6 +27,17 @@ struct NumberSeparators {
 std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
 // A row from a full path and the file's size (negative: could not be read -> "BUSY").
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
+// One entry of the directory search that lists the recordings.
+struct WavEntry {
+  std::wstring path;            // folder text + name
+  std::int64_t size = 0;        // as the search reports it; the file's own measure may differ
+  std::uint64_t write_time = 0;  // last write, in the platform's ticks
+};
+
+// Indices of `entries`, the most recently written first; equal times keep the search's order.
+// Files the client still writes are the newest, so they are measured first.
+std::vector<std::size_t> NewestFirst(const std::vector<WavEntry>& entries);
+
 // Lines ending at CR, LF or CR LF; the final break adds no empty line.
 std::vector<std::wstring> SplitLines(std::wstring_view text);
 

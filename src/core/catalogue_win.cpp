@@ -42,6 +42,28 @@ std::wstring ListWavFiles(std::wstring_view folder) {
   return listing;
 }
 
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop) {
+  std::vector<WavEntry> entries;
+  if (HasNul(folder)) return entries;
+  const std::wstring pattern = std::wstring(folder) + L"*.wav";
+  WIN32_FIND_DATAW entry;
+  FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
+                                       FIND_FIRST_EX_LARGE_FETCH));
+  if (!search) return entries;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsInWav(entry.cFileName)) continue;
+    WavEntry found;
+    found.path.reserve(folder.size() + std::char_traits<wchar_t>::length(entry.cFileName));
+    found.path.append(folder).append(entry.cFileName);
+    found.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+    found.write_time = (static_cast<std::uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
+                       entry.ftLastWriteTime.dwLowDateTime;
+    entries.push_back(std::move(found));
+    if (stop && entries.size() % 1024 == 0 && stop()) break;
+  } while (::FindNextFileW(search.Get(), &entry));
+  return entries;
+}
+
 std::int64_t GetRecordingSize(std::wstring_view path) {
   if (HasNul(path)) return -1;
   const std::wstring file_name(path);

@@ -1,6 +1,7 @@
 #pragma once
 // The recordings of a folder, measured on disk.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,10 @@ namespace callwright {
 
 // Full paths of the folder's *.wav entries, each followed by CR LF. `folder` ends in "\".
 std::wstring ListWavFiles(std::wstring_view folder);
+// The folder's *.wav entries with the sizes and times the search reports, in search order.
+// `folder` ends in "\". Fetches entries in large batches and skips the short names.
+// `stop`, when given, is asked now and then and ends the search early when it says so.
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop = {});
 // The file's length, or -1 when it cannot be opened for reading with read-only sharing.
 std::int64_t GetRecordingSize(std::wstring_view path);
 // FormatFileSize with the user's separators.

@@ -70,6 +70,10 @@ class TWaterEffect {
   // Stores only values in 1..99; others are ignored.
   void SetDamping(int value);
 
+  // Whether steps and draws may use AVX2 where the processor has it (the default); both ways give
+  // the same results, and tests check that.
+  static void AllowAvx2(bool allow);
+
   int Width() const { return FWidth; }
   int Height() const { return FHeight; }
   // The current generation's height at (x, y); 0 outside the field.
@@ -78,6 +82,9 @@ class TWaterEffect {
  private:
   void CalcWater();
   void DrawWater(const ConstImage24& Src, const Image24& Dst);
+  // The same rules for fields whose heights stay within kFastBound.
+  void CalcWaterFast(std::int32_t k);
+  void DrawWaterFast(const ConstImage24& Src, const Image24& Dst);
   // The coordinate a drop lands on when the requested one lies outside 0..side-1.
   std::int64_t RandomCoordinate(int side, int radius);
 
@@ -91,6 +98,10 @@ class TWaterEffect {
   std::vector<PIntArray> FScanLine2;
   std::vector<PRGBArray> FScanLineSrc;
   TWaterDamping FDamping = 20;
+  // Upper bounds of |height| in each generation. While both stay small, a step and a draw run in
+  // 32-bit arithmetic, several cells at a time, with exactly the results of the wide rules.
+  std::int64_t FBound1 = 0;
+  std::int64_t FBound2 = 0;
 };
 
 }  // namespace callwright

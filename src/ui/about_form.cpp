@@ -117,7 +117,7 @@ TFrmAbout::TFrmAbout()
       Image3(pbottom.Handle(), 98, 9, kIconSize, kIconSize),
       Image4(pbottom.Handle(), 128, 9, kIconSize, kIconSize),
       SpeedButton2(pbottom.Handle(), 249, 8, 73, 27, L"OK"),
-      Timer(Handle(), 70, true, [this] { TimerTimer(); }),
+      Timer(Handle(), 70, false, [this] { TimerTimer(); }),
       blend(Handle(), 10, false, [this] { blendTimer(); }),
       Water([](int n) { return ProgramRandom()(n); }) {
   Panel1.SetColour(kHeaderColour);
@@ -210,6 +210,11 @@ void TFrmAbout::blendTimer() {
   SetAlphaBlendValue(255);
   SetAlphaBlend(false);
 }
+
+// The water rests while nobody sees it.
+void TFrmAbout::FormShow() { Timer.SetEnabled(true); }
+
+void TFrmAbout::FormHide() { Timer.SetEnabled(false); }
 
 void TFrmAbout::FormResize() { lsite.SetLeft(CentredLeft(ClientSize().cx, lsite.Width())); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The About window: the header picture rippling like water, the product description, links to the
 // maker's pages and an OK button that fades the window out. Created once at start-up; its ripple
-// timer runs for the whole life of the program, also while the window is hidden.
+// timer runs only while the window is shown, so a hidden program costs no frames.
 #include <windows.h>
 
 #include "effects/water_effect.h"
@@ -49,6 +49,8 @@ class TFrmAbout : public Form {
   void lsiteClick();
 
  protected:
+  void FormShow() override;
+  void FormHide() override;
   void FormResize() override;
 
  private:

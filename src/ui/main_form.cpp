@@ -2,10 +2,13 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_set>
 
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
@@ -22,6 +25,7 @@
 namespace callwright {
 
 TFrmMain* FrmMain = nullptr;
+RecordingMeasure MeasureRecording = [](const std::wstring& path) { return GetRecordingSize(path); };
 UINT ShowRequestMsg = 0;
 WNDPROC PrevMainWndProc = nullptr;
 
@@ -29,6 +33,19 @@ namespace {
 
 constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
+// Posted by a listing's worker when measured sizes wait; wParam tells the listing.
+constexpr UINT kProbeResultsMessage = WM_APP + 1;
+// Posted by a listing's worker when its rows are built; wParam tells the listing.
+constexpr UINT kListingMessage = WM_APP + 3;
+// Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
+constexpr UINT kDeletionResultsMessage = WM_APP + 2;
+// Measures reach the window in batches: a wake-up per file would cost the window and the worker
+// more than the files themselves.
+constexpr std::chrono::milliseconds kProbeNoticeInterval{30};
+// Each notice costs the window a pass over the rows: a few a second.
+constexpr std::chrono::milliseconds kDeletionNoticeInterval{150};
+// How long the Close button waits for workers that are inside a file.
+constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
 // Only the first argument counts, compared with letter case.
 bool StartedHidden() {
@@ -40,30 +57,20 @@ bool StartedHidden() {
   return hidden;
 }
 
-// Failures are passed over: a file the client still writes stays.
-void DeleteRecordingFile(const std::wstring& path) {
-  if (::DeleteFileW(path.c_str())) return;
+bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// True when the file is gone afterwards (also when it was gone before); a file the client still
+// writes, or one we may not delete, stays.
+bool DeleteRecordingFile(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  const DWORD delete_error = ::GetLastError();
+  if (NotFound(delete_error)) return true;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return NotFound(::GetLastError());
   const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & link_to_folder) == link_to_folder) {
-    ::RemoveDirectoryW(path.c_str());
-  }
+  return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
 }
 
-// Keeps a window from repainting while it changes a lot.
-class RedrawPause {
- public:
-  explicit RedrawPause(HWND hwnd) : hwnd_(hwnd) { ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawPause() {
-    ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(hwnd_, nullptr, TRUE);
-  }
-  RedrawPause(const RedrawPause&) = delete;
-  RedrawPause& operator=(const RedrawPause&) = delete;
-
- private:
-  HWND hwnd_;
-};
 
 }  // namespace
 
@@ -129,11 +136,27 @@ TFrmMain::TFrmMain()
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
 
+  // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
+  // loader would leave those locked for the system's own clean-up. Workers stop before their next
+  // file, so the end of the process waits for at most one file each (a deletion stops there too).
+  FEndHandler = Application::Instance().AddEndHandler([this] { StopWorkers(kProbeStopLimit); });
+
   CreationDone();
   FormCreate();
 }
 
-TFrmMain::~TFrmMain() { FormDestroy(); }
+TFrmMain::~TFrmMain() {
+  Application::Instance().RemoveEndHandler(FEndHandler);
+  // No worker outlives the window it posts to.
+  StopWorkers(std::chrono::milliseconds::max());
+  FDeletions.clear();
+  FRetiredProbes.clear();
+  FListingWorker.reset();
+  FProbe.reset();
+  // The list shares the image list, which is destroyed before it.
+  lst.SetSmallImages(nullptr);
+  FormDestroy();
+}
 
 void TFrmMain::FormCreate() {
   ShowRequestMsg = ::RegisterWindowMessageW(L"CALLWRIGHTAPP");
@@ -218,12 +241,155 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
   Hide();
 }
 
+struct TFrmMain::Listing {
+  std::atomic<bool> stop{false};
+  std::vector<std::wstring> cells;
+  std::vector<std::intptr_t> data;
+  std::shared_ptr<std::vector<std::wstring>> paths = std::make_shared<std::vector<std::wstring>>();
+  std::vector<std::size_t> order;
+};
+
 void TFrmMain::RefreshList() {
-  RedrawPause pause(lst.Handle());
-  lst.Clear();
-  for (const RecordingRow& row : ListRecordings(RecordingFolder())) {
-    lst.AddItem(row.When, {row.Partner, row.Size, row.FileLocation});
+  // The running listing belongs to the rows about to be replaced: cancel it; whatever it still
+  // posts carries an older generation and is dropped.
+  for (std::unique_ptr<FileWorker>* worker : {&FListingWorker, &FProbe}) {
+    if (!*worker) continue;
+    (*worker)->Cancel();
+    FRetiredProbes.push_back(std::move(*worker));
   }
+  if (FListing) FListing->stop = true;
+  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& worker) { return worker->Ended(); });
+  const WPARAM generation = ++FProbeGeneration;
+
+  FListing = std::make_shared<Listing>();
+  const std::wstring folder = RecordingFolder() + L"\\";
+  const NumberSeparators separators = UserNumberSeparators();
+  FSeparators = separators;
+  const HWND window = Handle();
+  FListingWorker = std::make_unique<FileWorker>(
+      std::make_shared<std::vector<std::wstring>>(1, folder), std::vector<std::size_t>{0},
+      [listing = FListing, separators](const std::wstring& folder_text) -> std::int64_t {
+        const std::vector<WavEntry> entries =
+            ListWavEntries(folder_text, [&listing] { return listing->stop.load(); });
+        listing->cells.reserve(entries.size() * 4);
+        listing->data.resize(entries.size());
+        listing->paths->reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+          RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, separators);
+          listing->cells.push_back(std::move(row.When));
+          listing->cells.push_back(std::move(row.Partner));
+          listing->cells.push_back(std::move(row.Size));
+          listing->cells.push_back(std::move(row.FileLocation));
+          listing->data[i] = static_cast<std::intptr_t>(i);
+          listing->paths->push_back(entries[i].path);
+        }
+        listing->order = NewestFirst(entries);
+        return 0;
+      },
+      [window, generation] { ::PostMessageW(window, kListingMessage, generation, 0); });
+}
+
+void TFrmMain::ListingArrived(WPARAM generation) {
+  if (!FListingWorker || !FListing || generation != FProbeGeneration) return;  // an older listing's
+  // Taking the result also makes the worker's writes to the listing visible here.
+  if (FListingWorker->TakeResults().empty()) return;
+  FListingWorker.reset();  // it has ended
+  const std::shared_ptr<Listing> listing = std::move(FListing);
+  const std::size_t count = listing->data.size();
+  lst.SetRows(std::move(listing->cells), std::move(listing->data));
+  FEntryRow.resize(count);
+  for (std::size_t i = 0; i < count; ++i) FEntryRow[i] = static_cast<int>(i);
+  if (count == 0) return;
+  const HWND window = Handle();
+  FProbe = std::make_unique<FileWorker>(
+      listing->paths, std::move(listing->order), MeasureRecording,
+      [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
+}
+
+bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }
+
+void TFrmMain::ProbeResultsArrived(WPARAM generation) {
+  if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
+  for (const FileWorker::Result& result : FProbe->TakeResults()) {
+    if (result.index >= FEntryRow.size()) continue;
+    int row = FEntryRow[result.index];
+    if (row >= 0 && lst.ItemData(row) != static_cast<std::intptr_t>(result.index)) {
+      // Rows went since the map was made.
+      std::fill(FEntryRow.begin(), FEntryRow.end(), -1);
+      for (int i = 0; i < lst.Count(); ++i) {
+        const std::intptr_t entry = lst.ItemData(i);
+        if (entry >= 0 && static_cast<std::size_t>(entry) < FEntryRow.size()) FEntryRow[entry] = i;
+      }
+      row = FEntryRow[result.index];
+    }
+    if (row < 0) continue;
+    std::wstring size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, FSeparators);
+    if (lst.ItemText(row, 2) != size) lst.SetItemText(row, 2, std::move(size));
+  }
+}
+
+bool TFrmMain::Deleting() const {
+  return std::any_of(FDeletions.begin(), FDeletions.end(),
+                     [](const Deletion& deletion) { return !deletion.worker->Done(); });
+}
+
+void TFrmMain::DeletionResultsArrived(WPARAM serial) {
+  const auto deletion = std::find_if(FDeletions.begin(), FDeletions.end(),
+                                     [serial](const Deletion& d) { return d.serial == serial; });
+  if (deletion == FDeletions.end()) return;
+  std::unordered_set<std::wstring> gone;
+  for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
+    if (result.size > 0) gone.insert((*deletion->paths)[result.index]);
+  }
+  if (deletion->worker->Done()) FDeletions.erase(deletion);
+  if (gone.empty()) return;
+  // Rows found by path: the list may have been rebuilt since Delete was pressed.
+  std::vector<int> rows;
+  for (int i = 0; i < lst.Count(); ++i) {
+    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
+  }
+  lst.DeleteItems(std::move(rows));
+}
+
+bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
+  if (FListing) FListing->stop = true;
+  if (FListingWorker) FListingWorker->Cancel();
+  if (FProbe) FProbe->Cancel();
+  for (const auto& probe : FRetiredProbes) probe->Cancel();
+  for (const Deletion& deletion : FDeletions) deletion.worker->Cancel();
+  const auto deadline = limit == std::chrono::milliseconds::max()
+                            ? std::chrono::steady_clock::time_point::max()
+                            : std::chrono::steady_clock::now() + limit;
+  bool all_ended = true;
+  const auto wait = [&](FileWorker& probe) {
+    const auto left = deadline == std::chrono::steady_clock::time_point::max()
+                          ? std::chrono::milliseconds(std::chrono::hours(24))
+                          : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::max(deadline - std::chrono::steady_clock::now(),
+                                         std::chrono::steady_clock::duration::zero()));
+    all_ended = probe.WaitEnded(left) && all_ended;
+  };
+  if (FListingWorker) wait(*FListingWorker);
+  if (FProbe) wait(*FProbe);
+  for (const auto& probe : FRetiredProbes) wait(*probe);
+  for (const Deletion& deletion : FDeletions) wait(*deletion.worker);
+  return all_ended;
+}
+
+LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == kListingMessage) {
+    Application::Instance().Guard([&] { ListingArrived(wparam); });
+    return 0;
+  }
+  if (msg == kProbeResultsMessage) {
+    Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
+    return 0;
+  }
+  if (msg == kDeletionResultsMessage) {
+    Application::Instance().Guard([&] { DeletionResultsArrived(wparam); });
+    return 0;
+  }
+  return Form::HandleMessage(msg, wparam, lparam);
 }
 
 void TFrmMain::btnopenClick() {
@@ -234,10 +400,26 @@ void TFrmMain::btnopenClick() {
 void TFrmMain::lstDblClick() { btnopenClick(); }
 
 void TFrmMain::btndeleteClick() {
+  // The files are those selected now. The question is owned by this window, which stays disabled
+  // until it is answered: no second question, no other selection meanwhile.
+  auto paths = std::make_shared<std::vector<std::wstring>>();
+  for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
   if (!AskYesNo(Handle(), L"This will definitively delete selected files, are you sure ?", L"Delete files")) return;
-  const std::vector<int> selected = lst.SelectedIndices();
-  for (int index : selected) DeleteRecordingFile(lst.ItemText(index, 3));
-  for (auto it = selected.rbegin(); it != selected.rend(); ++it) lst.DeleteItem(*it);
+  if (paths->empty()) return;
+  // The selection has served: the rows it named go as their files do, and a row whose file stays
+  // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
+  lst.ClearSelection();
+  // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
+  // them.
+  std::vector<std::size_t> order(paths->size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const HWND window = Handle();
+  const WPARAM serial = ++FDeletionSerial;
+  auto worker = std::make_unique<FileWorker>(
+      paths, std::move(order),
+      [](const std::wstring& path) -> std::int64_t { return DeleteRecordingFile(path) ? 1 : 0; },
+      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
+  FDeletions.push_back({serial, std::move(paths), std::move(worker)});
 }
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }
@@ -253,7 +435,8 @@ void TFrmMain::btnaboutClick() {
 }
 
 void TFrmMain::btncloseClick() {
-  // Ends at once: nothing is closed or written first; only the notification-area icon goes.
+  // Ends at once: nothing is closed or written first; only the notification-area icon goes and the
+  // file workers stop.
   if (AskYesNo(Handle(), L"This will close the Callwright process, are you sure ?", L"Close process")) {
     Application::Instance().EndProcess(0);
   }

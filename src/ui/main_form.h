@@ -4,6 +4,15 @@
 // Closing it only hides it; the Close button ends the process, and so does the end of the session.
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/catalogue.h"
+#include "core/file_worker.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -40,8 +49,15 @@ class TFrmMain : public Form, public ClientLink {
   // At a start with "/hidden" as the first argument the show sequence runs without showing.
   void StartUp() override;
 
-  // Rebuilds `lst` from the destination folder.
+  // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
+  // searches the folder and builds the rows, which replace the old ones in one go, with the sizes
+  // of the directory search; each file's own measure ("BUSY" while it cannot be read) follows from
+  // the worker as it gets to the file, newest first.
   void RefreshList();
+  // The current listing is still being searched, or measured, or its results wait to be shown.
+  bool Probing() const;
+  // Files that Delete was told to remove are still being removed, or their rows still wait to go.
+  bool Deleting() const;
 
   void btnopenClick();
   void btndeleteClick();
@@ -56,6 +72,7 @@ class TFrmMain : public Form, public ClientLink {
   void TimerAttachTimer();
 
  protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
@@ -65,7 +82,40 @@ class TFrmMain : public Form, public ClientLink {
  private:
   void FormCreate();
   void FormDestroy();
+  void ListingArrived(WPARAM generation);
+  void ProbeResultsArrived(WPARAM generation);
+  void DeletionResultsArrived(WPARAM serial);
+  // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
+  bool StopWorkers(std::chrono::milliseconds limit);
+
+  // The rows of a listing as its worker builds them.
+  struct Listing;
+  // The search of the current listing, then its measuring; older ones cancelled but perhaps still
+  // in a file.
+  std::unique_ptr<FileWorker> FListingWorker;
+  std::shared_ptr<Listing> FListing;
+  std::unique_ptr<FileWorker> FProbe;
+  std::vector<std::unique_ptr<FileWorker>> FRetiredProbes;
+  // Running deletions, each with the paths it was given.
+  struct Deletion {
+    WPARAM serial;
+    std::shared_ptr<const std::vector<std::wstring>> paths;
+    std::unique_ptr<FileWorker> worker;
+  };
+  std::vector<Deletion> FDeletions;
+  WPARAM FDeletionSerial = 0;
+  // Stops the workers when the process is ended.
+  int FEndHandler = 0;
+  // Tells the current listing's results from older ones still in the queue.
+  WPARAM FProbeGeneration = 0;
+  NumberSeparators FSeparators;
+  // Row of each entry of the current listing (-1: deleted); rebuilt when rows go.
+  std::vector<int> FEntryRow;
 };
+
+// Measures one recording for the listing's worker: GetRecordingSize; tests put in their own.
+using RecordingMeasure = std::function<std::int64_t(const std::wstring& path)>;
+extern RecordingMeasure MeasureRecording;
 
 // The main window, created first at start-up.
 extern TFrmMain* FrmMain;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
-#include "support/window_answerer_win.h"
 
 namespace {
 

@@ -5,20 +5,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/catalogue_win.h"
-#include "core/scratch_folder_win.h"
+#include "support/files_win.h"
+#include "support/temp_dir_win.h"
 #include "base/handles.h"
 
 namespace {
 
 using callwright::FileHandle;
-using callwright::core_test::CreateFileOfSize;
-using callwright::core_test::ScratchFolder;
+using callwright::test::CreateFileOfSize;
+using callwright::test::TempDir;
 
 double NowMs() {
   static const double frequency = [] {
@@ -69,24 +71,22 @@ std::int64_t LoadedSize(const std::wstring& path) {
   return loaded;
 }
 
-bool Fill(const ScratchFolder& folder, int count, std::int64_t size) {
+bool Fill(const TempDir& folder, int count, std::int64_t size) {
   for (int i = 0; i < count; ++i) {
-    if (!CreateFileOfSize(folder / RecordingName(i), size, "RIFF")) return false;
+    if (!CreateFileOfSize(folder.Join(RecordingName(i)), size, "RIFF")) return false;
   }
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   const int recordings = argc > 1 ? std::atoi(argv[1]) : 10000;
   const int large_count = argc > 2 ? std::atoi(argv[2]) : 20;
   const std::int64_t large_size = (argc > 3 ? std::atoll(argv[3]) : 1024) << 20;
 
   {
-    ScratchFolder folder;
+    TempDir folder(L"callwright-core");
     std::printf("Creating %d recordings of 1 KiB...\n", recordings);
-    if (folder.Path().empty() || !Fill(folder, recordings, 1024)) return std::fprintf(stderr, "setup failed\n"), 1;
+    if (!Fill(folder, recordings, 1024)) return std::fprintf(stderr, "setup failed\n"), 1;
     std::size_t rows = 0;
     const double list_ms = MedianMs(5, [&] { rows = callwright::ListRecordings(folder.Path()).size(); });
     const double search_ms = MedianMs(5, [&] { callwright::ListWavFiles(folder.Path() + L"\\"); });
@@ -96,12 +96,11 @@ int main(int argc, char** argv) {
   }
 
   if (large_count <= 0) return 0;
-  ScratchFolder large, small;
+  TempDir large(L"callwright-core"), small(L"callwright-core");
   // Extending a file leaves a hole on most file systems, so the large files take little disk space.
   std::printf("Creating %d files of %lld MiB (extended, so sparse where the file system allows) and %d of 1 KiB...\n",
               large_count, static_cast<long long>(large_size >> 20), large_count);
-  if (large.Path().empty() || small.Path().empty() || !Fill(large, large_count, large_size) ||
-      !Fill(small, large_count, 1024)) {
+  if (!Fill(large, large_count, large_size) || !Fill(small, large_count, 1024)) {
     return std::fprintf(stderr, "setup failed\n"), 1;
   }
 
@@ -122,4 +121,15 @@ int main(int argc, char** argv) {
               large_count, static_cast<long long>(large_size >> 20), static_cast<long long>(total), load_ms,
               load_ms / large_ms);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "setup failed: %s\n", error.what());
+    return 1;
+  }
 }

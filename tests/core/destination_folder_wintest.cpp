@@ -9,16 +9,17 @@
 
 #include "core/destination_folder.h"
 #include "core/platform.h"
-#include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
+#include "support/files_win.h"
+#include "support/temp_dir_win.h"
 #include "base/handles.h"
 
 namespace callwright {
 namespace {
 
-using core_test::PathExists;
-using core_test::RemoveTree;
-using core_test::ScratchFolder;
+using test::CreateFileOfSize;
+using test::PathExists;
+using test::TempDir;
 
 // "Записи 録音": Cyrillic and Japanese, outside code page 1252 and most others.
 const std::wstring kForeignName = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
@@ -46,11 +47,10 @@ int EntriesIn(const std::wstring& folder) {
 class RecordingFolderTest : public ::testing::Test {
  protected:
   void TearDown() override { SetDestinationFolder(L""); }
-  ScratchFolder scratch_;
+  TempDir scratch_{L"callwright-core"};
 };
 
 TEST_F(RecordingFolderTest, ResolvesBlankRelativeAndTrailingSeparators) {
-  ASSERT_FALSE(scratch_.Path().empty());
   const std::wstring exe_folder = ExecutableFolder();
   struct Case {
     std::wstring destination;
@@ -77,7 +77,7 @@ TEST_F(RecordingFolderTest, ResolvesBlankRelativeAndTrailingSeparators) {
 }
 
 TEST_F(RecordingFolderTest, TheClientGetsTheShortFormOfAFolderOutsideTheCodePage) {
-  const std::wstring folder = scratch_ / kForeignName;
+  const std::wstring folder = scratch_.Join(kForeignName);
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_FALSE(SurvivesAnsi(folder, SystemPlatform()));
   SetDestinationFolder(folder);
@@ -99,8 +99,8 @@ TEST_F(RecordingFolderTest, TheClientGetsTheShortFormOfAFolderOutsideTheCodePage
 
 TEST_F(RecordingFolderTest, AFolderTheClientCannotBeGivenSendsRecordingsToTheDefaultFolder) {
   // A folder cannot be made below a file, so it has no short form either.
-  const std::wstring file = scratch_ / L"a file";
-  ASSERT_TRUE(core_test::CreateFileOfSize(file, 3));
+  const std::wstring file = scratch_.Join(L"a file");
+  ASSERT_TRUE(CreateFileOfSize(file, 3));
   const std::wstring folder = file + L"\\" + kForeignName;
   SetDestinationFolder(folder);
   EXPECT_EQ(ResolvedDestinationFolder(), folder);
@@ -113,17 +113,17 @@ TEST_F(RecordingFolderTest, AFolderTheClientCannotBeGivenSendsRecordingsToTheDef
 
   EXPECT_EQ(FolderRefusal(folder).find(L"\"" + folder + L"\""), std::wstring(L"The folder ").size());
   EXPECT_EQ(FolderRefusal(scratch_.Path()), L"");
-  EXPECT_EQ(FolderRefusal(scratch_ / kForeignName), L"The folder \"" + (scratch_ / kForeignName) +
-                                                        L"\" cannot be chosen for recordings. Skype cannot be given "
-                                                        L"it: its name holds characters outside the system's code "
-                                                        L"page, and it has no short (8.3) name.")
+  EXPECT_EQ(FolderRefusal(scratch_.Join(kForeignName)),
+            L"The folder \"" + scratch_.Join(kForeignName) +
+                L"\" cannot be chosen for recordings. Skype cannot be given it: its name holds characters outside "
+                L"the system's code page, and it has no short (8.3) name.")
       << "missing, so without a short name";
-  ASSERT_TRUE(::CreateDirectoryW((scratch_ / kForeignName).c_str(), nullptr));
-  EXPECT_EQ(FolderRefusal(scratch_ / kForeignName), L"") << "its short form will do";
+  ASSERT_TRUE(::CreateDirectoryW(scratch_.Join(kForeignName).c_str(), nullptr));
+  EXPECT_EQ(FolderRefusal(scratch_.Join(kForeignName)), L"") << "its short form will do";
 }
 
 TEST_F(RecordingFolderTest, AMissingFolderIsCreatedAndProvedWritableLeavingNothing) {
-  const std::wstring folder = scratch_ / L"deep\\er\\calls";
+  const std::wstring folder = scratch_.Join(L"deep\\er\\calls");
   SetDestinationFolder(folder + L"\\");
   EXPECT_EQ(PrepareRecordingFolder(), L"");
   EXPECT_TRUE(::GetFileAttributesW(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
@@ -133,8 +133,8 @@ TEST_F(RecordingFolderTest, AMissingFolderIsCreatedAndProvedWritableLeavingNothi
 }
 
 TEST_F(RecordingFolderTest, AFolderThatCannotBeMadeOrWrittenIsToldWithTheReason) {
-  const std::wstring file = scratch_ / L"a file";
-  ASSERT_TRUE(core_test::CreateFileOfSize(file, 3));
+  const std::wstring file = scratch_.Join(L"a file");
+  ASSERT_TRUE(CreateFileOfSize(file, 3));
   struct Case {
     std::wstring folder;
     bool needs_unix_root;  // Wine maps drive Z: to the root of the Unix file system

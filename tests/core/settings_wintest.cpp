@@ -6,58 +6,23 @@
 
 #include "base/app_error.h"
 #include "core/platform.h"
-#include "core/scratch_folder_win.h"
 #include "core/settings_win.h"
+#include "support/config_file_win.h"
+#include "support/files_win.h"
+#include "support/temp_dir_win.h"
 #include "base/handles.h"
 
 namespace callwright {
 namespace {
 
-using core_test::PathExists;
-using core_test::RemoveTree;
-
-std::string ReadBytes(const std::wstring& path) {
-  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  if (!file) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
-  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(file);
-  DWORD written = 0;
-  ASSERT_TRUE(::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-}
+using test::PathExists;
+using test::ReadBytes;
+using test::RemoveConfig;
+using test::WriteBytes;
 
 // config.ini lives beside this test program: any existing file is set aside and brought back.
 class ConfigFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    backup_ = path_ + L".saved-" + std::to_wstring(::GetCurrentProcessId());
-    if (PathExists(path_)) {
-      ASSERT_TRUE(::MoveFileExW(path_.c_str(), backup_.c_str(), MOVEFILE_REPLACE_EXISTING));
-      saved_ = true;
-    }
-  }
-  void TearDown() override {
-    RemoveConfig();
-    if (saved_) ::MoveFileExW(backup_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING);
-  }
-  void RemoveConfig() {
-    const DWORD attributes = ::GetFileAttributesW(path_.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    ::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTree(path_);
-    } else {
-      ::DeleteFileW(path_.c_str());
-    }
-  }
   // Runs `write` and expects it to fail with the error naming the file.
   template <typename Write>
   void ExpectWriteError(Write write) {
@@ -69,9 +34,8 @@ class ConfigFileTest : public ::testing::Test {
     }
   }
 
+  test::ConfigFileAside aside_;
   const std::wstring path_ = ConfigFilePath();
-  std::wstring backup_;
-  bool saved_ = false;
 };
 
 TEST(ExecutablePaths, ComeFromTheRunningModule) {
@@ -107,7 +71,7 @@ TEST_F(ConfigFileTest, ReadsValuesOfAnExistingFile) {
       {"", L"SYSTEM", L"path", L"<default>"},
   };
   for (const Case& c : cases) {
-    WriteBytes(path_, c.content);
+    ASSERT_TRUE(WriteBytes(path_, c.content));
     EXPECT_EQ(ReadSetting(c.section, c.key, L"<default>"), c.value) << c.content;
   }
 }
@@ -116,7 +80,7 @@ TEST_F(ConfigFileTest, ValuesAreReadWholeHoweverLong) {
   for (const std::size_t length : {2046u, 2047u, 2048u, 3000u, 4095u, 4096u, 40000u}) {
     std::string value;
     for (std::size_t i = 0; i < length; ++i) value.push_back(static_cast<char>('a' + i % 26));
-    WriteBytes(path_, "[SYSTEM]\r\npath=" + value + "\r\ninfo=1\r\n");
+    ASSERT_TRUE(WriteBytes(path_, "[SYSTEM]\r\npath=" + value + "\r\ninfo=1\r\n"));
     EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), std::wstring(value.begin(), value.end())) << length;
     EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1") << length;
     const std::wstring long_default(length, L'd');
@@ -136,17 +100,17 @@ std::wstring Utf16Text(const std::string& bytes) {
 
 TEST_F(ConfigFileTest, ATextOutsideTheCodePageMakesAnAnsiFileUnicodeKeepingEverything) {
   // Code page 1252: e acute is 0xE9.
-  WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=caf\xE9\r\n[X]\r\npath=C:\\x\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=caf\xE9\r\n[X]\r\npath=C:\\x\r\n"));
   const std::wstring folder = L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438";
   WriteSetting(L"SYSTEM", L"path", folder);
-  EXPECT_EQ(Utf16Text(ReadBytes(path_)),
+  EXPECT_EQ(Utf16Text(ReadBytes(path_).value_or("<missing>")),
             L"; kept\r\n[SYSTEM]\r\npath=" + folder + L"\r\nother=caf\u00E9\r\n[X]\r\npath=C:\\x\r\n");
   EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), folder);
   EXPECT_EQ(ReadSetting(L"SYSTEM", L"other", L""), L"caf\u00E9");
   EXPECT_EQ(ReadSetting(L"X", L"path", L""), L"C:\\x");
 
   // A text the code page holds leaves an ANSI file ANSI.
-  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n"));
   WriteSetting(L"SYSTEM", L"path", L"C:\\caf\u00E9");
   EXPECT_EQ(ReadBytes(path_), "[SYSTEM]\r\npath=C:\\caf\xE9\r\n");
 
@@ -178,15 +142,15 @@ TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + utf8},
   };
   for (const Case& c : cases) {
-    WriteBytes(path_, c.bytes);
+    ASSERT_TRUE(WriteBytes(path_, c.bytes));
     EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3")
         << c.name;
-    EXPECT_EQ(Utf16Text(ReadBytes(path_)), text) << c.name;
+    EXPECT_EQ(Utf16Text(ReadBytes(path_).value_or("<missing>")), text) << c.name;
     EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1") << c.name;
     EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9") << c.name;
   }
   // Writing converts it too, before the value goes in.
-  WriteBytes(path_, utf8);
+  ASSERT_TRUE(WriteBytes(path_, utf8));
   WriteSetting(L"SYSTEM", L"info", L"0");
   EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3");
   EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9");
@@ -195,7 +159,7 @@ TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
   for (const std::string bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\\xC3\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\plain\r\n")}) {
-    WriteBytes(path_, bytes);
+    ASSERT_TRUE(WriteBytes(path_, bytes));
     EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), SystemPlatform().DecodeAnsi(bytes.substr(15, bytes.size() - 17)));
     EXPECT_EQ(ReadBytes(path_), bytes);
   }
@@ -218,7 +182,7 @@ TEST_F(ConfigFileTest, OnlyOneCountsAsInfoSet) {
 TEST_F(ConfigFileTest, WritingToAMissingFileCreatesItWithSectionAndKey) {
   WriteSetting(L"SYSTEM", L"path", L"D:\\Calls");
   ASSERT_TRUE(PathExists(path_));
-  const std::string bytes = ReadBytes(path_);
+  const std::string bytes = ReadBytes(path_).value_or("<missing>");
   // UTF-16 with a byte-order mark.
   const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
   EXPECT_EQ(text, L"\uFEFF[SYSTEM]\r\npath=D:\\Calls\r\n");
@@ -235,7 +199,7 @@ TEST_F(ConfigFileTest, FolderNamesOutsideTheAnsiCodePageSurvive) {
 }
 
 TEST_F(ConfigFileTest, WritingAPresentKeyReplacesItsValueInPlace) {
-  WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=keep\r\n[X]\r\npath=C:\\x\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "; kept\r\n[SYSTEM]\r\npath=C:\\old\r\nother=keep\r\n[X]\r\npath=C:\\x\r\n"));
   WriteSetting(L"system", L"PATH", L"C:\\new");
   EXPECT_EQ(ReadBytes(path_), "; kept\r\n[SYSTEM]\r\npath=C:\\new\r\nother=keep\r\n[X]\r\npath=C:\\x\r\n");
 
@@ -253,7 +217,7 @@ TEST_F(ConfigFileTest, UnwritableFileRaisesTheErrorWithTheFullPath) {
   RemoveConfig();
 
   // A file that another opener holds without sharing.
-  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n"));
   {
     const FileHandle locked(::CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(locked);
@@ -263,7 +227,7 @@ TEST_F(ConfigFileTest, UnwritableFileRaisesTheErrorWithTheFullPath) {
 }
 
 TEST_F(ConfigFileTest, ReadOnlyFileRaisesTheErrorWithTheFullPath) {
-  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n"));
   ASSERT_TRUE(::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY));
   const FileHandle probe(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   if (probe) {
@@ -275,7 +239,7 @@ TEST_F(ConfigFileTest, ReadOnlyFileRaisesTheErrorWithTheFullPath) {
 }
 
 TEST_F(ConfigFileTest, TextsThatWouldBreakTheFileAreRefused) {
-  WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n");
+  ASSERT_TRUE(WriteBytes(path_, "[SYSTEM]\r\npath=C:\\old\r\n"));
   ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new\r\ninfo=1"); });
   ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", L"C:\\new\ninfo=1"); });
   ExpectWriteError([] { WriteSetting(L"SYSTEM", L"path", std::wstring(L"C:\\new\0x", 8)); });

@@ -9,62 +9,16 @@
 
 #include "base/app_error.h"
 #include "core/startup_win.h"
+#include "support/run_key_win.h"
 #include "base/handles.h"
 
 namespace callwright {
 namespace {
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-struct RegistryValue {
-  DWORD type = REG_NONE;
-  std::vector<BYTE> data;
-  bool operator==(const RegistryValue&) const = default;
-};
-
-RegKey OpenKey(HKEY root, const wchar_t* path, REGSAM access) {
-  RegKey key;
-  if (::RegOpenKeyExW(root, path, 0, access | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS) key.Release();
-  return key;
-}
-
-// The value as stored, read without the routines under test; empty optional when missing.
-std::optional<RegistryValue> QueryValue(HKEY root, const wchar_t* key_path, const std::wstring& name) {
-  const RegKey key = OpenKey(root, key_path, KEY_QUERY_VALUE);
-  if (!key) return std::nullopt;
-  RegistryValue value;
-  DWORD size = 0;
-  if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  value.data.resize(size);
-  if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &value.type, value.data.data(), &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  value.data.resize(size);
-  return value;
-}
-
-void SetValue(const std::wstring& name, DWORD type, const void* data, DWORD size) {
-  const RegKey key = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
-  ASSERT_TRUE(key);
-  ASSERT_EQ(::RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-}
-
-std::map<std::wstring, RegistryValue> AllRunValues() {
-  std::map<std::wstring, RegistryValue> values;
-  const RegKey key = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_QUERY_VALUE);
-  if (!key) return values;
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[16384];
-    DWORD name_length = 16384;
-    if (::RegEnumValueW(key.Get(), index, name, &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    values[std::wstring(name, name_length)] = QueryValue(HKEY_CURRENT_USER, kRunKey, name).value_or(RegistryValue{});
-  }
-  return values;
-}
+using test::AllRunValues;
+using test::ReadRunValue;
+using test::RedirectedCurrentUser;
+using test::RegistryValue;
 
 RegistryValue SzValue(const std::wstring& text) {
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
@@ -81,14 +35,15 @@ void ExpectSetDataError(Call call, const std::wstring& name) {
   }
 }
 
-// Works on the prefix's real Run key, under a value name of its own that it always removes: a
-// value left there would be started at the next logon.
+// Works on a redirected current user whose Run key already holds another program's value, so
+// that a change to anything but the named value shows; the real Run key is never touched.
 class StartupTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    const RegKey key = OpenKey(HKEY_CURRENT_USER, kRunKey, KEY_SET_VALUE);
-    if (key) ::RegDeleteValueW(key.Get(), name_.c_str());
+  void SetUp() override {
+    ASSERT_TRUE(user_.Redirected());
+    ASSERT_TRUE(test::WriteRunText(L"Other", L"\"C:\\Other\\other.exe\" /tray"));
   }
+  RedirectedCurrentUser user_;
   const std::wstring name_ = L"CallwrightTest" + std::to_wstring(::GetCurrentProcessId());
 };
 
@@ -97,11 +52,11 @@ TEST_F(StartupTest, AddWritesTheQuotedPathWithHiddenAndRemoveDeletesIt) {
   EXPECT_FALSE(IsInStartup(name_));
   AddToStartup(name_, exe);
   EXPECT_TRUE(IsInStartup(name_));
-  EXPECT_EQ(QueryValue(HKEY_CURRENT_USER, kRunKey, name_), SzValue(L"\"" + exe + L"\" /hidden"));
+  EXPECT_EQ(ReadRunValue(name_), SzValue(L"\"" + exe + L"\" /hidden"));
 
   RemoveFromStartup(name_);
   EXPECT_FALSE(IsInStartup(name_));
-  EXPECT_FALSE(QueryValue(HKEY_CURRENT_USER, kRunKey, name_).has_value());
+  EXPECT_FALSE(ReadRunValue(name_).has_value());
 }
 
 TEST_F(StartupTest, AnyValueOfTheNameCountsAndAddReplacesIt) {
@@ -122,11 +77,10 @@ TEST_F(StartupTest, AnyValueOfTheNameCountsAndAddReplacesIt) {
       {REG_NONE, nullptr, 0},
   };
   for (const Case& c : cases) {
-    SetValue(name_, c.type, c.data, c.size);
+    ASSERT_TRUE(test::WriteRunValue(name_, c.type, c.data, c.size));
     EXPECT_TRUE(IsInStartup(name_)) << c.type;
     AddToStartup(name_, L"Z:\\build\\Callwright.exe");
-    EXPECT_EQ(QueryValue(HKEY_CURRENT_USER, kRunKey, name_), SzValue(L"\"Z:\\build\\Callwright.exe\" /hidden"))
-        << c.type;
+    EXPECT_EQ(ReadRunValue(name_), SzValue(L"\"Z:\\build\\Callwright.exe\" /hidden")) << c.type;
   }
 }
 
@@ -152,51 +106,17 @@ TEST_F(StartupTest, FailedSetRaisesTheErrorNamingTheValue) {
   EXPECT_EQ(AllRunValues(), before);
 }
 
-// Points this process's HKEY_CURRENT_USER at a scratch key for the lifetime of the object.
-class RedirectedCurrentUser {
- public:
-  explicit RedirectedCurrentUser(DWORD options)
-      : path_(L"Software\\CallwrightTestRoot" + std::to_wstring(::GetCurrentProcessId())) {
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                          nullptr, root_.Put(), nullptr) != ERROR_SUCCESS) {
-      root_.Release();
-      return;
-    }
-    redirected_ = ::RegOverridePredefKey(HKEY_CURRENT_USER, root_.Get()) == ERROR_SUCCESS;
-  }
-  ~RedirectedCurrentUser() {
-    Restore();
-    root_.Reset();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
-  }
-  RedirectedCurrentUser(const RedirectedCurrentUser&) = delete;
-  RedirectedCurrentUser& operator=(const RedirectedCurrentUser&) = delete;
-
-  bool Redirected() const { return redirected_; }
-  void Restore() {
-    if (redirected_) ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    redirected_ = false;
-  }
-  HKEY Root() const { return root_.Get(); }
-
- private:
-  std::wstring path_;
-  RegKey root_;
-  bool redirected_ = false;
-};
-
 TEST_F(StartupTest, AMissingRunKeyIsCreatedEvenByTheTest) {
   RedirectedCurrentUser user(REG_OPTION_NON_VOLATILE);
   ASSERT_TRUE(user.Redirected());
-  ASSERT_FALSE(OpenKey(user.Root(), kRunKey, KEY_QUERY_VALUE));
+  ASSERT_FALSE(test::OpenRunKey(user.Root(), KEY_QUERY_VALUE));
   EXPECT_FALSE(IsInStartup(name_));
-  EXPECT_TRUE(OpenKey(user.Root(), kRunKey, KEY_QUERY_VALUE));
+  EXPECT_TRUE(test::OpenRunKey(user.Root(), KEY_QUERY_VALUE));
 
   AddToStartup(name_, L"C:\\a.exe");
   user.Restore();
-  EXPECT_EQ(QueryValue(user.Root(), kRunKey, name_), SzValue(L"\"C:\\a.exe\" /hidden"));
-  EXPECT_FALSE(QueryValue(HKEY_CURRENT_USER, kRunKey, name_).has_value());
+  EXPECT_EQ(ReadRunValue(name_, user.Root()), SzValue(L"\"C:\\a.exe\" /hidden"));
+  EXPECT_FALSE(ReadRunValue(name_).has_value());
 }
 
 TEST_F(StartupTest, RunKeyThatCannotBeOpened) {
@@ -206,7 +126,7 @@ TEST_F(StartupTest, RunKeyThatCannotBeOpened) {
   ExpectSetDataError([&] { AddToStartup(name_, L"C:\\a.exe"); }, name_);
   EXPECT_FALSE(IsInStartup(name_));
   RemoveFromStartup(name_);
-  EXPECT_FALSE(OpenKey(user.Root(), kRunKey, KEY_QUERY_VALUE));
+  EXPECT_FALSE(test::OpenRunKey(user.Root(), KEY_QUERY_VALUE));
 }
 
 }  // namespace

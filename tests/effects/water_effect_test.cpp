@@ -513,5 +513,46 @@ TEST(WaterEffect, MatchesTheCellRulesOnOddShapes) {
   }
 }
 
+void CheckAboutFieldAgainstTheCellRules();
+
+// The About window's field with its bottom-up, padded pictures: heights that stay small and
+// heights far beyond 2^21 (and back), all drawn exactly as the cell rules say.
+TEST(WaterEffect, MatchesTheCellRulesOnTheAboutFieldAtEveryHeight) {
+  for (const bool avx2 : {true, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 where the processor has it" : "without AVX2");
+    TWaterEffect::AllowAvx2(avx2);
+    CheckAboutFieldAgainstTheCellRules();
+  }
+  TWaterEffect::AllowAvx2(true);
+}
+
+void CheckAboutFieldAgainstTheCellRules() {
+  constexpr int w = 332, h = 71;
+  Picture24 src(w, h, 4, true), dst(w, h, 4, true), expected(w, h);
+  src.FillRandom(5);
+  std::mt19937 gen(17);
+  TWaterEffect water;
+  water.SetSize(w, h);
+  ReferenceWater model(w, h);
+  for (int frame = 0; frame < 60; ++frame) {
+    const bool huge = frame >= 20 && frame < 24;
+    for (int drops = 1 + static_cast<int>(gen() % 6); drops > 0; --drops) {
+      const int x = static_cast<int>(gen() % w), y = static_cast<int>(gen() % h);
+      const int r = static_cast<int>(gen() % 3);
+      const int height = huge ? 3000000 - static_cast<int>(gen() % 6000000) : static_cast<int>(gen() % 1100) - 550;
+      water.Blob(x, y, r, height);
+      model.Drop(x, y, r, height);
+    }
+    water.Render(src.View(), dst.View());
+    model.Step((100 - 20) * 256 / 100);
+    model.Draw(src, expected);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(water.Cell(x, y), model.H(x, y)) << "frame " << frame << " at " << x << "," << y;
+        ASSERT_EQ(dst.Get(x, y), expected.Get(x, y)) << "frame " << frame << " at " << x << "," << y;
+      }
+  }
+}
+
 }  // namespace
 }  // namespace callwright

@@ -18,6 +18,7 @@
 #include "recording/call_state.h"
 #include "recording/client_link_win.h"
 #include "recording/notification.h"
+#include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/hook_window_win.h"
 #include "support/process_win.h"
@@ -39,21 +40,9 @@ constexpr wchar_t kRefusalText[] =
 
 std::wstring ClientSim() { return test::ExePath(L"callwright-clientsim.exe"); }
 
-// The whole file, also while its writer still holds it open.
-std::string ReadBytes(const std::wstring& path) {
-  FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string bytes;
-  if (!file) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-  return bytes;
-}
-
 std::vector<std::string> ReadLines(const std::wstring& path) {
   std::vector<std::string> lines;
-  const std::string bytes = ReadBytes(path);
+  const std::string bytes = test::ReadBytes(path).value_or("");
   std::size_t from = 0;
   for (std::size_t end; (end = bytes.find('\n', from)) != std::string::npos; from = end + 1) {
     lines.push_back(bytes.substr(from, end - from));
@@ -169,7 +158,7 @@ TEST(ClientLink, RecordsACallIntoTheDestinationFolder) {
   // The in-progress notification, the partner handle and the call's end were all taken.
   EXPECT_EQ(ReadLines(answers), (std::vector<std::string>{"1", "1", "1"}));
 
-  const std::string wav = ReadBytes(records + L"\\" + name);
+  const std::string wav = test::ReadBytes(records + L"\\" + name).value_or("");
   ASSERT_GE(wav.size(), 44u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
   EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
@@ -470,9 +459,9 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   for (const RecordingRow& row : ListRecordings(records)) {
     const std::wstring name = row.FileLocation.substr(records.size() + 1);
     if (foreign.contains(name)) {
-      EXPECT_TRUE(ReadBytes(row.FileLocation) == "keep") << "overwritten: " << row.Partner;
+      EXPECT_TRUE(test::ReadBytes(row.FileLocation) == "keep") << "overwritten: " << row.Partner;
     } else {
-      EXPECT_GT(ReadBytes(row.FileLocation).size(), 44u) << name;
+      EXPECT_GT(test::ReadBytes(row.FileLocation).value_or("").size(), 44u) << name;
       ++partners[row.Partner];
     }
   }

@@ -38,8 +38,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
   for (;;) {
     DispatchPending();
-    if (done()) return true;
-    if (::GetTickCount64() >= deadline) return false;
+    const bool finished = done();
+    if (finished || ::GetTickCount64() >= deadline) return finished;
     WaitForInput(deadline);
   }
 }
@@ -134,6 +134,35 @@ std::wstring WindowText(HWND window) {
   const int copied = ::GetWindowTextW(window, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
+}
+
+HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only) {
+  struct Search {
+    DWORD process_id;
+    std::wstring_view caption;
+    bool visible_only;
+    HWND found;
+  } search{process_id, caption, visible_only, nullptr};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner != s.process_id || (s.visible_only && !::IsWindowVisible(window)) ||
+            WindowText(window) != s.caption) {
+          return TRUE;
+        }
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FocusOfThreadOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 HWND FindPopupMenu(DWORD process_id) {

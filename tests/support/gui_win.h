@@ -10,9 +10,10 @@
 
 namespace callwright::test {
 
-// Dispatches this thread's messages until done() is true or the time is up; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms);
-// Dispatches this thread's messages for the given time.
+// Dispatches this thread's messages until done() is true or the time is up. At the deadline it
+// dispatches once more and asks done() again, so the result is what done() says on return.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
+// Dispatches this thread's messages for the given time, and once more at its end.
 void PumpFor(DWORD duration_ms);
 
 // Calls tick on this thread every interval while it lives, also inside modal loops such as a
@@ -45,6 +46,11 @@ bool HasButton(HWND box, int button_id);
 bool PressButton(HWND box, int button_id);
 
 std::wstring WindowText(HWND window);
+
+// A top-level window of the process with this caption, or null.
+HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only);
+// The window with the keyboard focus in the thread that owns `window`.
+HWND FocusOfThreadOf(HWND window);
 
 // A visible pop-up menu window (class #32768) of a process, or nullptr.
 HWND FindPopupMenu(DWORD process_id);

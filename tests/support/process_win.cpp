@@ -7,6 +7,22 @@
 
 namespace callwright::test {
 
+namespace {
+
+// For messages: the path in UTF-8.
+std::string Narrow(const std::wstring& text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr,
+                          nullptr);
+  }
+  return narrow;
+}
+
+}  // namespace
+
 std::wstring ExeFolder() {
   // The program's own folder routine, without its trailing separator.
   std::wstring folder = ExecutableFolder();
@@ -37,15 +53,17 @@ std::wstring QuoteArgument(std::wstring_view argument) {
   return quoted;
 }
 
-ChildProcess::ChildProcess(const std::wstring& exe, const std::vector<std::wstring>& args) {
+ChildProcess::ChildProcess(const std::wstring& exe, const std::vector<std::wstring>& args,
+                           const std::wstring& working_folder) {
   std::wstring command_line = QuoteArgument(exe);
   for (const std::wstring& arg : args) command_line += L" " + QuoteArgument(arg);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    throw std::runtime_error("cannot start a test process, error " + std::to_string(::GetLastError()));
+  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info)) {
+    const DWORD error = ::GetLastError();
+    throw std::runtime_error("cannot start " + Narrow(exe) + ", error " + std::to_string(error));
   }
   ::CloseHandle(info.hThread);
   process_.Reset(info.hProcess);

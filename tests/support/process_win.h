@@ -22,8 +22,10 @@ std::wstring QuoteArgument(std::wstring_view argument);
 
 class ChildProcess {
  public:
-  // Throws std::runtime_error when the process cannot be started.
-  ChildProcess(const std::wstring& exe, const std::vector<std::wstring>& args);
+  // Starts `exe` with `args` (quoted as needed), in `working_folder` when one is given, else in
+  // this process's current folder. Throws std::runtime_error naming the program and the error
+  // when it cannot be started, so that no test goes on without its second process.
+  ChildProcess(const std::wstring& exe, const std::vector<std::wstring>& args, const std::wstring& working_folder = {});
   ~ChildProcess();  // terminates a process that still runs, then waits for it
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/handles.h"
+
 namespace callwright::test {
 
 TempDir::TempDir(std::wstring_view prefix) {
@@ -25,9 +27,33 @@ TempDir::TempDir(std::wstring_view prefix) {
   throw std::runtime_error("cannot make a temp folder");
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::wstring& folder) {
+  if (folder.empty()) return;  // "\*" would be the drive's root
+  WIN32_FIND_DATAW entry;
+  FindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (search) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const DWORD attributes = entry.dwFileAttributes;
+      if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        RemoveTree(path);
+      } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        ::RemoveDirectoryW(path.c_str());
+      } else {
+        ::DeleteFileW(path.c_str());
+      }
+    } while (::FindNextFileW(search.Get(), &entry));
+  }
+  search.Reset();
+  ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::RemoveDirectoryW(folder.c_str());
 }
+
+bool PathExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace callwright::test

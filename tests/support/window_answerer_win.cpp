@@ -28,33 +28,4 @@ void WindowAnswerer::Look() {
   }
 }
 
-HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only) {
-  struct Search {
-    DWORD process_id;
-    std::wstring_view caption;
-    bool visible_only;
-    HWND found;
-  } search{process_id, caption, visible_only, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s.process_id || (s.visible_only && !::IsWindowVisible(window)) ||
-            WindowText(window) != s.caption) {
-          return TRUE;
-        }
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-HWND FocusOfThreadOf(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof(info);
-  return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
-}
-
 }  // namespace callwright::test

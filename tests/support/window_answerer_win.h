@@ -1,11 +1,10 @@
 #pragma once
 // Answering the windows a program under test shows (message boxes, a modal notice) while the test
-// waits, and finding a process's windows.
+// waits.
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "support/gui_win.h"
 
@@ -38,9 +37,11 @@ class WindowAnswerer {
   RepeatingTick tick_;
 };
 
-// A top-level window of the process with this caption, or null.
-HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only);
-// The window with the keyboard focus in the thread that owns `window`.
-HWND FocusOfThreadOf(HWND window);
+// A WindowAnswerer for message boxes (dialog class #32770) with this caption.
+class MessageBoxAnswerer : public WindowAnswerer {
+ public:
+  MessageBoxAnswerer(std::wstring caption, int button, std::function<void(HWND)> inspect = {})
+      : WindowAnswerer(L"#32770", std::move(caption), button, std::move(inspect)) {}
+};
 
 }  // namespace callwright::test

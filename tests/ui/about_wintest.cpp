@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
-#include "support/gui_helpers_win.h"
+#include "support/gui_win.h"
+#include "support/pixels_win.h"
 #include "ui/about_form.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/picture.h"
@@ -22,8 +23,12 @@
 namespace callwright {
 namespace {
 
-using gui_helpers::PumpFor;
-using gui_helpers::PumpUntil;
+using test::MakeDib;
+using test::Pixels;
+using test::PumpFor;
+using test::PumpUntil;
+using test::ReadBitmap;
+using test::ReadWindow;
 
 // Stands in for the main window: the About window centres itself over it.
 class StandInMainForm : public Form {
@@ -34,56 +39,6 @@ class StandInMainForm : public Form {
     CreationDone();
   }
 };
-
-// Tightly packed 24-bit pixels, top row first.
-struct Pixels {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> bgr;
-  bool operator==(const Pixels&) const = default;
-  const std::uint8_t* At(int x, int y) const { return &bgr[(static_cast<std::size_t>(y) * width + x) * 3]; }
-};
-
-Pixels ReadBitmap(HBITMAP bitmap) {
-  BITMAP info{};
-  if (!::GetObjectW(bitmap, sizeof(info), &info)) return {};
-  Pixels pixels{info.bmWidth, std::abs(info.bmHeight), {}};
-  BITMAPINFO request{};
-  request.bmiHeader.biSize = sizeof(request.bmiHeader);
-  request.bmiHeader.biWidth = pixels.width;
-  request.bmiHeader.biHeight = -pixels.height;
-  request.bmiHeader.biPlanes = 1;
-  request.bmiHeader.biBitCount = 24;
-  request.bmiHeader.biCompression = BI_RGB;
-  const std::size_t stride = (static_cast<std::size_t>(pixels.width) * 3 + 3) / 4 * 4;
-  std::vector<std::uint8_t> rows(stride * pixels.height);
-  ::GdiFlush();
-  HDC screen = ::GetDC(nullptr);
-  const int read = ::GetDIBits(screen, bitmap, 0, pixels.height, rows.data(), &request, DIB_RGB_COLORS);
-  ::ReleaseDC(nullptr, screen);
-  if (read != pixels.height) return {};
-  for (int y = 0; y < pixels.height; ++y) {
-    pixels.bgr.insert(pixels.bgr.end(), rows.begin() + y * stride, rows.begin() + y * stride + pixels.width * 3);
-  }
-  return pixels;
-}
-
-// What a window shows on screen, copied from its own device context.
-Pixels ReadWindow(HWND hwnd) {
-  RECT client{};
-  ::GetClientRect(hwnd, &client);
-  HDC dc = ::GetDC(hwnd);
-  HDC memory = ::CreateCompatibleDC(dc);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  ::SelectObject(memory, old);
-  Pixels pixels = ReadBitmap(bitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(memory);
-  ::ReleaseDC(hwnd, dc);
-  return pixels;
-}
 
 Pixels HeaderPicture() {
   const Picture picture = LoadPngResource(IDP_ABOUT_HEADER);
@@ -110,17 +65,6 @@ RECT ChangedArea(const Pixels& before, const Pixels& after) {
 // Pixels a drop at (x, y) can reach in the next frame: one generation spreads it by a cell, and
 // the slopes around that displace the pixels next to it.
 RECT DropReach(int x, int y) { return {x - 3, y - 3, x + 4, y + 4}; }
-
-BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = static_cast<WORD>(bits_per_pixel);
-  info.bmiHeader.biCompression = BI_RGB;
-  return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
-}
 
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {
@@ -262,15 +206,16 @@ TEST_F(AboutWindowTest, WindowControlsAndPlacement) {
                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_NE(::GetCursor(), hand);
 
-  // The ripple timer runs from creation; the fade waits for OK.
-  EXPECT_TRUE(about.Timer.Enabled());
+  // Created hidden, the water rests; the fade waits for OK.
+  EXPECT_FALSE(about.Timer.Enabled());
   EXPECT_EQ(about.Timer.Interval(), 70u);
   EXPECT_FALSE(about.blend.Enabled());
   EXPECT_EQ(about.blend.Interval(), 10u);
 
-  // Shown, it is centred on the main window, and the site label is drawn in blue.
+  // Shown, it ripples, is centred on the main window, and the site label is drawn in blue.
   about.Show();
   PumpFor(50);
+  EXPECT_TRUE(about.Timer.Enabled());
   RECT main_rect{}, about_rect{};
   ::GetWindowRect(main_->Handle(), &main_rect);
   ::GetWindowRect(hwnd, &about_rect);
@@ -407,18 +352,29 @@ TEST_F(AboutWindowTest, TimerShowsAMouseDropInTheNextFrameAtOnce) {
   }
 }
 
-TEST_F(AboutWindowTest, WaterKeepsMovingWhileTheWindowIsHidden) {
+TEST_F(AboutWindowTest, TheWaterMovesOnlyWhileTheWindowIsShown) {
   ASSERT_NO_FATAL_FAILURE(Settle());
   const Pixels header = HeaderPicture();
   about_->Show();
-  PumpFor(50);
+  EXPECT_TRUE(about_->Timer.Enabled());
+  // The timer's random drops move the water; one falls every sixth tick on average.
+  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == header); }, 15000));
+
+  // Hidden by its close box: no more frames.
   about_->Close();
   ASSERT_FALSE(about_->Visible());
-  about_->Timer.SetEnabled(true);
-  // Only the timer's random drops can move the water now; one falls every sixth tick on average.
-  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == header); }, 15000));
-  EXPECT_FALSE(about_->Visible());
+  EXPECT_FALSE(about_->Timer.Enabled());
+  const Pixels resting = Frame();
+  PumpFor(700);
+  EXPECT_TRUE(Frame() == resting) << "ten ticks' time without a frame";
+
+  // Shown again it ripples again; the fade after OK stops it with the hide.
+  about_->Show();
   EXPECT_TRUE(about_->Timer.Enabled());
+  EXPECT_TRUE(PumpUntil([&] { return !(Frame() == resting); }, 15000));
+  about_->SpeedButton2.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !about_->Visible(); }, 5000));
+  EXPECT_FALSE(about_->Timer.Enabled());
 }
 
 // The window's opacity as the system holds it; 255 when it is not layered.
@@ -487,8 +443,8 @@ TEST_F(AboutWindowTest, OkFadesTheWindowOutInFortyOneSteps) {
           EXPECT_FALSE(about.Visible());  // at once, without waiting for the fade
         }
       }
-      // The ripples go on during the fade.
-      EXPECT_TRUE(about.Timer.Enabled());
+      // The ripples go on during the fade, as long as the window is shown.
+      EXPECT_EQ(about.Timer.Enabled(), about.Visible());
     }
     EXPECT_FALSE(about.blend.Enabled());
     EXPECT_EQ(seen, expected);
@@ -507,14 +463,14 @@ TEST_F(AboutWindowTest, OkFadesTheWindowOutInFortyOneSteps) {
   }
 }
 
-TEST_F(AboutWindowTest, CloseBoxHidesAtOnceAndTheAnimationGoesOn) {
+TEST_F(AboutWindowTest, CloseBoxHidesAtOnceAndTheAnimationRests) {
   about_->Show();
   PumpFor(20);
   ::SendMessageW(about_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(about_->Visible());
   EXPECT_FALSE(WindowOpacity(about_->Handle()).layered);
   EXPECT_FALSE(about_->blend.Enabled());
-  EXPECT_TRUE(about_->Timer.Enabled());
+  EXPECT_FALSE(about_->Timer.Enabled());
 }
 
 TEST_F(AboutWindowTest, EachLinkOpensItsOwnPageOncePerClick) {

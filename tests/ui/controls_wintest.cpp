@@ -13,6 +13,7 @@
 #include "base/gdi_scopes.h"
 #include "base/system_error_win.h"
 #include "support/gui_win.h"
+#include "support/pixels_win.h"
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
@@ -26,6 +27,7 @@
 namespace callwright {
 namespace {
 
+using test::Canvas;
 using test::PumpFor;
 
 class TestForm : public Form {
@@ -61,37 +63,8 @@ Picture GreenGlyph() {
   return glyph;
 }
 
-// Renders a window's client area through its own painting (WM_PRINTCLIENT is not enough for
-// owner-drawn buttons, so those are drawn through WM_DRAWITEM).
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    bitmap_.Reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
-    dc_.Reset(::CreateCompatibleDC(nullptr));
-    old_ = ::SelectObject(dc_.Get(), bitmap_.Get());
-  }
-  ~Canvas() { ::SelectObject(dc_.Get(), old_); }
-  HDC Dc() const { return dc_.Get(); }
-  COLORREF At(int x, int y) const {
-    ::GdiFlush();
-    const std::uint32_t px = bits_[y * width_ + x];
-    return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
-  }
-
- private:
-  int width_, height_;
-  BitmapHandle bitmap_;
-  DcHandle dc_;
-  std::uint32_t* bits_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
-
+// Owner-drawn buttons do not paint for WM_PRINTCLIENT: they are drawn into a canvas through
+// WM_DRAWITEM, as their container asks.
 void DrawButton(const SpeedButton& button, HWND container, Canvas& canvas, UINT state) {
   DRAWITEMSTRUCT item{};
   item.CtlType = ODT_BUTTON;
@@ -305,11 +278,10 @@ TEST(ToolkitImage, StretchedOrUnscaledFromTheTopLeft) {
 TEST(ToolkitImage, CallerDrawnBitmapShowsAfterRepaint) {
   TestForm form;
   Image image(form.Handle(), 0, 0, 8, 8);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -8, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  std::uint8_t* bits = nullptr;
-  BitmapHandle frame(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+  void* frame_bits = nullptr;
+  BitmapHandle frame = test::MakeDib(8, -8, 24, &frame_bits);
   ASSERT_TRUE(frame);
+  auto* bits = static_cast<std::uint8_t*>(frame_bits);
   image.SetBitmap(std::move(frame));
   Canvas canvas(8, 8);
   for (std::uint8_t level : {40, 200}) {
@@ -380,10 +352,7 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
     RECT r{};
     r.left = icon ? LVIR_ICON : LVIR_BOUNDS;
     ::SendMessageW(list.Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
-    HDC dc = ::GetDC(list.Handle());
-    const COLORREF c = ::GetPixel(dc, icon ? (r.left + r.right) / 2 : 140, (r.top + r.bottom) / 2);
-    ::ReleaseDC(list.Handle(), dc);
-    return c;
+    return test::ScreenPixel(list.Handle(), icon ? (r.left + r.right) / 2 : 140, (r.top + r.bottom) / 2);
   };
   form.Show();
   PumpFor(100);
@@ -412,6 +381,69 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
   PumpFor(20);
   EXPECT_EQ(double_clicks, 1);
   form.Hide();
+}
+
+TEST(ToolkitListView, VirtualRowsKeepSelectionAcrossDeletionsAndFindByCaption) {
+  TestForm form;
+  ImageList images;
+  images.Add(SolidPicture(16, 16, RGB(0, 0, 255)));
+  {
+    ListView list(form.Handle(), 4, 40, 370, 208);
+    const LONG_PTR style = ::GetWindowLongPtrW(list.Handle(), GWL_STYLE);
+    EXPECT_TRUE(style & LVS_OWNERDATA);
+    EXPECT_TRUE(style & LVS_SHAREIMAGELISTS);
+    list.SetSmallImages(images);
+    list.AddColumn(L"When", 150);
+    list.AddColumn(L"Size", 70);
+    std::vector<std::wstring> cells;
+    std::vector<std::intptr_t> data;
+    for (int i = 0; i < 10; ++i) {
+      cells.push_back(L"row" + std::to_wstring(i));
+      cells.push_back(L"size" + std::to_wstring(i));
+      data.push_back(100 + i);
+    }
+    list.SetRows(std::move(cells), std::move(data));
+    ASSERT_EQ(list.Count(), 10);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 10);
+    EXPECT_EQ(list.ItemText(7, 1), L"size7");
+    EXPECT_EQ(list.ItemData(7), 107);
+    EXPECT_EQ(list.ItemText(10, 0), L"") << "past the end";
+    EXPECT_EQ(list.ItemData(-1), -1);
+
+    // What the control shows comes from the rows.
+    wchar_t text[16] = {};
+    ListView_GetItemText(list.Handle(), 3, 1, text, 16);
+    EXPECT_STREQ(text, L"size3");
+    list.SetItemText(3, 1, L"BUSY");
+    ListView_GetItemText(list.Handle(), 3, 1, text, 16);
+    EXPECT_STREQ(text, L"BUSY");
+    ListView_GetItemText(list.Handle(), 3, 1, text, 3);
+    EXPECT_STREQ(text, L"BU") << "cut to the control's buffer";
+
+    for (int i : {1, 2, 5, 8}) list.SetSelected(i, true);
+    list.DeleteItems({8, 2, 2, 0, 42});
+    EXPECT_EQ(list.Count(), 7);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 7);
+    EXPECT_EQ(list.ItemText(0, 0), L"row1");
+    EXPECT_EQ(list.ItemData(0), 101);
+    EXPECT_EQ(list.ItemText(1, 1), L"BUSY");
+    EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{0, 3})) << "rows 1 and 5 stay selected";
+    EXPECT_EQ(list.SelectedCount(), 2);
+
+    // Type-ahead in the captions, as the control does it for the keyboard.
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARTIAL | LVFI_WRAP;
+    find.psz = L"ROW6";
+    EXPECT_EQ(ListView_FindItem(list.Handle(), -1, &find), 4);
+    find.psz = L"nothing";
+    EXPECT_EQ(ListView_FindItem(list.Handle(), -1, &find), -1);
+
+    list.SetRows({}, {});
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.SelectedCount(), 0);
+  }
+  // The list is gone; the image list it used is still ours.
+  EXPECT_EQ(images.Count(), 1);
 }
 
 TEST(ToolkitText, EditMemoAndLabel) {

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,7 +16,10 @@
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"
+#include "support/config_file_win.h"
+#include "support/files_win.h"
 #include "support/gui_win.h"
+#include "support/run_key_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
 #include "ui/program_windows.h"
@@ -30,20 +32,10 @@ namespace callwright {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadConfig;
+using test::RemoveConfig;
 using test::WindowAnswerer;
-
-void RemoveConfig() {
-  const std::wstring path = ConfigFilePath();
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileW(path.c_str());
-  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
-}
-
-std::wstring ReadConfig(const wchar_t* key) {
-  wchar_t value[1024] = {};
-  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 1024, ConfigFilePath().c_str());
-  return value;
-}
+using test::WriteConfig;
 
 // Dispatches through the application's own loop (as the running program does) until done.
 bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
@@ -82,6 +74,7 @@ void PressKey(WORD key, bool shift = false) {
 class DesktopTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(user_.Redirected());
     RemoveConfig();
     records_existed_ = fs::exists(DefaultFolder());
     windows_ = std::make_unique<ProgramWindows>();
@@ -96,7 +89,6 @@ class DesktopTest : public ::testing::Test {
     windows_.reset();
     test::PumpFor(10);
     RemoveConfig();
-    RemoveFromStartup(L"Callwright");
     SetDestinationFolder(L"");
     std::error_code ignored;
     if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
@@ -107,8 +99,13 @@ class DesktopTest : public ::testing::Test {
     form.Show();
     ::SetForegroundWindow(form.Handle());
     ASSERT_TRUE(RunLoopUntil([&] { return ::GetForegroundWindow() == form.Handle(); })) << "foreground";
+    // The main window's list is built by a worker: wait for its rows.
+    ASSERT_TRUE(RunLoopUntil([&] { return !main_->Probing(); })) << "listed";
   }
 
+  // Ticking the autostart box writes the Run value: below a scratch key, never the real one.
+  test::RedirectedCurrentUser user_;
+  test::ConfigFileAside aside_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
   TFrmSettings* settings_ = nullptr;
@@ -297,8 +294,8 @@ TEST(AskYesNo, OnlyYesIsAYes) {
 TEST_F(DesktopTest, ABoxThatFailsToOpenDeletesNothingAndEndsNothing) {
   test::TempDir folder;
   const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
-  std::ofstream(fs::path(file), std::ios::binary) << "RIFF";
-  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder.Path().c_str(), ConfigFilePath().c_str());
+  ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
+  ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
   ShowActive(*main_);
   ASSERT_EQ(main_->lst.Count(), 1);
   main_->lst.SetSelected(0, true);
@@ -330,8 +327,8 @@ TEST(ShellOpenFailure, NamesTheTargetAndTheReason) {
 TEST_F(DesktopTest, AFailedOpenOrBrowseIsReportedNamingTheFileOrFolder) {
   test::TempDir folder;
   const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
-  std::ofstream(fs::path(file), std::ios::binary) << "RIFF";
-  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder.Path().c_str(), ConfigFilePath().c_str());
+  ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
+  ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
   ShowActive(*main_);
   ASSERT_EQ(main_->lst.Count(), 1);
   main_->lst.SetSelected(0, true);

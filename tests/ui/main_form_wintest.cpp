@@ -1,12 +1,13 @@
 // The main window and the notice, driven through their real windows: real files in a temporary
-// folder, the real config.ini beside this test program, real message boxes answered from a second
-// thread, and a second process holding a recording open.
+// folder, the real config.ini beside this test program, real message boxes answered while they
+// run their modal loops, and a second process holding a recording open.
 #include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h.
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -18,6 +19,9 @@
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
+#include "support/config_file_win.h"
+#include "support/file_holder_win.h"
+#include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -34,42 +38,18 @@ namespace callwright {
 namespace {
 
 namespace fs = std::filesystem;
+using test::MessageBoxAnswerer;
 using test::PumpFor;
 using test::PumpUntil;
+using test::ReadConfig;
+using test::RemoveConfig;
 using test::WindowAnswerer;
+using test::WriteConfig;
 
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {
   g_opened.push_back(target);
   return 42;  // opened
-}
-
-std::wstring ReadConfig(const wchar_t* key) {
-  wchar_t value[256] = {};
-  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 256, ConfigFilePath().c_str());
-  return value;
-}
-
-void WriteConfig(const wchar_t* key, const std::wstring& value) {
-  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
-}
-
-void WriteBytes(const fs::path& path, std::size_t count) {
-  std::ofstream(path, std::ios::binary) << std::string(count, 'x');
-}
-
-// A message box of this program with this caption, answered with `button`.
-class BoxAnswerer : public WindowAnswerer {
- public:
-  BoxAnswerer(const wchar_t* caption, int button, std::function<void(HWND)> inspect = {})
-      : WindowAnswerer(L"#32770", caption, button, std::move(inspect)) {}
-};
-
-void RemoveConfig() {
-  const std::wstring path = ConfigFilePath();
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileW(path.c_str());
-  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
 }
 
 LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
@@ -78,8 +58,8 @@ LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
   return result;
 }
 
-// The program's four windows, as start-up creates them, with config.ini beside this program
-// removed before and after.
+// The program's four windows, as start-up creates them, with config.ini beside this program set
+// aside and removed before and after.
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -111,15 +91,26 @@ class MainWindowTest : public ::testing::Test {
     for (int i = 0; i < count; ++i) {
       files.push_back(fs::path(folder_.Path()) / (L"0503201" + std::to_wstring(i) + L"_14151" + std::to_wstring(i) +
                                                   L"_partner." + std::to_wstring(i) + L".wav"));
-      WriteBytes(files.back(), 100 * (i + 1));
+      EXPECT_TRUE(test::WriteBytes(files.back().wstring(), std::string(100 * (i + 1), 'x')));
     }
     return files;
   }
 
+  // Shown, with every file of the listing measured.
   void ShowMain() {
     main_->Show();
     PumpFor(10);
+    ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   }
+
+  // Refresh, and the new listing shown and measured.
+  void Refresh() {
+    main_->btnrefresh.Click();
+    ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  }
+
+  // Every file that Delete was told to remove is done with, and its row gone if the file is.
+  void WaitForDeletion() { ASSERT_TRUE(PumpUntil([&] { return !main_->Deleting(); }, 10000)); }
 
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
@@ -130,6 +121,7 @@ class MainWindowTest : public ::testing::Test {
   bool OpenAndDeleteEnabled() const { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }
   bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
 
+  test::ConfigFileAside aside_;
   test::TempDir folder_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
@@ -180,6 +172,9 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_TRUE(list_style & LVS_EX_FULLROWSELECT);
   const LONG_PTR style = ::GetWindowLongPtrW(main_->lst.Handle(), GWL_STYLE);
   EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+  EXPECT_TRUE(style & LVS_OWNERDATA) << "rows served from the window's own store";
+  EXPECT_TRUE(style & LVS_SHAREIMAGELISTS) << "Img16 frees its image list itself";
+  EXPECT_EQ(ListView_GetImageList(main_->lst.Handle(), LVSIL_SMALL), main_->Img16.Handle());
   EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING));
 
   // Left positions for a client area, and the list's bounds.
@@ -228,8 +223,8 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
 TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
   MakeRecordings(3);
   fs::create_directory(fs::path(folder_.Path()) / L"folder.wav");
-  WriteBytes(fs::path(folder_.Path()) / L"notes.txt", 5);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(test::WriteBytes(folder_.Join(L"notes.txt"), "xxxxx"));
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
   main_->forbidden = true;
@@ -256,7 +251,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
   // Refresh rebuilds from the folder; hiding stops following the selection.
   MakeRecordings(4);
-  main_->btnrefresh.Click();
+  Refresh();
   EXPECT_EQ(main_->lst.Count(), 4);
   main_->Hide();
   EXPECT_FALSE(main_->TimerSel.Enabled());
@@ -264,7 +259,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
 
 TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   MakeRecordings(5);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   ASSERT_EQ(main_->lst.Count(), 5);
   const std::vector<std::wstring> before = ListedPaths();
@@ -272,11 +267,18 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
 
   HWND owner = nullptr;
-  BoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+  bool main_enabled = true;
+  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND box) {
+    owner = ::GetWindow(box, GW_OWNER);
+    main_enabled = ::IsWindowEnabled(main_->Handle()) != FALSE;
+  });
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
   EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
   EXPECT_EQ(owner, main_->Handle()) << "modal to the main window";
+  EXPECT_FALSE(main_enabled) << "no second Delete and no other selection while the question is open";
+  EXPECT_TRUE(::IsWindowEnabled(main_->Handle()));
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[3]}));
   for (int i : {1, 2, 4}) EXPECT_FALSE(fs::exists(before[i])) << i;
   for (int i : {0, 3}) EXPECT_TRUE(fs::exists(before[i])) << i;
@@ -290,13 +292,13 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   EXPECT_TRUE(PumpUntil([&] { return OpenAndDeleteDisabled(); }, 1000));
 }
 
-TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
+TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolderWhoseRowStays) {
   const fs::path target = fs::path(folder_.Path()) / L"target";
   const fs::path link = fs::path(folder_.Path()) / L"05032013_141516_link.wav";
   const fs::path real = fs::path(folder_.Path()) / L"05032013_141516_real.wav";
   fs::create_directory(target);
   fs::create_directory(real);
-  WriteBytes(target / L"kept.txt", 3);
+  ASSERT_TRUE(test::WriteBytes((target / L"kept.txt").wstring(), "xxx"));
   if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     GTEST_SKIP() << "no symbolic links to folders here";
   }
@@ -307,10 +309,11 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
-  BoxAnswerer yes(L"Delete files", IDYES);
+  MessageBoxAnswerer yes(L"Delete files", IDYES);
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
-  EXPECT_EQ(main_->lst.Count(), 0);
+  WaitForDeletion();
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{real.wstring()})) << "only the row whose entry is gone goes";
   EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
   EXPECT_TRUE(fs::exists(target / L"kept.txt")) << "the linked folder keeps its content";
   EXPECT_TRUE(fs::is_directory(real)) << "a real folder is never removed";
@@ -318,13 +321,13 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolder) {
 
 TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
   MakeRecordings(3);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   const std::vector<std::wstring> before = ListedPaths();
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(2, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
-  BoxAnswerer no(L"Delete files", IDNO);
+  MessageBoxAnswerer no(L"Delete files", IDNO);
   main_->btndelete.Click();
   EXPECT_EQ(no.Answered(), 1);
   EXPECT_EQ(ListedPaths(), before);
@@ -334,7 +337,7 @@ TEST_F(MainWindowTest, DeleteAnsweredNoChangesNothing) {
 
 TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
   MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   EXPECT_TRUE(OpenAndDeleteDisabled());
   main_->lst.SetSelected(1, true);
@@ -347,7 +350,7 @@ TEST_F(MainWindowTest, OpenAndDeleteFollowTheSelectionWhileVisible) {
 
 TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFolder) {
   MakeRecordings(4);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
   const std::vector<std::wstring> paths = ListedPaths();
 
@@ -374,16 +377,12 @@ TEST_F(MainWindowTest, OpenAndDoubleClickOpenTheFirstSelectedRowAndBrowseTheFold
   EXPECT_EQ(g_opened, (std::vector<std::wstring>{folder_.Path()}));
 }
 
-TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow) {
+TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
   const std::vector<fs::path> files = MakeRecordings(2);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   // A second process holds the file open for writing, as the client does while it records.
-  const std::wstring suffix = std::to_wstring(::GetCurrentProcessId());
-  const std::wstring ready_name = L"cw-hold-ready-" + suffix, release_name = L"cw-hold-release-" + suffix;
-  KernelHandle ready(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
-  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
-  test::ChildProcess holder(test::ExePath(L"file_holder.exe"), {files[1].wstring(), ready_name, release_name});
-  ASSERT_EQ(::WaitForSingleObject(ready.Get(), 20000), WAIT_OBJECT_0);
+  test::FileHolder holder(files[1].wstring());
+  ASSERT_TRUE(holder.Held());
 
   ShowMain();
   const std::vector<std::wstring> before = ListedPaths();
@@ -394,20 +393,125 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndDropsTheRow)
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
   {
-    BoxAnswerer yes(L"Delete files", IDYES);
+    MessageBoxAnswerer yes(L"Delete files", IDYES);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
+    WaitForDeletion();
   }
-  EXPECT_EQ(main_->lst.Count(), 0);
   EXPECT_TRUE(fs::exists(files[1])) << "still being written";
   EXPECT_FALSE(fs::exists(files[0]));
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()})) << "its file is still there";
+  EXPECT_EQ(main_->lst.ItemText(0, 2), L"BUSY");
+  EXPECT_EQ(main_->lst.SelectedCount(), 0);
 
-  // The next rebuild shows it again.
-  main_->btnrefresh.Click();
+  // The next rebuild shows it as well.
+  Refresh();
   EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{files[1].wstring()}));
-  ::SetEvent(release.Get());
-  EXPECT_TRUE(holder.Wait(20000));
-  EXPECT_EQ(holder.ExitCode(), 0u);
+  EXPECT_EQ(holder.Release(), 0u);
+}
+
+TEST_F(MainWindowTest, DeleteTakesTheRowsSelectedWhenItWasPressed) {
+  MakeRecordings(5);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  const std::vector<std::wstring> before = ListedPaths();
+  main_->lst.SetSelected(1, true);
+  ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
+  // The selection changes while the question is open (nothing a user can do with the window
+  // disabled, but a program can).
+  MessageBoxAnswerer yes(L"Delete files", IDYES, [&](HWND) {
+    for (int i : {2, 3, 4}) main_->lst.SetSelected(i, true);
+  });
+  main_->btndelete.Click();
+  ASSERT_EQ(yes.Answered(), 1);
+  WaitForDeletion();
+  EXPECT_FALSE(fs::exists(before[1]));
+  for (int i : {0, 2, 3, 4}) EXPECT_TRUE(fs::exists(before[i])) << i;
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{before[0], before[2], before[3], before[4]}));
+}
+
+TEST_F(MainWindowTest, RowsComeAtOnceAndTheWorkersMeasuresMakeThemTheRowsOfTheListing) {
+  const std::vector<fs::path> files = MakeRecordings(6);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  const test::FileHolder held(files[2].wstring());
+  ASSERT_TRUE(held.Held());
+  ShowMain();
+  // Cell for cell the rows that the listing builds at once, "BUSY" included.
+  const std::vector<RecordingRow> rows = ListRecordings(folder_.Path());
+  ASSERT_EQ(main_->lst.Count(), static_cast<int>(rows.size()));
+  int busy = 0;
+  for (int i = 0; i < main_->lst.Count(); ++i) {
+    EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation) << i;
+    if (main_->lst.ItemText(i, 2) == L"BUSY") {
+      ++busy;
+      EXPECT_EQ(main_->lst.ItemText(i, 3), files[2].wstring());
+    }
+  }
+  EXPECT_EQ(busy, 1);
+}
+
+TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
+  // Two folders with the same names: a result applied by row number would land on the same row.
+  test::TempDir other;
+  for (const fs::path& file : MakeRecordings(3)) {
+    ASSERT_TRUE(test::WriteBytes(other.Join(file.filename().wstring()), std::string(100, 'x')));
+  }
+  const std::wstring first_folder = folder_.Path() + L"\\";
+  KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const RecordingMeasure previous = MeasureRecording;
+  // The first folder's files wait at the gate and then read as "BUSY".
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+    if (path.rfind(first_folder, 0) != 0) return GetRecordingSize(path);
+    ::WaitForSingleObject(handle, 20000);
+    return -1;
+  };
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  main_->Show();
+  PumpFor(50);
+  EXPECT_TRUE(main_->Probing()) << "held at the gate";
+
+  // A newer listing of the other folder, measured at once.
+  SetDestinationFolder(other.Path());
+  main_->btnrefresh.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  // The older listing's worker goes on with the file in hand and posts its "BUSY".
+  ::SetEvent(gate.Get());
+  PumpFor(500);
+  ASSERT_EQ(main_->lst.Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(main_->lst.ItemText(i, 3).rfind(other.Path() + L"\\", 0), 0u) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, 2), L"100" + UserNumberSeparators().decimal + L"00 Bytes") << i;
+  }
+  windows_.reset();  // waits for the workers while the measure is still ours
+  MeasureRecording = previous;
+}
+
+TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
+  const std::vector<fs::path> files = MakeRecordings(4);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const RecordingMeasure previous = MeasureRecording;
+  std::atomic<int> measured{0};
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+    ::WaitForSingleObject(handle, 20000);
+    ++measured;
+    return GetRecordingSize(path);
+  };
+  main_->Show();
+  // Rows are there while the worker waits; their sizes are those of the directory search.
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.Count() == 4; }, 10000));
+  EXPECT_TRUE(main_->Probing());
+  main_->Hide();
+  main_->Show();  // a new show: the worker of the first listing is cancelled after its file
+  ::SetEvent(gate.Get());
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  // Four files of the new listing, and the one the cancelled worker had in hand.
+  EXPECT_EQ(measured.load(), 4 + 1);
+  windows_.reset();
+  MeasureRecording = previous;
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
@@ -458,7 +562,7 @@ TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
 }
 
 TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
-  WriteConfig(L"info", L"1");
+  ASSERT_TRUE(WriteConfig(L"info", L"1"));
   ShowMain();
   EXPECT_TRUE(info_->c.Checked());
   EXPECT_EQ(ReadConfig(L"info"), L"1");
@@ -469,7 +573,7 @@ TEST_F(MainWindowTest, InfoSetToOneTicksTheNoticeBoxAndClosingHidesWithoutIt) {
   EXPECT_FALSE(main_->Visible());
 
   // Any other value never unticks it.
-  WriteConfig(L"info", L"0");
+  ASSERT_TRUE(WriteConfig(L"info", L"0"));
   ShowMain();
   EXPECT_TRUE(info_->c.Checked());
   EXPECT_EQ(ReadConfig(L"info"), L"0") << "nothing written when the box is already ticked";
@@ -514,8 +618,8 @@ TEST_F(MainWindowTest, NoticeWindowTextAndCheckBoxStoringEveryChange) {
 }
 
 TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
-  WriteConfig(L"info", L"1");
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"info", L"1"));
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   MakeRecordings(2);
   ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   // Wine lets an administrator write read-only files: also hold the file open for reading only,
@@ -528,7 +632,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
 
-  BoxAnswerer report(L"Callwright", IDOK);
+  MessageBoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
   PumpFor(50);
@@ -565,15 +669,15 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
       {folder_.Path() + L"\\", folder_.Path() + L"\\", folder_.Path()},
   };
   for (const Case& c : cases) {
-    WriteConfig(L"path", c.stored);
-    BoxAnswerer report(L"Callwright", IDOK);
+    ASSERT_TRUE(WriteConfig(L"path", c.stored));
+    MessageBoxAnswerer report(L"Callwright", IDOK);
     ShowMain();
     EXPECT_EQ(report.Answered(), 0) << c.stored.c_str();
     EXPECT_EQ(DestinationFolder(), c.shown) << c.stored.c_str();
     EXPECT_EQ(settings_->edtpath.Text(), c.shown);
     ASSERT_TRUE(fs::is_directory(c.folder)) << "created: " << c.stored.c_str();
-    WriteBytes(fs::path(c.folder) / name, 10);
-    main_->btnrefresh.Click();
+    ASSERT_TRUE(test::WriteBytes((fs::path(c.folder) / name).wstring(), std::string(10, 'x')));
+    Refresh();
     EXPECT_EQ(ListedPaths(), std::vector<std::wstring>{c.folder + L"\\" + name}) << c.stored.c_str();
     g_opened.clear();
     main_->btnfol.Click();
@@ -586,7 +690,7 @@ TEST_F(MainWindowTest, BlankRelativeAndTrailingSeparatorFoldersAreResolvedForThe
 
 TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
   const fs::path file = fs::path(folder_.Path()) / L"a file";
-  WriteBytes(file, 3);
+  ASSERT_TRUE(test::WriteBytes(file.wstring(), "xxx"));
   const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
   const std::wstring default_folder = ExecutableFolder() + L"Records";
   struct Case {
@@ -599,7 +703,7 @@ TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
   };
   for (const Case& c : cases) {
     WriteSetting(L"SYSTEM", L"path", c.stored);  // UTF-16, which holds any name
-    BoxAnswerer report(L"Callwright", IDOK);
+    MessageBoxAnswerer report(L"Callwright", IDOK);
     for (int showing = 1; showing <= 2; ++showing) {
       ShowMain();
       ASSERT_TRUE(PumpUntil([&] { return report.Answered() == showing; }, 3000)) << showing;
@@ -624,7 +728,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
   const std::wstring folder = folder_.Path() + L"\\" + foreign;
   WriteSetting(L"SYSTEM", L"path", folder);  // UTF-16, which holds any name
-  BoxAnswerer report(L"Callwright", IDOK);
+  MessageBoxAnswerer report(L"Callwright", IDOK);
   ShowMain();
   EXPECT_EQ(report.Answered(), 0) << report.LastText().c_str();
   ASSERT_TRUE(fs::is_directory(folder)) << "created";
@@ -647,7 +751,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   ASSERT_TRUE(sim.Wait(15000));
   EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0)) << "the client could write the file";
 
-  main_->btnrefresh.Click();
+  Refresh();
   const std::vector<std::wstring> listed = ListedPaths();
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].rfind(folder + L"\\", 0), 0u) << "listed under the folder's own name";
@@ -666,7 +770,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
 
 TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(1);
-  WriteConfig(L"path", folder_.Path());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ASSERT_NE(ShowRequestMsg, 0u);
   EXPECT_EQ(ShowRequestMsg, ::RegisterWindowMessageW(L"CALLWRIGHTAPP"));
   ShowMain();
@@ -674,10 +778,13 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(3);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
   EXPECT_TRUE(main_->Visible());
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 3) << "the show sequence ran again";
 
   MakeRecordings(4);
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  PumpFor(100);
+  EXPECT_FALSE(main_->Probing());
   EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);

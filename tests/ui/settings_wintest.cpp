@@ -1,11 +1,10 @@
-// The settings window and the folder picker, driven through their real windows: the real Run key
-// of the registry, the real config.ini beside this test program, the shell's real folder dialog
-// (found and answered from a second thread) and real error boxes.
+// The settings window and the folder picker, driven through their real windows: the registry's Run
+// key below a redirected current user, the real config.ini beside this test program, the shell's
+// real folder dialog (found and answered from a second thread) and real error boxes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
-#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -14,13 +13,20 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
-#include "support/gui_helpers_win.h"
+#include "support/config_file_win.h"
+#include "support/files_win.h"
+#include "support/gui_win.h"
+#include "support/process_win.h"
+#include "support/run_key_win.h"
+#include "support/temp_dir_win.h"
+#include "support/window_answerer_win.h"
 #include "ui/program_windows.h"
 #include "ui/about_form.h"
 #include "ui/browse_folder.h"
@@ -33,119 +39,25 @@ namespace callwright {
 namespace {
 
 namespace fs = std::filesystem;
-using gui_helpers::MessageBoxAnswerer;
-using gui_helpers::PumpFor;
-using gui_helpers::PumpUntil;
-using gui_helpers::TempFolder;
+using test::MessageBoxAnswerer;
+using test::PumpFor;
+using test::PumpUntil;
+using test::ReadConfig;
+using test::RegistryValue;
+using test::RemoveConfig;
+using test::TempDir;
+using test::WriteConfig;
 
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kValueName[] = L"Callwright";
 constexpr wchar_t kDialogTitle[] = L"Chose record destination path";
 
-// ---- the autostart value, read and written past the program's own routines
+// ---- the autostart value, read past the program's own routines
 
-struct RunValue {
-  bool exists = false;
-  DWORD type = REG_NONE;
-  std::wstring text;  // REG_SZ data without its terminating NUL
-};
-
-RegKey OpenRunKey() {
-  RegKey key;
-  ::RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr,
-                    key.Put(), nullptr);
-  return key;
-}
-
-RunValue ReadRunValue() {
-  RunValue value;
-  const RegKey key = OpenRunKey();
-  DWORD size = 0;
-  if (::RegQueryValueExW(key.Get(), kValueName, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return value;
-  value.exists = true;
-  std::vector<BYTE> data(size + sizeof(wchar_t));
-  ::RegQueryValueExW(key.Get(), kValueName, nullptr, nullptr, data.data(), &size);
-  if (value.type == REG_SZ) {
-    value.text.assign(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
-    if (!value.text.empty() && value.text.back() == L'\0') value.text.pop_back();
-  }
-  return value;
-}
-
-void WriteRunText(const std::wstring& text) {
-  const RegKey key = OpenRunKey();
-  ASSERT_EQ(::RegSetValueExW(key.Get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-}
-
-void WriteRunNumber(DWORD number) {
-  const RegKey key = OpenRunKey();
-  ASSERT_EQ(::RegSetValueExW(key.Get(), kValueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                             sizeof(number)),
-            ERROR_SUCCESS);
-}
-
-// A value left behind would start this test program at the next logon.
-void DeleteRunValue() {
-  const RegKey key = OpenRunKey();
-  ::RegDeleteValueW(key.Get(), kValueName);
-}
-
-// Lets everyone only read the Run key while it lives, so that every attempt to open it for
-// writing is refused; the key's previous permissions come back at the end.
-class RunKeyWriteLock {
- public:
-  RunKeyWriteLock() {
-    ::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, READ_CONTROL | WRITE_DAC | KEY_WOW64_64KEY, key_.Put());
-    DWORD size = 0;
-    ::RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
-    previous_.resize(size);
-    if (size == 0 ||
-        ::RegGetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, previous_.data(), &size) != ERROR_SUCCESS) {
-      previous_.clear();
-      return;
-    }
-    PSECURITY_DESCRIPTOR read_only = nullptr;
-    if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)", SDDL_REVISION_1, &read_only,
-                                                               nullptr)) {
-      locked_ = ::RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, read_only) == ERROR_SUCCESS;
-      ::LocalFree(read_only);
-    }
-  }
-  ~RunKeyWriteLock() {
-    if (locked_) ::RegSetKeySecurity(key_.Get(), DACL_SECURITY_INFORMATION, previous_.data());
-  }
-  RunKeyWriteLock(const RunKeyWriteLock&) = delete;
-  RunKeyWriteLock& operator=(const RunKeyWriteLock&) = delete;
-  bool Locked() const noexcept { return locked_; }
-
- private:
-  RegKey key_;
-  std::vector<BYTE> previous_;
-  bool locked_ = false;
-};
+// The program's Run value as stored, or nothing.
+std::optional<RegistryValue> RunValue() { return test::ReadRunValue(kValueName); }
+std::wstring RunText() { return RunValue().value_or(RegistryValue{}).Text(); }
 
 std::wstring ExpectedRunText() { return L"\"" + ExecutablePath() + L"\" /hidden"; }
-
-// ---- config.ini beside this program
-
-std::wstring ReadConfig(const wchar_t* key) {
-  wchar_t value[1024] = {};
-  ::GetPrivateProfileStringW(L"SYSTEM", key, L"<missing>", value, 1024, ConfigFilePath().c_str());
-  return value;
-}
-
-void WriteConfig(const wchar_t* key, const std::wstring& value) {
-  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", key, value.c_str(), ConfigFilePath().c_str()));
-}
-
-void RemoveConfig() {
-  const std::wstring path = ConfigFilePath();
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileW(path.c_str());
-  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());  // drop any cached copy
-}
 
 // ---- the shell's folder dialog, answered from a second thread
 
@@ -343,8 +255,8 @@ std::wstring ShellPath(const fs::path& folder) {
 class SettingsWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(user_.Redirected());
     RemoveConfig();
-    DeleteRunValue();
     records_existed_ = fs::exists(DefaultFolder());
     CreateWindows();
   }
@@ -353,7 +265,6 @@ class SettingsWindowTest : public ::testing::Test {
     DestroyWindows();
     PumpFor(10);
     RemoveConfig();
-    DeleteRunValue();
     SetDestinationFolder(L"");
     std::error_code ignored;
     if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
@@ -385,7 +296,10 @@ class SettingsWindowTest : public ::testing::Test {
     PumpFor(10);
   }
 
-  TempFolder folder_;
+  // The program's own registry calls land below a scratch key for the whole test.
+  test::RedirectedCurrentUser user_;
+  test::ConfigFileAside aside_;
+  TempDir folder_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
   TFrmSettings* settings_ = nullptr;
@@ -537,14 +451,14 @@ TEST_F(SettingsWindowTest, CloseBoxAndOkOnlyHide) {
       {L"WM_CLOSE", [](TFrmSettings& s) { ::SendMessageW(s.Handle(), WM_CLOSE, 0, 0); }},
   };
   for (const Way& way : ways) {
-    SetDestinationFolder(folder_.Path().wstring() + L"\\" + way.name);
+    SetDestinationFolder(folder_.Path() + L"\\" + way.name);
     ShowSettings();
     ASSERT_TRUE(settings_->Visible());
     way.hide(*settings_);
     PumpFor(10);
     EXPECT_FALSE(settings_->Visible()) << way.name;
     EXPECT_TRUE(::IsWindow(settings_->Handle())) << way.name;
-    EXPECT_EQ(ReadConfig(L"path"), folder_.Path().wstring() + L"\\" + way.name) << "stored on every kind of hide";
+    EXPECT_EQ(ReadConfig(L"path"), folder_.Path() + L"\\" + way.name) << "stored on every kind of hide";
   }
   EXPECT_TRUE(main_->Visible()) << "the main window stays";
 }
@@ -557,8 +471,9 @@ TEST_F(SettingsWindowTest, FirstShowRewritesAnEntryOfAnyKindAndLaterShowsWriteNo
     void (*write)();
   };
   const Case cases[] = {
-      {"another executable", [] { WriteRunText(L"\"C:\\Old Place\\Callwright.exe\" /hidden"); }},
-      {"no text at all", [] { WriteRunNumber(7); }},
+      {"another executable",
+       [] { ASSERT_TRUE(test::WriteRunText(kValueName, L"\"C:\\Old Place\\Callwright.exe\" /hidden")); }},
+      {"no text at all", [] { ASSERT_TRUE(test::WriteRunNumber(kValueName, 7)); }},
   };
   for (const Case& c : cases) {
     DestroyWindows();
@@ -566,22 +481,22 @@ TEST_F(SettingsWindowTest, FirstShowRewritesAnEntryOfAnyKindAndLaterShowsWriteNo
     c.write();
     ShowSettings();
     EXPECT_TRUE(settings_->startup.Checked()) << c.name;
-    RunValue value = ReadRunValue();
+    const RegistryValue value = RunValue().value_or(RegistryValue{});
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << c.name;
-    EXPECT_EQ(value.text, ExpectedRunText()) << c.name;
+    EXPECT_EQ(value.Text(), ExpectedRunText()) << c.name;
 
     // Box and registry agree from now on: showing again writes nothing.
     PressOk();
-    WriteRunText(L"changed outside");
+    ASSERT_TRUE(test::WriteRunText(kValueName, L"changed outside"));
     ShowSettings();
     EXPECT_TRUE(settings_->startup.Checked()) << c.name;
-    EXPECT_EQ(ReadRunValue().text, L"changed outside") << c.name;
+    EXPECT_EQ(RunText(), L"changed outside") << c.name;
 
     // Showing while visible only brings it to the front.
-    DeleteRunValue();
+    test::DeleteRunValue(kValueName);
     ShowSettings();
     EXPECT_TRUE(settings_->startup.Checked()) << c.name;
-    EXPECT_FALSE(ReadRunValue().exists) << c.name;
+    EXPECT_FALSE(RunValue().has_value()) << c.name;
     PressOk();
   }
 }
@@ -589,18 +504,18 @@ TEST_F(SettingsWindowTest, FirstShowRewritesAnEntryOfAnyKindAndLaterShowsWriteNo
 TEST_F(SettingsWindowTest, NoEntryLeavesTheBoxUntickedAndWritesNothing) {
   ShowSettings();
   EXPECT_FALSE(settings_->startup.Checked());
-  EXPECT_FALSE(ReadRunValue().exists);
+  EXPECT_FALSE(RunValue().has_value());
   PressOk();
 
   // An entry removed from outside while the window was hidden unticks the box; nothing is made.
   ShowSettings();
   ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
-  ASSERT_TRUE(ReadRunValue().exists);
+  ASSERT_TRUE(RunValue().has_value());
   PressOk();
-  DeleteRunValue();
+  test::DeleteRunValue(kValueName);
   ShowSettings();
   EXPECT_FALSE(settings_->startup.Checked());
-  EXPECT_FALSE(ReadRunValue().exists);
+  EXPECT_FALSE(RunValue().has_value());
 }
 
 TEST_F(SettingsWindowTest, TickingAndUntickingWriteAndDeleteAtEachChange) {
@@ -608,13 +523,13 @@ TEST_F(SettingsWindowTest, TickingAndUntickingWriteAndDeleteAtEachChange) {
   for (int round = 0; round < 2; ++round) {
     ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
     EXPECT_TRUE(settings_->startup.Checked());
-    const RunValue value = ReadRunValue();
-    EXPECT_TRUE(value.exists) << "written before OK";
-    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(value.text, ExpectedRunText());
+    const std::optional<RegistryValue> value = RunValue();
+    EXPECT_TRUE(value.has_value()) << "written before OK";
+    EXPECT_EQ(value.value_or(RegistryValue{}).type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value.value_or(RegistryValue{}).Text(), ExpectedRunText());
     ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
     EXPECT_FALSE(settings_->startup.Checked());
-    EXPECT_FALSE(ReadRunValue().exists) << "deleted before OK";
+    EXPECT_FALSE(RunValue().has_value()) << "deleted before OK";
   }
   EXPECT_TRUE(settings_->Visible());
 }
@@ -622,7 +537,7 @@ TEST_F(SettingsWindowTest, TickingAndUntickingWriteAndDeleteAtEachChange) {
 TEST_F(SettingsWindowTest, AFailedWriteOfTheEntryIsReportedAndTheBoxStaysTicked) {
   ShowSettings();
   {
-    RunKeyWriteLock lock;
+    test::RunKeyWriteLock lock;
     ASSERT_TRUE(lock.Locked());
     MessageBoxAnswerer report(L"Callwright", IDOK);
     ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
@@ -630,7 +545,7 @@ TEST_F(SettingsWindowTest, AFailedWriteOfTheEntryIsReportedAndTheBoxStaysTicked)
     // No full stop after a closing quote, whose code is below the full stop's.
     EXPECT_EQ(report.LastText(), L"Failed to set data for 'Callwright'");
     EXPECT_TRUE(settings_->startup.Checked()) << "the box changed before its click ran";
-    EXPECT_FALSE(ReadRunValue().exists);
+    EXPECT_FALSE(RunValue().has_value());
 
     // Unticking cannot delete anything either, and says nothing.
     ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
@@ -640,13 +555,13 @@ TEST_F(SettingsWindowTest, AFailedWriteOfTheEntryIsReportedAndTheBoxStaysTicked)
   }
   EXPECT_TRUE(settings_->Visible());
   ::SendMessageW(settings_->startup.Handle(), BM_CLICK, 0, 0);
-  EXPECT_EQ(ReadRunValue().text, ExpectedRunText()) << "writable again";
+  EXPECT_EQ(RunText(), ExpectedRunText()) << "writable again";
 }
 
 // ---- storing the folder
 
 TEST_F(SettingsWindowTest, HidingStoresTheFolderEvenWhenUnchanged) {
-  const std::wstring folder = folder_.Path().wstring();
+  const std::wstring folder = folder_.Path();
   SetDestinationFolder(folder);
   EXPECT_EQ(settings_->edtpath.Text(), folder) << "the box follows the destination folder";
   ShowSettings();
@@ -654,14 +569,14 @@ TEST_F(SettingsWindowTest, HidingStoresTheFolderEvenWhenUnchanged) {
   PressOk();
   EXPECT_EQ(ReadConfig(L"path"), folder);
 
-  WriteConfig(L"path", L"C:\\edited outside");
+  ASSERT_TRUE(WriteConfig(L"path", L"C:\\edited outside"));
   ShowSettings();
   PressOk();
   EXPECT_EQ(ReadConfig(L"path"), folder) << "written again although the folder did not change";
 }
 
 TEST_F(SettingsWindowTest, AnEmptyOrBlankFolderIsNeverStored) {
-  WriteConfig(L"path", L"C:\\kept");
+  ASSERT_TRUE(WriteConfig(L"path", L"C:\\kept"));
   for (const std::wstring& blank : {std::wstring(), std::wstring(L"   "), std::wstring(L" \t\r\n\x1f ")}) {
     SetDestinationFolder(blank);
     EXPECT_EQ(settings_->edtpath.Text(), blank);
@@ -672,14 +587,14 @@ TEST_F(SettingsWindowTest, AnEmptyOrBlankFolderIsNeverStored) {
 }
 
 TEST_F(SettingsWindowTest, UnwritableConfigurationReportsAndHidesAllTheSame) {
-  WriteConfig(L"path", L"C:\\stored");
+  ASSERT_TRUE(WriteConfig(L"path", L"C:\\stored"));
   ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
   // Wine lets an administrator write read-only files: also hold the file open for reading only,
   // which keeps every writer out.
   FileHandle lock(::CreateFileW(ConfigFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
-  const std::wstring folder = folder_.Path().wstring();
+  const std::wstring folder = folder_.Path();
   SetDestinationFolder(folder);
   ShowSettings();
 
@@ -697,12 +612,12 @@ TEST_F(SettingsWindowTest, UnwritableConfigurationReportsAndHidesAllTheSame) {
 // ---- picking a folder with the shell's dialog
 
 TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
-  TempFolder stored, picked;
-  gui_helpers::WriteFile(picked.Path() / L"05032011_141510_anna.wav", 100);
-  gui_helpers::WriteFile(picked.Path() / L"05032011_141610_ben.wav", 200);
-  WriteConfig(L"path", stored.Path().wstring());
+  TempDir stored, picked;
+  ASSERT_TRUE(test::WriteBytes(picked.Join(L"05032011_141510_anna.wav"), std::string(100, 'x')));
+  ASSERT_TRUE(test::WriteBytes(picked.Join(L"05032011_141610_ben.wav"), std::string(200, 'x')));
+  ASSERT_TRUE(WriteConfig(L"path", stored.Path()));
   ShowMain();
-  ASSERT_EQ(settings_->edtpath.Text(), stored.Path().wstring()) << "the main window's show fills the box";
+  ASSERT_EQ(settings_->edtpath.Text(), stored.Path()) << "the main window's show fills the box";
   EXPECT_EQ(main_->lst.Count(), 0);
   ShowSettings();
 
@@ -724,17 +639,17 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
 
   EXPECT_EQ(settings_->edtpath.Text(), picked_path);
   EXPECT_EQ(DestinationFolder(), picked_path);
-  EXPECT_EQ(ReadConfig(L"path"), stored.Path().wstring()) << "not stored while the window is open";
+  EXPECT_EQ(ReadConfig(L"path"), stored.Path()) << "not stored while the window is open";
   main_->btnrefresh.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 2) << "the next listing uses it";
 
   // The next call is recorded there: the substitute client places one as soon as it is linked.
-  const fs::path client = gui_helpers::TestProgramFolder() / L"callwright-clientsim.exe";
-  TempFolder log_folder;
-  const fs::path log = log_folder.Path() / L"commands.txt";
-  gui_helpers::ChildProcess sim(client, L"\"" + client.wstring() + L"\" --partner carla --call 42 --call-ms 200 " +
-                                            L"--delay 0 --timeout 20000 --log \"" + log.wstring() + L"\"");
-  ASSERT_TRUE(sim.Started());
+  TempDir log_folder;
+  const fs::path log = log_folder.Join(L"commands.txt");
+  test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
+                         {L"--partner", L"carla", L"--call", L"42", L"--call-ms", L"200", L"--delay", L"0",
+                          L"--timeout", L"20000", L"--log", log.wstring()});
   ULONGLONG last = 0;
   ASSERT_TRUE(PumpUntil(
       [&] {
@@ -746,9 +661,8 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
         return false;
       },
       15000));
-  DWORD exit_code = 1;
-  ASSERT_TRUE(PumpUntil([&] { return sim.Wait(0, &exit_code); }, 15000));
-  EXPECT_EQ(exit_code, 0u);
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  EXPECT_EQ(sim.ExitCode(), 0u);
   std::vector<std::wstring> recorded;
   for (const auto& entry : fs::directory_iterator(picked.Path())) recorded.push_back(entry.path().filename());
   EXPECT_EQ(recorded.size(), 3u);
@@ -767,8 +681,8 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   // The main window's next show brings back the stored folder; the pick is lost.
   main_->Hide();
   ShowMain();
-  EXPECT_EQ(DestinationFolder(), stored.Path().wstring());
-  EXPECT_EQ(settings_->edtpath.Text(), stored.Path().wstring());
+  EXPECT_EQ(DestinationFolder(), stored.Path());
+  EXPECT_EQ(settings_->edtpath.Text(), stored.Path());
   EXPECT_EQ(main_->lst.Count(), 0);
 
   // Picked and hidden: stored.
@@ -782,8 +696,8 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
 }
 
 TEST_F(SettingsWindowTest, CancellingTheDialogChangesNothing) {
-  const std::wstring folder = folder_.Path().wstring();
-  WriteConfig(L"path", folder);
+  const std::wstring folder = folder_.Path();
+  ASSERT_TRUE(WriteConfig(L"path", folder));
   ShowMain();
   ShowSettings();
   for (const auto answer : {FolderDialogDriver::Answer::Cancel, FolderDialogDriver::Answer::Close}) {
@@ -816,7 +730,7 @@ TEST_F(SettingsWindowTest, AnInitialFolderIsSelectedAndTheNewFolderButtonShownWh
   ASSERT_TRUE(seen.found);
   EXPECT_TRUE(seen.ShowsText(L"Pick one"));
   EXPECT_FALSE(seen.selection_is_root);
-  EXPECT_EQ(seen.selected_text, folder_.Path().filename().wstring());
+  EXPECT_EQ(seen.selected_text, fs::path(folder_.Path()).filename().wstring());
   EXPECT_EQ(seen.OtherVisibleButtons(), 1) << "the new-folder button";
   EXPECT_EQ(chosen, folder) << "OK on the preselected folder";
 }
@@ -998,10 +912,10 @@ TEST_F(FolderPickerCallsTest, SettingsWindowTakesOnlyAUsableResult) {
 // refused with a message naming it when it has none (a missing folder has none).
 TEST_F(FolderPickerCallsTest, SettingsWindowRefusesAFolderTheClientCannotBeGiven) {
   TFrmSettings settings;
-  TempFolder temp;
+  TempDir temp;
   const std::wstring foreign = L"\u0417\u0430\u043F\u0438\u0441\u0438 \u9332\u97F3";
-  const std::wstring existing = (temp.Path() / foreign).wstring();
-  const std::wstring missing = (temp.Path() / (foreign + L" 2")).wstring();
+  const std::wstring existing = temp.Join(foreign);
+  const std::wstring missing = temp.Join(foreign + L" 2");
   ASSERT_TRUE(fs::create_directory(existing));
   SetDestinationFolder(L"C:\\before");
   struct Case {

@@ -13,6 +13,7 @@
 
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
+#include "support/config_file_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -33,8 +34,10 @@ namespace fs = std::filesystem;
 using test::ChildProcess;
 using test::PumpFor;
 using test::PumpUntil;
+using test::RemoveConfig;
 using test::RepeatingTick;
 using test::WindowAnswerer;
+using test::WriteConfig;
 
 constexpr wchar_t kWaiting[] = L"Callwright \u2013 waiting for the client";
 constexpr wchar_t kLinked[] = L"Callwright \u2013 linked to the client";
@@ -61,12 +64,6 @@ std::intptr_t RecordOpen(const std::wstring& target) {
   return 42;  // what ShellExecuteW gives for success: above 32
 }
 
-void RemoveConfig() {
-  const std::wstring path = ConfigFilePath();
-  ::DeleteFileW(path.c_str());
-  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
-}
-
 std::wstring ClientSim() { return test::ExePath(L"callwright-clientsim.exe"); }
 
 LPARAM IconEvent(UINT event) { return MAKELPARAM(event, TrayIcon::kIconId); }
@@ -76,7 +73,7 @@ class TrayIconTest : public ::testing::Test {
   void SetUp() override {
     RemoveConfig();
     // Closing the main window then hides it without the notice.
-    ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"1", ConfigFilePath().c_str()));
+    ASSERT_TRUE(WriteConfig(L"info", L"1"));
     records_existed_ = fs::exists(DefaultFolder());
     windows_ = std::make_unique<ProgramWindows>();
     main_ = windows_->main.get();
@@ -189,6 +186,7 @@ class TrayIconTest : public ::testing::Test {
     return clicked;
   }
 
+  test::ConfigFileAside aside_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
   std::unique_ptr<TrayIcon> tray_;
@@ -306,7 +304,7 @@ TEST_F(TrayIconTest, LosingTheLinkEndsTheRecording) {
 
 TEST_F(TrayIconTest, ALeftClickShowsTheMainWindowAsAShowRequestDoes) {
   StartTray();
-  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder_.Path().c_str(), ConfigFilePath().c_str());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   // The window as the show request leaves it, then as each selection event leaves it, from the
   // same starting states.
   struct Start {
@@ -345,7 +343,7 @@ TEST_F(TrayIconTest, ALeftClickShowsTheMainWindowAsAShowRequestDoes) {
 
 TEST_F(TrayIconTest, MenuItemsAndEachCommandDoesWhatItSays) {
   StartTray();
-  ::WritePrivateProfileStringW(L"SYSTEM", L"path", folder_.Path().c_str(), ConfigFilePath().c_str());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   main_->Show();
   PumpFor(20);
   main_->Hide();

@@ -4,6 +4,26 @@
 
 namespace callwright {
 
+namespace {
+
+// Many state changes with one repaint at the end: the control invalidates each changed row
+// otherwise, which is what makes long lists slow.
+class RedrawPause {
+ public:
+  explicit RedrawPause(HWND hwnd) : hwnd_(hwnd) { ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
+  ~RedrawPause() {
+    ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  RedrawPause(const RedrawPause&) = delete;
+  RedrawPause& operator=(const RedrawPause&) = delete;
+
+ private:
+  HWND hwnd_;
+};
+
+}  // namespace
+
 ImageList::ImageList(int width, int height)
     : list_(::ImageList_Create(width, height, ILC_COLOR32, 2, 2)), width_(width), height_(height) {}
 
@@ -19,7 +39,7 @@ int ImageList::Add(const Picture& picture) {
 
 ListView::ListView(HWND parent, int left, int top, int width, int height) {
   CreateControl({.class_name = WC_LISTVIEWW,
-                 .style = LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                 .style = LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA | LVS_SHAREIMAGELISTS | WS_TABSTOP,
                  .ex_style = WS_EX_CLIENTEDGE,
                  .parent = parent,
                  .left = left,
@@ -38,62 +58,136 @@ void ListView::AddColumn(std::wstring_view caption, int width) {
   column.cx = width;
   column.iSubItem = columns_;
   ::SendMessageW(Handle(), LVM_INSERTCOLUMNW, columns_, reinterpret_cast<LPARAM>(&column));
+  // Rows added before the column get an empty cell in it.
+  const std::size_t old_stride = static_cast<std::size_t>(std::max(columns_, 1));
   ++columns_;
-}
-
-void ListView::SetSmallImages(const ImageList& images) {
-  ListView_SetImageList(Handle(), images.Handle(), LVSIL_SMALL);
-}
-
-int ListView::AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items) {
-  std::wstring text(caption);
-  LVITEMW item{};
-  item.mask = LVIF_TEXT | LVIF_IMAGE;
-  item.iItem = Count();
-  item.pszText = text.data();
-  item.iImage = 0;
-  const int index = static_cast<int>(::SendMessageW(Handle(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  if (index < 0) return index;
-  for (std::size_t i = 0; i < sub_items.size(); ++i) {
-    std::wstring sub = sub_items[i];
-    LVITEMW cell{};
-    cell.iSubItem = static_cast<int>(i + 1);
-    cell.pszText = sub.data();
-    ::SendMessageW(Handle(), LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&cell));
+  if (columns_ > 1 && !data_.empty()) {
+    std::vector<std::wstring> cells(data_.size() * static_cast<std::size_t>(columns_));
+    for (std::size_t row = 0; row < data_.size(); ++row) {
+      for (std::size_t column_index = 0; column_index < old_stride; ++column_index) {
+        cells[row * columns_ + column_index] = std::move(cells_[row * old_stride + column_index]);
+      }
+    }
+    cells_ = std::move(cells);
   }
-  return index;
 }
 
-void ListView::DeleteItem(int index) { ListView_DeleteItem(Handle(), index); }
+void ListView::SetSmallImages(const ImageList* images) {
+  ListView_SetImageList(Handle(), images ? images->Handle() : nullptr, LVSIL_SMALL);
+}
 
-void ListView::Clear() { ListView_DeleteAllItems(Handle()); }
+const std::wstring* ListView::Cell(int index, int column) const {
+  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
+  if (index < 0 || index >= Count() || column < 0 || static_cast<std::size_t>(column) >= stride) return nullptr;
+  return &cells_[static_cast<std::size_t>(index) * stride + static_cast<std::size_t>(column)];
+}
 
-int ListView::Count() const { return ListView_GetItemCount(Handle()); }
+void ListView::SetControlCount(bool keep_view) {
+  const DWORD flags = keep_view ? LVSICF_NOSCROLL : 0;
+  ::SendMessageW(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(Count()), flags);
+}
+
+int ListView::AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items, std::intptr_t data) {
+  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
+  const std::size_t first = cells_.size();
+  cells_.resize(first + stride);
+  cells_[first] = caption;
+  for (std::size_t i = 0; i < sub_items.size() && i + 1 < stride; ++i) cells_[first + i + 1] = sub_items[i];
+  data_.push_back(data);
+  images_.push_back(0);
+  SetControlCount(true);
+  return Count() - 1;
+}
+
+void ListView::SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data) {
+  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
+  cells.resize(data.size() * stride);
+  // Selection, focus and scroll position belong to the old rows.
+  ListView_DeleteAllItems(Handle());
+  cells_ = std::move(cells);
+  data_ = std::move(data);
+  images_.assign(data_.size(), 0);
+  SetControlCount(false);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ListView::DeleteItem(int index) { DeleteItems({index}); }
+
+void ListView::DeleteItems(std::vector<int> indices) {
+  std::erase_if(indices, [&](int i) { return i < 0 || i >= Count(); });
+  if (indices.empty()) return;
+  std::sort(indices.begin(), indices.end());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+
+  const std::vector<int> selected = SelectedIndices();
+  const int focused = ListView_GetNextItem(Handle(), -1, LVNI_FOCUSED);
+  // new_index[i]: where row i goes, -1 when it is removed.
+  std::vector<int> new_index(data_.size());
+  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
+  std::size_t next_removed = 0;
+  int kept = 0;
+  for (int row = 0; row < Count(); ++row) {
+    if (next_removed < indices.size() && indices[next_removed] == row) {
+      new_index[row] = -1;
+      ++next_removed;
+      continue;
+    }
+    new_index[row] = kept;
+    if (kept != row) {
+      for (std::size_t c = 0; c < stride; ++c) cells_[kept * stride + c] = std::move(cells_[row * stride + c]);
+      data_[kept] = data_[row];
+      images_[kept] = images_[row];
+    }
+    ++kept;
+  }
+  cells_.resize(static_cast<std::size_t>(kept) * stride);
+  data_.resize(kept);
+  images_.resize(kept);
+
+  const RedrawPause pause(Handle());
+  // The control keeps the selection by index and knows nothing of the move: set the state of each
+  // index whose row now has another selection state than the one before, and clear what lies
+  // past the new end. Few messages when few rows move between selected and unselected.
+  std::vector<char> was_selected(new_index.size(), 0);
+  for (int row : selected) was_selected[row] = 1;
+  std::vector<char> now_selected(static_cast<std::size_t>(kept), 0);
+  for (std::size_t row = 0; row < new_index.size(); ++row) {
+    if (new_index[row] >= 0) now_selected[new_index[row]] = was_selected[row];
+  }
+  for (int row = 0; row < static_cast<int>(new_index.size()); ++row) {
+    const bool want = row < kept && now_selected[row];
+    if (want != (was_selected[row] != 0)) SetSelected(row, want);
+  }
+  if (focused >= 0) ListView_SetItemState(Handle(), focused, 0, LVIS_FOCUSED);
+  SetControlCount(true);
+  int focus = focused >= 0 ? new_index[focused] : -1;
+  if (focused >= 0 && focus < 0 && kept > 0) focus = std::min(indices.front(), kept - 1);
+  if (focus >= 0) ListView_SetItemState(Handle(), focus, LVIS_FOCUSED, LVIS_FOCUSED);
+}
+
+void ListView::Clear() {
+  cells_.clear();
+  data_.clear();
+  images_.clear();
+  ListView_DeleteAllItems(Handle());
+  SetControlCount(false);
+}
 
 std::wstring ListView::ItemText(int index, int column) const {
-  // The control copies at most the buffer's size: grow until the text fits.
-  std::wstring text(256, L'\0');
-  for (;;) {
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text.data();
-    item.cchTextMax = static_cast<int>(text.size());
-    const auto length =
-        static_cast<std::size_t>(::SendMessageW(Handle(), LVM_GETITEMTEXTW, index, reinterpret_cast<LPARAM>(&item)));
-    if (length + 1 < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(text.size() * 2);
-  }
+  const std::wstring* cell = Cell(index, column);
+  return cell ? *cell : std::wstring();
 }
 
-int ListView::ItemImage(int index) const {
-  LVITEMW item{};
-  item.mask = LVIF_IMAGE;
-  item.iItem = index;
-  return ::SendMessageW(Handle(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? item.iImage : -1;
+void ListView::SetItemText(int index, int column, std::wstring text) {
+  if (!Cell(index, column)) return;
+  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
+  cells_[static_cast<std::size_t>(index) * stride + static_cast<std::size_t>(column)] = std::move(text);
+  ListView_RedrawItems(Handle(), index, index);
 }
+
+std::intptr_t ListView::ItemData(int index) const { return index >= 0 && index < Count() ? data_[index] : -1; }
+
+int ListView::ItemImage(int index) const { return index >= 0 && index < Count() ? images_[index] : -1; }
 
 int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(Handle())); }
 
@@ -109,6 +203,51 @@ void ListView::SetSelected(int index, bool selected) {
   ListView_SetItemState(Handle(), index, selected ? LVIS_SELECTED : 0, LVIS_SELECTED);
 }
 
+void ListView::ClearSelection() {
+  if (SelectedCount() == 0) return;
+  const RedrawPause pause(Handle());
+  ListView_SetItemState(Handle(), -1, 0, LVIS_SELECTED);
+}
+
+void ListView::GetDisplayInfo(NMLVDISPINFOW& info) const {
+  LVITEMW& item = info.item;
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    const std::wstring* cell = Cell(item.iItem, item.iSubItem);
+    const std::size_t length =
+        cell ? std::min(cell->size(), static_cast<std::size_t>(item.cchTextMax - 1)) : std::size_t{0};
+    if (length > 0) std::char_traits<wchar_t>::copy(item.pszText, cell->data(), length);
+    item.pszText[length] = L'\0';
+  }
+  if (item.mask & LVIF_IMAGE) item.iImage = ItemImage(item.iItem);
+}
+
+int ListView::FindItem(const NMLVFINDITEMW& find) const {
+  // Type-ahead search in the captions, as a list that holds its own items does it.
+  const LVFINDINFOW& info = find.lvfi;
+  const int count = Count();
+  if (count == 0) return -1;
+  const bool by_text = (info.flags & (LVFI_STRING | LVFI_PARTIAL)) != 0 && info.psz;
+  if (!by_text && !(info.flags & LVFI_PARAM)) return -1;
+  const std::wstring_view wanted = by_text ? std::wstring_view(info.psz) : std::wstring_view();
+  const bool partial = (info.flags & LVFI_PARTIAL) != 0;
+  const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
+  const int steps = (info.flags & LVFI_WRAP) ? count : count - start;
+  for (int step = 0; step < steps; ++step) {
+    const int row = (start + step) % count;
+    if (!by_text) {
+      if (data_[row] == info.lParam) return row;
+      continue;
+    }
+    const std::wstring& caption = *Cell(row, 0);
+    if (partial ? caption.size() < wanted.size() : caption.size() != wanted.size()) continue;
+    if (wanted.empty() || ::CompareStringOrdinal(caption.data(), static_cast<int>(wanted.size()), wanted.data(),
+                                                 static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL) {
+      return row;
+    }
+  }
+  return -1;
+}
+
 LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
@@ -118,14 +257,10 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
       const int image = ItemImage(index);
       ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, image};
       OnCustomDrawItem(*this, item);
-      if (item.image_index != image) {
+      if (item.image_index != image && index >= 0 && index < Count()) {
         // Stored like any change of the row. The control may have fetched the old image for this
         // paint already, so the row is painted once more; then the image no longer changes.
-        LVITEMW change{};
-        change.mask = LVIF_IMAGE;
-        change.iItem = index;
-        change.iImage = item.image_index;
-        ::SendMessageW(Handle(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
+        images_[index] = item.image_index;
         RECT row{};
         row.left = LVIR_BOUNDS;
         if (::SendMessageW(Handle(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&row))) {
@@ -147,6 +282,13 @@ bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& 
   switch (header->code) {
     case NM_CUSTOMDRAW:
       result = CustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lparam));
+      return true;
+    case LVN_GETDISPINFOW:
+      GetDisplayInfo(*reinterpret_cast<NMLVDISPINFOW*>(lparam));
+      result = 0;
+      return true;
+    case LVN_ODFINDITEMW:
+      result = FindItem(*reinterpret_cast<NMLVFINDITEMW*>(lparam));
       return true;
     case NM_DBLCLK:
       if (OnDblClick) OnDblClick();

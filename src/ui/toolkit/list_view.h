@@ -5,6 +5,7 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -44,26 +45,45 @@ struct ListItemDraw {
   bool default_draw = true;  // false: the handler painted the row itself
 };
 
+// A virtual list (LVS_OWNERDATA): the rows live in this object and the control asks for the cells
+// it paints, so a long list costs no more than its visible rows. The control only keeps the
+// selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
+// must outlive the list or take it back first (SetSmallImages(nullptr)).
 class ListView : public Control {
  public:
   ListView(HWND parent, int left, int top, int width, int height);
 
+  // Columns come before rows.
   void AddColumn(std::wstring_view caption, int width);
-  void SetSmallImages(const ImageList& images);
+  // nullptr takes the image list back from the control.
+  void SetSmallImages(const ImageList* images);
+  void SetSmallImages(const ImageList& images) { SetSmallImages(&images); }
 
-  // Appends a row: the caption, then its sub-items in column order. Returns its index.
-  int AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items = {});
+  // Appends a row: the caption, then its sub-items in column order, and a value of the caller's
+  // own. Returns its index.
+  int AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items = {}, std::intptr_t data = -1);
+  // Replaces every row: `cells` holds the rows one after the other, each with one text per column
+  // (missing ones empty); `data` one value per row. The selection is cleared.
+  void SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data);
   void DeleteItem(int index);
+  // Removes the rows at these indices (any order, repeats ignored) in one go; the other rows keep
+  // their selection.
+  void DeleteItems(std::vector<int> indices);
   void Clear();
-  int Count() const;
+  int Count() const { return static_cast<int>(data_.size()); }
   // Column 0 is the caption, column n the n-th sub-item.
   std::wstring ItemText(int index, int column) const;
+  // Changes one cell and repaints its row.
+  void SetItemText(int index, int column, std::wstring text);
+  std::intptr_t ItemData(int index) const;
   int ItemImage(int index) const;
 
   int SelectedCount() const;
   int FirstSelected() const;  // -1 without a selection
   std::vector<int> SelectedIndices() const;
   void SetSelected(int index, bool selected);
+  // Unselects every row with one repaint.
+  void ClearSelection();
 
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;
@@ -72,7 +92,14 @@ class ListView : public Control {
 
  private:
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);
+  void GetDisplayInfo(NMLVDISPINFOW& info) const;
+  int FindItem(const NMLVFINDITEMW& find) const;
+  const std::wstring* Cell(int index, int column) const;
+  void SetControlCount(bool keep_view);
   int columns_ = 0;
+  std::vector<std::wstring> cells_;  // columns_ per row
+  std::vector<std::intptr_t> data_;
+  std::vector<int> images_;
 };
 
 }  // namespace callwright

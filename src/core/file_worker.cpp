@@ -1,0 +1,95 @@
+#include "core/file_worker.h"
+
+#include <utility>
+
+namespace callwright {
+
+FileWorker::FileWorker(std::shared_ptr<const std::vector<std::wstring>> paths,
+                               std::vector<std::size_t> order, Work work, Notify notify,
+                               std::chrono::milliseconds notify_interval)
+    : paths_(std::move(paths)),
+      order_(std::move(order)),
+      work_(std::move(work)),
+      notify_(std::move(notify)),
+      notify_interval_(notify_interval) {
+  worker_ = std::thread([this] { Run(); });
+}
+
+FileWorker::~FileWorker() {
+  Cancel();
+  if (worker_.joinable()) worker_.join();
+}
+
+void FileWorker::Cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+
+void FileWorker::Run() {
+  bool complete = true;
+  // A notice held back by the interval is given with a later result or at the end.
+  bool held_back = false;
+  auto last_notice = std::chrono::steady_clock::now() - notify_interval_;
+  for (const std::size_t index : order_) {
+    if (cancelled_.load(std::memory_order_relaxed)) {
+      complete = false;
+      break;
+    }
+    if (!paths_ || index >= paths_->size()) continue;
+    std::int64_t size = -1;
+    try {
+      size = work_ ? work_((*paths_)[index]) : -1;
+    } catch (...) {
+      // An error reads as a file that cannot be read.
+    }
+    const auto now = std::chrono::steady_clock::now();
+    bool notify = false;
+    {
+      const std::lock_guard<std::mutex> hold(lock_);
+      waiting_.push_back({index, size});
+      if (!notified_) {
+        notify = now - last_notice >= notify_interval_;
+        held_back = !notify;
+        notified_ = notify;
+      }
+    }
+    // Outside the lock: the receiver may take the results before the call returns.
+    if (notify) {
+      last_notice = now;
+      if (notify_) notify_();
+    }
+  }
+  bool notify = false;
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    complete_ = complete;
+    notify = held_back && !notified_ && !waiting_.empty();
+    notified_ = notified_ || notify;
+  }
+  if (notify && notify_) notify_();
+  {
+    const std::lock_guard<std::mutex> hold(lock_);
+    ended_ = true;
+    ended_signal_.notify_all();
+  }
+}
+
+bool FileWorker::WaitEnded(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> hold(lock_);
+  return ended_signal_.wait_for(hold, timeout, [this] { return ended_; });
+}
+
+bool FileWorker::Ended() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return ended_;
+}
+
+std::vector<FileWorker::Result> FileWorker::TakeResults() {
+  const std::lock_guard<std::mutex> hold(lock_);
+  notified_ = false;
+  return std::exchange(waiting_, {});
+}
+
+bool FileWorker::Done() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return complete_ && waiting_.empty();
+}
+
+}  // namespace callwright

@@ -1,0 +1,187 @@
+#include "core/file_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <string>
+#include <vector>
+
+#include "core/catalogue.h"
+
+namespace callwright {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::shared_ptr<const std::vector<std::wstring>> Paths(std::initializer_list<const wchar_t*> names) {
+  auto paths = std::make_shared<std::vector<std::wstring>>();
+  for (const wchar_t* name : names) paths->emplace_back(name);
+  return paths;
+}
+
+// Collects every result until the worker has ended.
+std::vector<FileWorker::Result> AllResults(FileWorker& probe) {
+  std::vector<FileWorker::Result> all;
+  EXPECT_TRUE(probe.WaitEnded(10s));
+  for (const auto& result : probe.TakeResults()) all.push_back(result);
+  return all;
+}
+
+// A gate the measuring waits at until the test opens it.
+class Gate {
+ public:
+  void Open() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    open_ = true;
+    signal_.notify_all();
+  }
+  void Pass() {
+    std::unique_lock<std::mutex> hold(lock_);
+    ++waiting_;
+    signal_.notify_all();
+    signal_.wait(hold, [this] { return open_; });
+  }
+  bool WaitForVisitor() {
+    std::unique_lock<std::mutex> hold(lock_);
+    return signal_.wait_for(hold, 10s, [this] { return waiting_ > 0; });
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable signal_;
+  bool open_ = false;
+  int waiting_ = 0;
+};
+
+TEST(FileWorker, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
+  const auto paths = Paths({L"a", L"bb", L"ccc", L"busy"});
+  std::vector<std::wstring> measured;
+  FileWorker probe(
+      paths, {2, 0, 3, 1, 7},
+      [&](const std::wstring& path) -> std::int64_t {
+        measured.push_back(path);
+        return path == L"busy" ? -1 : static_cast<std::int64_t>(path.size());
+      },
+      {});
+  const std::vector<FileWorker::Result> expected = {{2, 3}, {0, 1}, {3, -1}, {1, 2}};
+  EXPECT_EQ(AllResults(probe), expected);
+  EXPECT_EQ(measured, (std::vector<std::wstring>{L"ccc", L"a", L"busy", L"bb"})) << "index 7 does not exist";
+  EXPECT_TRUE(probe.Done());
+  EXPECT_TRUE(probe.TakeResults().empty());
+}
+
+TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
+  const auto paths = Paths({L"a", L"b", L"c"});
+  Gate gate;
+  std::atomic<int> notified{0};
+  FileWorker probe(
+      paths, {0, 1, 2},
+      [&](const std::wstring& path) -> std::int64_t {
+        if (path == L"c") gate.Pass();
+        return 1;
+      },
+      [&] { ++notified; });
+  ASSERT_TRUE(gate.WaitForVisitor());
+  EXPECT_EQ(notified, 1) << "two results, one notice";
+  EXPECT_FALSE(probe.Done());
+  EXPECT_EQ(probe.TakeResults().size(), 2u);
+  gate.Open();
+  ASSERT_TRUE(probe.WaitEnded(10s));
+  EXPECT_EQ(notified, 2) << "a new notice for the result after the take";
+  EXPECT_FALSE(probe.Done()) << "a result still waits";
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{2, 1}}));
+  EXPECT_TRUE(probe.Done());
+}
+
+TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
+  const auto paths = Paths({L"a", L"b", L"c"});
+  Gate gate;
+  std::atomic<int> notified{0};
+  FileWorker worker(
+      paths, {0, 1, 2},
+      [&](const std::wstring& path) -> std::int64_t {
+        if (path == L"b") gate.Pass();
+        return 1;
+      },
+      [&] { ++notified; }, std::chrono::hours(1));
+  ASSERT_TRUE(gate.WaitForVisitor());
+  EXPECT_EQ(notified, 1) << "the first result is told at once";
+  EXPECT_EQ(worker.TakeResults().size(), 1u);
+  gate.Open();
+  ASSERT_TRUE(worker.WaitEnded(10s));
+  EXPECT_EQ(notified, 2) << "the held-back results are told at the end";
+  EXPECT_EQ(worker.TakeResults(), (std::vector<FileWorker::Result>{{1, 1}, {2, 1}}));
+  EXPECT_TRUE(worker.Done());
+}
+
+TEST(FileWorker, CancelStopsBeforeTheNextFile) {
+  const auto paths = Paths({L"a", L"b", L"c"});
+  Gate gate;
+  std::atomic<int> calls{0};
+  FileWorker probe(
+      paths, {0, 1, 2},
+      [&](const std::wstring&) -> std::int64_t {
+        ++calls;
+        gate.Pass();
+        return 5;
+      },
+      {});
+  ASSERT_TRUE(gate.WaitForVisitor());
+  probe.Cancel();
+  EXPECT_FALSE(probe.Ended()) << "still inside the first file";
+  gate.Open();
+  ASSERT_TRUE(probe.WaitEnded(10s));
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{0, 5}}));
+  EXPECT_FALSE(probe.Done()) << "cancelled before the end";
+}
+
+TEST(FileWorker, AFailingMeasureReadsAsUnreadable) {
+  const auto paths = Paths({L"a", L"b"});
+  FileWorker probe(
+      paths, {0, 1},
+      [&](const std::wstring& path) -> std::int64_t {
+        if (path == L"a") throw std::runtime_error("no");
+        return 3;
+      },
+      {});
+  EXPECT_EQ(AllResults(probe), (std::vector<FileWorker::Result>{{0, -1}, {1, 3}}));
+}
+
+TEST(FileWorker, DestructionWaitsForTheFileInHandAndMeasuresNoMore) {
+  const auto paths = Paths({L"a", L"b"});
+  std::atomic<int> calls{0};
+  std::atomic<bool> finished{false};
+  {
+    FileWorker probe(
+        paths, {0, 1},
+        [&](const std::wstring&) -> std::int64_t {
+          ++calls;
+          std::this_thread::sleep_for(100ms);
+          finished = true;
+          return 3;
+        },
+        {});
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (calls == 0 && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    ASSERT_EQ(calls, 1);
+  }
+  EXPECT_TRUE(finished) << "the worker was waited for";
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(NewestFirst, OrdersByWriteTimeKeepingTheSearchOrderOfEqualTimes) {
+  const std::vector<WavEntry> entries = {
+      {L"a", 1, 100}, {L"b", 1, 300}, {L"c", 1, 200}, {L"d", 1, 300}, {L"e", 1, 0},
+  };
+  EXPECT_EQ(NewestFirst(entries), (std::vector<std::size_t>{1, 3, 2, 0, 4}));
+  EXPECT_TRUE(NewestFirst({}).empty());
+}
+
+}  // namespace
+}  // namespace callwright

@@ -199,6 +199,8 @@ void TFrmAbout::imgMouseMove(int X, int Y) { Water.Blob(X, Y, 1, 500); }
 
 void TFrmAbout::SpeedButton2Click() { blend.SetEnabled(true); }
 
+void TFrmAbout::FormEnterKey() { SpeedButton2Click(); }
+
 void TFrmAbout::blendTimer() {
   SetAlphaBlend(true);
   const int alpha = std::max(AlphaBlendValue() - kFadeStep, 0);

@@ -13,11 +13,13 @@ TFrmInfo::TFrmInfo()
             .client_width = 258,
             .client_height = 133,
             .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-            .ex_style = WS_EX_DLGMODALFRAME}),
+            .ex_style = WS_EX_DLGMODALFRAME,
+            .escape_closes = true}),
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),
       c(p.Handle(), 10, 13, 225, 17, L"Do not show this message next time."),
-      Memo(Handle(), 4, 4, 250, 85, {.read_only = false, .word_wrap = true, .vertical_scroll_bar = false}) {
+      Memo(Handle(), 4, 4, 250, 85,
+           {.read_only = false, .word_wrap = true, .vertical_scroll_bar = false, .want_return = false}) {
   imgbottom.SetAlign(Align::Client);
   imgbottom.SetStretch(true);
   imgbottom.SetPicture(LoadPngResource(IDP_BOTTOM_STRIP));

@@ -20,6 +20,11 @@ class TFrmInfo : public Form {
 
   // Stores every change of `c` as key "info" at once.
   void cClick();
+
+ protected:
+  // The notice has no button: Enter dismisses it as its close box does, also in the memo, whose
+  // lines fill it (no line break would fit).
+  void FormEnterKey() override { Close(); }
 };
 
 // The one notice window, created at start-up.

@@ -135,6 +135,7 @@ TFrmMain::TFrmMain()
   lst.SetSmallImages(Img16);
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
+  lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
 
   // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
   // loader would leave those locked for the system's own clean-up. Workers stop before their next
@@ -398,6 +399,15 @@ void TFrmMain::btnopenClick() {
 }
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
+
+// The list is the window's one control that takes the focus, so Enter is always meant for it.
+void TFrmMain::FormEnterKey() { btnopenClick(); }
+
+void TFrmMain::lstKeyDown(WORD Key) {
+  // As the Delete button, which is enabled only while rows are selected (the selection itself
+  // counts here: the button follows it up to a timer tick late).
+  if (Key == VK_DELETE && lst.SelectedCount() > 0) btndeleteClick();
+}
 
 void TFrmMain::btndeleteClick() {
   // The files are those selected now. The question is owned by this window, which stays disabled

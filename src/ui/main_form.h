@@ -67,6 +67,7 @@ class TFrmMain : public Form, public ClientLink {
   void btnaboutClick();
   void btncloseClick();
   void lstDblClick();
+  void lstKeyDown(WORD Key);
   void lstAdvancedCustomDrawItem(ListView& Sender, ListItemDraw& Item);
   void TimerSelTimer();
   void TimerAttachTimer();
@@ -78,6 +79,7 @@ class TFrmMain : public Form, public ClientLink {
   void FormResize() override;
   void FormCloseQuery(bool& CanClose) override;
   void FormEndSession() override;
+  void FormEnterKey() override;
 
  private:
   void FormCreate();

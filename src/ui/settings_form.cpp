@@ -87,6 +87,8 @@ void TFrmSettings::startupClick() {
 
 void TFrmSettings::btnokClick() { Hide(); }
 
+void TFrmSettings::FormEnterKey() { btnokClick(); }
+
 void TFrmSettings::btnopenClick() {
   const std::wstring folder = BrowseForFolder(Handle(), L"Chose record destination path", L"", false);
   if (IsBlank(folder)) return;

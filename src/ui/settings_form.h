@@ -36,6 +36,7 @@ class TFrmSettings : public Form {
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
+  void FormEnterKey() override;
 };
 
 // The one settings window, created at start-up.

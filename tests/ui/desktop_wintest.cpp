@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/destination_folder.h"
@@ -81,6 +82,7 @@ class DesktopTest : public ::testing::Test {
     main_ = windows_->main.get();
     settings_ = windows_->settings.get();
     about_ = windows_->about.get();
+    info_ = windows_->info.get();
   }
 
   void TearDown() override {
@@ -110,6 +112,7 @@ class DesktopTest : public ::testing::Test {
   TFrmMain* main_ = nullptr;
   TFrmSettings* settings_ = nullptr;
   TFrmAbout* about_ = nullptr;
+  TFrmInfo* info_ = nullptr;
   bool records_existed_ = false;
 };
 
@@ -172,6 +175,133 @@ TEST_F(DesktopTest, TabInTheMainWindowKeepsTheFocusOnTheList) {
   }
   PressKey(VK_ESCAPE);
   EXPECT_TRUE(main_->Visible());
+}
+
+// What the shell was asked to open, opening nothing.
+std::vector<std::wstring> g_opened;
+std::intptr_t RecordOpen(const std::wstring& target) {
+  g_opened.push_back(target);
+  return 42;
+}
+
+TEST_F(DesktopTest, EnterAndDeleteInTheListActAsOpenAndDelete) {
+  test::TempDir folder;
+  for (const wchar_t* name : {L"05032013_141516_anna.wav", L"06032013_141516_bert.wav", L"07032013_141516_carl.wav"}) {
+    ASSERT_TRUE(test::WriteBytes(folder.Join(name), "RIFF"));
+  }
+  ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
+  ShowActive(*main_);
+  ASSERT_EQ(main_->lst.Count(), 3);
+  ASSERT_EQ(::GetFocus(), main_->lst.Handle());
+  g_opened.clear();
+  ShellOpen = &RecordOpen;
+
+  HWND owner = nullptr;
+  {
+    test::MessageBoxAnswerer no(L"Delete files", IDNO, [&](HWND box) { owner = ::GetWindow(box, GW_OWNER); });
+    // Without a selection both keys do nothing, as the disabled buttons.
+    PressKey(VK_RETURN);
+    PressKey(VK_DELETE);
+    EXPECT_TRUE(g_opened.empty());
+    EXPECT_EQ(no.Answered(), 0);
+
+    main_->lst.SetSelected(1, true);
+    main_->lst.SetSelected(2, true);
+    PressKey(VK_RETURN);
+    EXPECT_EQ(g_opened, std::vector<std::wstring>{main_->lst.ItemText(1, 3)}) << "once, the first selected row";
+    EXPECT_TRUE(main_->Visible());
+
+    PressKey(VK_DELETE);
+    EXPECT_EQ(no.Answered(), 1);
+    EXPECT_EQ(no.LastText(), L"This will definitively delete selected files, are you sure ?");
+    EXPECT_EQ(owner, main_->Handle()) << "modal to the main window, as the button's question";
+    EXPECT_EQ(main_->lst.Count(), 3) << "No deletes nothing";
+    EXPECT_EQ(main_->lst.SelectedCount(), 2);
+  }
+  const std::wstring kept = main_->lst.ItemText(0, 3);
+  const std::wstring deleted[] = {main_->lst.ItemText(1, 3), main_->lst.ItemText(2, 3)};
+  {
+    test::MessageBoxAnswerer yes(L"Delete files", IDYES);
+    PressKey(VK_DELETE);
+    EXPECT_EQ(yes.Answered(), 1);
+  }
+  EXPECT_TRUE(RunLoopUntil([&] { return !main_->Deleting() && main_->lst.Count() == 1; }));
+  for (const std::wstring& path : deleted) EXPECT_FALSE(fs::exists(path)) << path;
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_EQ(main_->lst.ItemText(0, 3), kept);
+  EXPECT_EQ(g_opened.size(), 1u) << "Delete opens nothing";
+}
+
+TEST_F(DesktopTest, EnterActsAsOkInTheSettingsAndAboutWindows) {
+  test::TempDir folder;
+  ShowActive(*main_);
+  // Wherever the focus is; Enter never ticks the check box. Each round stores another folder.
+  const std::pair<HWND, std::wstring> rounds[] = {{settings_->edtpath.Handle(), folder.Join(L"one")},
+                                                  {settings_->startup.Handle(), folder.Join(L"two")}};
+  for (const auto& [focus, picked] : rounds) {
+    ShowActive(*settings_);
+    SetDestinationFolder(picked);  // as a folder picked in the window
+    ::SetFocus(focus);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(RunLoopUntil([&] { return !settings_->Visible(); })) << "hidden as by OK";
+    EXPECT_EQ(ReadConfig(L"path"), picked) << "stored as OK stores it";
+    EXPECT_FALSE(settings_->startup.Checked());
+    EXPECT_FALSE(IsInStartup(L"Callwright"));
+    EXPECT_TRUE(main_->Visible());
+  }
+
+  // The About window's only focus is its read-only text, which leaves Enter to the window.
+  ShowActive(*about_);
+  ASSERT_EQ(::GetFocus(), about_->memoabout.Handle());
+  const std::wstring text = about_->memoabout.Text();
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(about_->blend.Enabled()) << "OK's fade, not the close box's hide";
+  EXPECT_TRUE(RunLoopUntil([&] { return !about_->Visible(); }));
+  EXPECT_EQ(about_->AlphaBlendValue(), 255);
+  EXPECT_FALSE(about_->AlphaBlending());
+  EXPECT_EQ(about_->memoabout.Text(), text);
+  EXPECT_TRUE(main_->Visible());
+}
+
+// The notice has no button: Enter, wherever the focus is, and Esc dismiss it as its close box does.
+// Its memo is full (no line break would fit), so Enter is not the memo's.
+TEST_F(DesktopTest, EnterAndEscDismissTheNoticeAsItsCloseBox) {
+  struct Case {
+    const char* name;
+    HWND focus;
+    WORD key;
+  };
+  const Case cases[] = {{"Enter on the box", info_->c.Handle(), VK_RETURN},
+                        {"Esc on the box", info_->c.Handle(), VK_ESCAPE},
+                        {"Enter in the memo", info_->Memo.Handle(), VK_RETURN}};
+  const std::wstring text = info_->Memo.Text();
+  for (const Case& k : cases) {
+    ShowActive(*main_);
+    bool pressed = false;
+    int ticks_after = 0;
+    bool still_up = false;
+    // Drives the notice from inside its modal loop; half a second after the key it is closed as by
+    // its close box, so that a key that did nothing fails the case instead of hanging the test.
+    test::RepeatingTick tick(20, [&] {
+      if (!info_->Visible() || ::GetForegroundWindow() != info_->Handle()) return;
+      if (!pressed) {
+        pressed = true;
+        ::SetFocus(k.focus);
+        test::PressKey(k.key);
+        return;
+      }
+      if (++ticks_after != 25) return;
+      still_up = true;
+      ::PostMessageW(info_->Handle(), WM_CLOSE, 0, 0);
+    });
+    main_->Close();
+    EXPECT_TRUE(pressed) << k.name;
+    EXPECT_FALSE(still_up) << k.name << ": the key did not dismiss the notice";
+    EXPECT_FALSE(info_->Visible()) << k.name;
+    EXPECT_FALSE(info_->c.Checked()) << k.name << ": the box keeps its state";
+    EXPECT_EQ(info_->Memo.Text(), text) << k.name;
+    EXPECT_FALSE(main_->Visible()) << k.name << ": the close goes on";
+  }
 }
 
 // ---- minimised windows

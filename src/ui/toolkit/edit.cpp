@@ -16,7 +16,8 @@ Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only
 }
 
 MultiLineEdit::MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options) {
-  DWORD style = ES_MULTILINE | ES_WANTRETURN | WS_TABSTOP;
+  DWORD style = ES_MULTILINE | WS_TABSTOP;
+  if (options.want_return) style |= ES_WANTRETURN;
   if (!options.word_wrap) style |= ES_AUTOHSCROLL | WS_HSCROLL;
   if (options.read_only) style |= ES_READONLY;
   if (options.vertical_scroll_bar) style |= WS_VSCROLL | ES_AUTOVSCROLL;
@@ -58,6 +59,23 @@ void MultiLineEdit::SetColour(COLORREF colour) {
   colour_ = colour;
   brush_.Reset(::CreateSolidBrush(colour));
   ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+LRESULT MultiLineEdit::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  LRESULT result = DefaultHandling(msg, wparam, lparam);
+  // A multi-line edit asks the dialog manager for every key, Enter included, even when Enter has
+  // nothing to do in it; such an Enter is left to the form. Ctrl+Enter stays the edit's line break.
+  if (msg == WM_GETDLGCODE && lparam && !EnterBreaksLine()) {
+    const auto* key = reinterpret_cast<const MSG*>(lparam);
+    if (key->message == WM_KEYDOWN && key->wParam == VK_RETURN && !(::GetKeyState(VK_CONTROL) & 0x8000)) {
+      result &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
+    }
+  }
+  return result;
+}
+
+bool MultiLineEdit::EnterBreaksLine() const {
+  return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & (ES_WANTRETURN | ES_READONLY)) == ES_WANTRETURN;
 }
 
 bool MultiLineEdit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {

@@ -26,6 +26,7 @@ class MultiLineEdit : public Control {
     bool word_wrap = true;
     bool vertical_scroll_bar = false;  // no scroll bars otherwise
     bool flat_border = false;          // a thin line instead of the sunken edge
+    bool want_return = true;           // Enter breaks the line; otherwise it is the form's
   };
   MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options);
 
@@ -34,8 +35,13 @@ class MultiLineEdit : public Control {
   std::vector<std::wstring> Lines() const;
   bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
   void SetColour(COLORREF colour);
+  // Enter is the edit's own (editable, and made to want it); otherwise the form's default command.
+  bool EnterBreaksLine() const;
 
   bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
   std::optional<COLORREF> colour_;

@@ -174,7 +174,11 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       if (wparam) FormEndSession();
       return 0;
     case WM_COMMAND:
-      // The dialog manager's Esc (a message of no control).
+      // The dialog manager's Enter and Esc (messages of no control).
+      if (LOWORD(wparam) == IDOK && lparam == 0) {
+        FormEnterKey();
+        return 0;
+      }
       if (LOWORD(wparam) == IDCANCEL && lparam == 0 && escape_closes_) {
         Close();
         return 0;

@@ -56,6 +56,9 @@ class Form : public Window {
   virtual void FormHide() {}
   virtual void FormResize() {}
   virtual void FormCloseQuery(bool& /*can_close*/) {}
+  // Enter that the focused control leaves to the form (the dialog manager's IDOK): the form's
+  // default command, as a dialog's default button.
+  virtual void FormEnterKey() {}
   // The session ends (WM_ENDSESSION after every program agreed): the process goes with it. The
   // query before it (WM_QUERYENDSESSION) is always agreed to at once.
   virtual void FormEndSession() {}

@@ -294,6 +294,10 @@ bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& 
       if (OnDblClick) OnDblClick();
       result = 0;
       return true;
+    case LVN_KEYDOWN:
+      if (OnKeyDown) OnKeyDown(reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey);
+      result = 0;
+      return true;
     default:
       return false;
   }

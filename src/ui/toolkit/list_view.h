@@ -87,6 +87,9 @@ class ListView : public Control {
 
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;
+  // A key pressed while the list has the focus (LVN_KEYDOWN), before the list acts on it. Enter
+  // never comes here: the dialog manager gives it to the form.
+  std::function<void(WORD key)> OnKeyDown;
 
   bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 

@@ -156,7 +156,7 @@ TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
   EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9");
 
   // Bytes that are not UTF-8 (ANSI), or only ASCII: the file stays as it is.
-  for (const std::string bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
+  for (const std::string& bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\\xC3\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\plain\r\n")}) {
     ASSERT_TRUE(WriteBytes(path_, bytes));

@@ -58,6 +58,14 @@ class Gate {
   int waiting_ = 0;
 };
 
+// A measure that gives every file the size 1 and waits at the gate when it reaches `name`.
+FileWorker::Work HoldAt(Gate& gate, const wchar_t* name) {
+  return [&gate, name](const std::wstring& path) -> std::int64_t {
+    if (path == name) gate.Pass();
+    return 1;
+  };
+}
+
 TEST(FileWorker, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
   const auto paths = Paths({L"a", L"bb", L"ccc", L"busy"});
   std::vector<std::wstring> measured;
@@ -79,13 +87,7 @@ TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> notified{0};
-  FileWorker probe(
-      paths, {0, 1, 2},
-      [&](const std::wstring& path) -> std::int64_t {
-        if (path == L"c") gate.Pass();
-        return 1;
-      },
-      [&] { ++notified; });
+  FileWorker probe(paths, {0, 1, 2}, HoldAt(gate, L"c"), [&] { ++notified; });
   ASSERT_TRUE(gate.WaitForVisitor());
   EXPECT_EQ(notified, 1) << "two results, one notice";
   EXPECT_FALSE(probe.Done());
@@ -102,13 +104,7 @@ TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> notified{0};
-  FileWorker worker(
-      paths, {0, 1, 2},
-      [&](const std::wstring& path) -> std::int64_t {
-        if (path == L"b") gate.Pass();
-        return 1;
-      },
-      [&] { ++notified; }, std::chrono::hours(1));
+  FileWorker worker(paths, {0, 1, 2}, HoldAt(gate, L"b"), [&] { ++notified; }, std::chrono::hours(1));
   ASSERT_TRUE(gate.WaitForVisitor());
   EXPECT_EQ(notified, 1) << "the first result is told at once";
   EXPECT_EQ(worker.TakeResults().size(), 1u);

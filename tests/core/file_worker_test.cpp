@@ -115,6 +115,41 @@ TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
   EXPECT_TRUE(worker.Done());
 }
 
+TEST(FileWorker, AReceiverThatTookTheLastResultsIsToldTheEnd) {
+  // The window answers each notice by taking the results; it learns that the work is done only
+  // when asked once more. A table: results taken before the end, with and without an interval.
+  for (const auto interval : {std::chrono::milliseconds{0}, std::chrono::milliseconds{std::chrono::hours(1)}}) {
+    const auto paths = Paths({L"a", L"b"});
+    Gate gate;
+    std::mutex lock;
+    std::condition_variable told;
+    FileWorker* receiver = nullptr;
+    std::size_t taken = 0;
+    bool seen_done = false;
+    FileWorker worker(
+        paths, {0, 1},
+        [&](const std::wstring& path) -> std::int64_t {
+          if (path == L"a") gate.Pass();
+          return 1;
+        },
+        [&] {
+          const std::lock_guard<std::mutex> hold(lock);
+          taken += receiver->TakeResults().size();
+          seen_done = seen_done || receiver->Done();
+          told.notify_all();
+        },
+        interval);
+    ASSERT_TRUE(gate.WaitForVisitor());
+    receiver = &worker;
+    gate.Open();
+    ASSERT_TRUE(worker.WaitEnded(10s));
+    std::unique_lock<std::mutex> hold(lock);
+    EXPECT_TRUE(told.wait_for(hold, 1s, [&] { return seen_done; }))
+        << "interval " << interval.count() << " ms: the receiver never learns that all is done";
+    EXPECT_EQ(taken, 2u);
+  }
+}
+
 TEST(FileWorker, CancelStopsBeforeTheNextFile) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;

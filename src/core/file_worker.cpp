@@ -60,7 +60,9 @@ void FileWorker::Run() {
   {
     const std::lock_guard<std::mutex> hold(lock_);
     complete_ = complete;
-    notify = held_back && !notified_ && !waiting_.empty();
+    // With every notice answered, the receiver learns that all is done only from one more (it may
+    // have taken the last results before the end was reached).
+    notify = !notified_ && ((held_back && !waiting_.empty()) || complete);
     notified_ = notified_ || notify;
   }
   if (notify && notify_) notify_();

@@ -22,7 +22,8 @@ class FileWorker {
   // be read). Runs on the worker thread; an error escaping it reads as -1.
   using Work = std::function<std::int64_t(const std::wstring& path)>;
   // Runs on the worker thread when results are waiting and none were waiting before: one call
-  // per TakeResults, however many files were done in between. Must not block.
+  // per TakeResults, however many files were done in between; and once at the end of a complete
+  // run when no notice is out, so that the receiver sees Done(). Must not block.
   using Notify = std::function<void()>;
 
   struct Result {

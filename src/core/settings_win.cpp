@@ -101,14 +101,17 @@ bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
     written_whole = ::WriteFile(handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                     written == bytes.size() && ::FlushFileBuffers(handle.Get());
   }
-  // ReplaceFileW keeps the file's attributes and permissions.
-  if (!written_whole ||
-      !::ReplaceFileW(file.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+  if (!written_whole) {
     ::DeleteFileW(temporary.c_str());
     return false;
   }
+  const bool replaced = SwapInReplacement(file, temporary, [](const std::wstring& replaced, const std::wstring& by) {
+    // ReplaceFileW keeps the file's attributes and permissions.
+    return ::ReplaceFileW(replaced.c_str(), by.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr) != FALSE;
+  });
   DropCachedCopy(file);
-  return true;
+  return replaced;
 }
 
 enum class Encoding { Missing, Unreadable, Utf16, Utf8, Ansi };
@@ -151,6 +154,22 @@ bool MakeUnicodeWhereNeeded(const std::wstring& file, bool needs_unicode) {
 }
 
 }  // namespace
+
+bool SwapInReplacement(const std::wstring& file, const std::wstring& replacement, const FileReplacer& replace) {
+  if (replace(file, replacement)) return true;
+  switch (::GetLastError()) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+      // Without a backup name, ReplaceFileW has then deleted the file, or moved it to a name of its
+      // own: the replacement is all that is left of it, and takes its name; failing that, it stays.
+      return ::MoveFileExW(replacement.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
+             FALSE;
+    default:
+      // The file is as it was.
+      ::DeleteFileW(replacement.c_str());
+      return false;
+  }
+}
 
 std::wstring ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');

@@ -1,5 +1,6 @@
 #pragma once
 // config.ini beside the executable, read and written one key at a time.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,12 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
 // the file cannot hold as one entry (line breaks, NUL). A new file is made UTF-16, and so is an
 // ANSI or UTF-8 file before a text outside the ANSI code page goes into it; every line is kept.
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+// Replaces `file` by `replacement` with `replace` (ReplaceFileW without a backup; tests stand in
+// for it) and loses neither: true when the replacement now has the file's name. After a failure
+// that left the file whole, the replacement is deleted.
+using FileReplacer = std::function<bool(const std::wstring& file, const std::wstring& replacement)>;
+bool SwapInReplacement(const std::wstring& file, const std::wstring& replacement, const FileReplacer& replace);
 
 // Key "info": only the exact text "1" counts as set.
 inline bool IsInfoSet(std::wstring_view value) { return value == L"1"; }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #if defined(__SSE2__) && defined(__x86_64__)
@@ -30,11 +31,14 @@ inline std::uint8_t ClampByte(int v) { return static_cast<std::uint8_t>(std::cla
 constexpr std::int64_t kFastBound = std::int64_t{1} << 21;
 constexpr std::int64_t kBoundCap = std::int64_t{1} << 32;
 
-// One pixel of the draw on 32-bit slopes.
-inline void DrawPixel(int x, int y, std::int32_t dx, std::int32_t dy, std::uint32_t w, std::uint32_t h,
+// One pixel of the draw: the slopes move the sample, the horizontal one also shades it. Slope is
+// std::int32_t where heights are small, std::int64_t otherwise.
+template <typename Slope>
+inline void DrawPixel(int x, int y, Slope dx, Slope dy, std::make_unsigned_t<Slope> w, std::make_unsigned_t<Slope> h,
                       const std::uint8_t* src_row, const std::uint8_t* const* src_rows, std::uint8_t* out) {
-  const std::uint32_t sx = static_cast<std::uint32_t>(x + dx);
-  const std::uint32_t sy = static_cast<std::uint32_t>(y + dy);
+  // Negative coordinates wrap to huge unsigned values, so one comparison tests both ends.
+  const auto sx = static_cast<std::make_unsigned_t<Slope>>(x + dx);
+  const auto sy = static_cast<std::make_unsigned_t<Slope>>(y + dy);
   std::uint8_t* d = out + 3 * static_cast<std::ptrdiff_t>(x);
   if (sx >= w || sy >= h) {
     const std::uint8_t* s = src_row + 3 * static_cast<std::ptrdiff_t>(x);
@@ -43,10 +47,18 @@ inline void DrawPixel(int x, int y, std::int32_t dx, std::int32_t dy, std::uint3
     d[2] = s[2];
     return;
   }
+  // Inside the field |dx| < w, so it fits an int.
   const std::uint8_t* s = src_rows[sy] + 3 * static_cast<std::size_t>(sx);
-  d[0] = ClampByte(s[0] - dx);
-  d[1] = ClampByte(s[1] - dx);
-  d[2] = ClampByte(s[2] - dx);
+  const int shade = static_cast<int>(dx);
+  d[0] = ClampByte(s[0] - shade);
+  d[1] = ClampByte(s[1] - shade);
+  d[2] = ClampByte(s[2] - shade);
+}
+
+// The three bytes of a pixel as the low bytes of a word, for the field's last column, whose
+// pixels may end the picture's memory.
+inline std::uint32_t LoadPixel3(const std::uint8_t* s) {
+  return s[0] | (std::uint32_t{s[1]} << 8) | (std::uint32_t{s[2]} << 16);
 }
 
 // The step's rule for the cells 1..w-2 of a row, in 32 bits; returns the OR of |v| (less one for
@@ -124,8 +136,7 @@ __attribute__((target("avx2"))) void DrawEightAvx2(int x, int y, int w, int h, c
     _mm256_store_si256(reinterpret_cast<__m256i*>(sample), pixels);
     for (int i = 0; i < 8; ++i) {
       if (!(ends & (1 << i))) continue;
-      const std::uint8_t* s = src0 + offset[i];
-      sample[i] = s[0] | (std::uint32_t{s[1]} << 8) | (std::uint32_t{s[2]} << 16);
+      sample[i] = LoadPixel3(src0 + offset[i]);
     }
     pixels = _mm256_load_si256(reinterpret_cast<const __m256i*>(sample));
   }
@@ -288,10 +299,7 @@ void TWaterEffect::CalcWater() {
     for (int x = 1; x < w - 1; ++x) step(x, x - 1, x + 1);
     if (w > 1) step(w - 1, w - 2, w - 1);
   }
-  std::swap(FBuff1, FBuff2);
-  std::swap(FScanLine1, FScanLine2);
-  FBound2 = FBound1;
-  FBound1 = bound;
+  NextGeneration(bound);
 }
 
 void TWaterEffect::CalcWaterFast(std::int32_t k) {
@@ -323,10 +331,14 @@ void TWaterEffect::CalcWaterFast(std::int32_t k) {
     bits |= row_bits;
     if (w > 1) step(w - 1, w - 2, w - 1);
   }
+  NextGeneration(std::int64_t{bits} + 1);
+}
+
+void TWaterEffect::NextGeneration(std::int64_t bound) {
   std::swap(FBuff1, FBuff2);
   std::swap(FScanLine1, FScanLine2);
   FBound2 = FBound1;
-  FBound1 = std::int64_t{bits} + 1;
+  FBound1 = bound;
 }
 
 void TWaterEffect::DrawWater(const ConstImage24& Src, const Image24& Dst) {
@@ -354,26 +366,8 @@ void TWaterEffect::DrawWater(const ConstImage24& Src, const Image24& Dst) {
     const std::uint8_t* src_row = src_rows[y];
     std::uint8_t* out = Dst.row0 + static_cast<std::ptrdiff_t>(y) * Dst.step;
     const auto draw = [&](int x, int left, int right) {
-      const std::int64_t dx = std::int64_t{mid[left]} - mid[right];
-      const std::int64_t dy = std::int64_t{up[x]} - down[x];
-      // Negative coordinates wrap to huge unsigned values, so one comparison tests both ends.
-      const std::uint64_t sx = static_cast<std::uint64_t>(x + dx);
-      const std::uint64_t sy = static_cast<std::uint64_t>(y + dy);
-      std::uint8_t* d = out + 3 * static_cast<std::ptrdiff_t>(x);
-      if (sx >= uw || sy >= uh) {
-        const std::uint8_t* s = src_row + 3 * static_cast<std::ptrdiff_t>(x);
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-        return;
-      }
-      // The horizontal slope shades the sample; the vertical one only moves it. Inside the
-      // field |dx| < w, so it fits an int.
-      const std::uint8_t* s = src_rows[sy] + 3 * sx;
-      const int shade = static_cast<int>(dx);
-      d[0] = ClampByte(s[0] - shade);
-      d[1] = ClampByte(s[1] - shade);
-      d[2] = ClampByte(s[2] - shade);
+      DrawPixel<std::int64_t>(x, y, std::int64_t{mid[left]} - mid[right], std::int64_t{up[x]} - down[x], uw, uh,
+                              src_row, src_rows, out);
     };
     draw(0, 0, w > 1 ? 1 : 0);
     for (int x = 1; x < w - 1; ++x) draw(x, x - 1, x + 1);
@@ -442,7 +436,7 @@ void TWaterEffect::DrawWaterFast(const ConstImage24& Src, const Image24& Dst) {
         const std::uint8_t* s = Src.row0 + offset[i];
         std::uint32_t value;
         if (at_end & (1 << i)) {
-          value = s[0] | (std::uint32_t{s[1]} << 8) | (std::uint32_t{s[2]} << 16);
+          value = LoadPixel3(s);
         } else {
           std::memcpy(&value, s, 4);
         }

@@ -85,6 +85,8 @@ class TWaterEffect {
   // The same rules for fields whose heights stay within kFastBound.
   void CalcWaterFast(std::int32_t k);
   void DrawWaterFast(const ConstImage24& Src, const Image24& Dst);
+  // The new generation becomes the current one; bound caps its heights.
+  void NextGeneration(std::int64_t bound);
   // The coordinate a drop lands on when the requested one lies outside 0..side-1.
   std::int64_t RandomCoordinate(int side, int radius);
 

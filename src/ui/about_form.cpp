@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "assets/resource_ids.h"
+#include "base/dib_win.h"
 #include "base/gdi_scopes.h"
 #include "core/random.h"
 #include "ui/toolkit/picture.h"
@@ -30,17 +31,8 @@ constexpr wchar_t kFacebookPage[] = L"https://www.facebook.com/callwright";
 constexpr wchar_t kGooglePage[] = L"https://plus.google.com/+callwright/posts";
 constexpr wchar_t kSiteCaption[] = L"callwright.example - Mara Lindqvist";
 
-BitmapHandle BlankDib24(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as the toolkit's bitmaps
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-}
+// Bottom-up, as the toolkit's bitmaps.
+BitmapHandle BlankDib24(int width, int height) { return CreateDibSection(width, height, 24); }
 
 // GetObject reports every DIB section with a positive height, so the row order is found by drawing
 // one pixel at the top-left corner and seeing which row of memory it lands in. The pixel is put

@@ -48,44 +48,14 @@ HWND FindButton(HWND window, const std::wstring& caption) {
 
 // The hidden application window of a process.
 HWND ApplicationWindow(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    HWND found;
-  } search{process_id, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        wchar_t name[64] = {};
-        ::GetClassNameW(window, name, 64);
-        if (owner != s.process_id || std::wstring(name) != L"TApplication") return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window : test::ProcessWindows(process_id)) {
+    if (test::ClassName(window) == L"TApplication") return window;
+  }
+  return nullptr;
 }
 
-// The icons that Wine's system tray shows, each a window of its own.
-int WineTrayIconCount() {
-  int count = 0;
-  ::EnumWindows(
-      [](HWND top, LPARAM param) -> BOOL {
-        ::EnumChildWindows(
-            top,
-            [](HWND child, LPARAM p) -> BOOL {
-              wchar_t name[64] = {};
-              ::GetClassNameW(child, name, 64);
-              if (std::wstring(name) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) ++*reinterpret_cast<int*>(p);
-              return TRUE;
-            },
-            param);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&count));
-  return count;
-}
+// The icons that Wine's system tray shows.
+int WineTrayIconCount() { return static_cast<int>(test::WineTrayIcons().size()); }
 
 class CallwrightProcessTest : public ::testing::Test {
  protected:

@@ -1,5 +1,6 @@
 // The GDI scopes give back what they changed: the selected object, the viewport origin, the
 // window's device context and its paint.
+#include "base/dib_win.h"
 #include "base/gdi_scopes.h"
 
 #include <gtest/gtest.h>
@@ -18,16 +19,7 @@ struct SelectionCase {
   std::function<HGDIOBJ()> make;
 };
 
-BitmapHandle MakeBitmap() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = 4;
-  info.bmiHeader.biHeight = 4;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  return BitmapHandle(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-}
+BitmapHandle MakeBitmap() { return CreateDibSection(4, 4, 32); }
 
 TEST(GdiScopesTest, SelectionRestoresTheObjectItReplaced) {
   const SelectionCase cases[] = {

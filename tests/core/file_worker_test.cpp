@@ -58,6 +58,14 @@ class Gate {
   int waiting_ = 0;
 };
 
+// A measure that gives every file the size 1 and waits at the gate when it reaches `name`.
+FileWorker::Work HoldAt(Gate& gate, const wchar_t* name) {
+  return [&gate, name](const std::wstring& path) -> std::int64_t {
+    if (path == name) gate.Pass();
+    return 1;
+  };
+}
+
 TEST(FileWorker, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
   const auto paths = Paths({L"a", L"bb", L"ccc", L"busy"});
   std::vector<std::wstring> measured;
@@ -79,13 +87,7 @@ TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> notified{0};
-  FileWorker probe(
-      paths, {0, 1, 2},
-      [&](const std::wstring& path) -> std::int64_t {
-        if (path == L"c") gate.Pass();
-        return 1;
-      },
-      [&] { ++notified; });
+  FileWorker probe(paths, {0, 1, 2}, HoldAt(gate, L"c"), [&] { ++notified; });
   ASSERT_TRUE(gate.WaitForVisitor());
   EXPECT_EQ(notified, 1) << "two results, one notice";
   EXPECT_FALSE(probe.Done());
@@ -102,13 +104,7 @@ TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
   const auto paths = Paths({L"a", L"b", L"c"});
   Gate gate;
   std::atomic<int> notified{0};
-  FileWorker worker(
-      paths, {0, 1, 2},
-      [&](const std::wstring& path) -> std::int64_t {
-        if (path == L"b") gate.Pass();
-        return 1;
-      },
-      [&] { ++notified; }, std::chrono::hours(1));
+  FileWorker worker(paths, {0, 1, 2}, HoldAt(gate, L"b"), [&] { ++notified; }, std::chrono::hours(1));
   ASSERT_TRUE(gate.WaitForVisitor());
   EXPECT_EQ(notified, 1) << "the first result is told at once";
   EXPECT_EQ(worker.TakeResults().size(), 1u);
@@ -117,6 +113,41 @@ TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
   EXPECT_EQ(notified, 2) << "the held-back results are told at the end";
   EXPECT_EQ(worker.TakeResults(), (std::vector<FileWorker::Result>{{1, 1}, {2, 1}}));
   EXPECT_TRUE(worker.Done());
+}
+
+TEST(FileWorker, AReceiverThatTookTheLastResultsIsToldTheEnd) {
+  // The window answers each notice by taking the results; it learns that the work is done only
+  // when asked once more. A table: results taken before the end, with and without an interval.
+  for (const auto interval : {std::chrono::milliseconds{0}, std::chrono::milliseconds{std::chrono::hours(1)}}) {
+    const auto paths = Paths({L"a", L"b"});
+    Gate gate;
+    std::mutex lock;
+    std::condition_variable told;
+    FileWorker* receiver = nullptr;
+    std::size_t taken = 0;
+    bool seen_done = false;
+    FileWorker worker(
+        paths, {0, 1},
+        [&](const std::wstring& path) -> std::int64_t {
+          if (path == L"a") gate.Pass();
+          return 1;
+        },
+        [&] {
+          const std::lock_guard<std::mutex> hold(lock);
+          taken += receiver->TakeResults().size();
+          seen_done = seen_done || receiver->Done();
+          told.notify_all();
+        },
+        interval);
+    ASSERT_TRUE(gate.WaitForVisitor());
+    receiver = &worker;
+    gate.Open();
+    ASSERT_TRUE(worker.WaitEnded(10s));
+    std::unique_lock<std::mutex> hold(lock);
+    EXPECT_TRUE(told.wait_for(hold, 1s, [&] { return seen_done; }))
+        << "interval " << interval.count() << " ms: the receiver never learns that all is done";
+    EXPECT_EQ(taken, 2u);
+  }
 }
 
 TEST(FileWorker, CancelStopsBeforeTheNextFile) {

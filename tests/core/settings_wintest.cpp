@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "base/app_error.h"
@@ -126,6 +127,53 @@ TEST_F(ConfigFileTest, ATextOutsideTheCodePageMakesAnAnsiFileUnicodeKeepingEvery
   EXPECT_FALSE(PathExists(path_ + L".~" + std::to_wstring(::GetCurrentProcessId())));
 }
 
+TEST(SwapInReplacement, NeitherTheFileNorItsReplacementIsLostWhateverTheReplaceLeaves) {
+  // ReplaceFileW's documented outcomes when no backup name is given, played on real files.
+  struct Case {
+    const char* what;
+    std::function<bool(const std::wstring& file, const std::wstring& replacement)> replace;
+    bool replaced;
+    const char* file_after;
+  };
+  const Case cases[] = {
+      {"the real call", [](const std::wstring& file, const std::wstring& replacement) {
+         return ::ReplaceFileW(file.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr) != FALSE;
+       },
+       true, "new"},
+      {"file deleted, replacement not renamed (1176)",
+       [](const std::wstring& file, const std::wstring&) {
+         ::DeleteFileW(file.c_str());
+         ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+         return false;
+       },
+       true, "new"},
+      {"file moved to a name of the system's (1177)",
+       [](const std::wstring& file, const std::wstring&) {
+         ::MoveFileW(file.c_str(), (file + L".sys").c_str());
+         ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+         return false;
+       },
+       true, "new"},
+      {"refused, both as they were",
+       [](const std::wstring&, const std::wstring&) {
+         ::SetLastError(ERROR_SHARING_VIOLATION);
+         return false;
+       },
+       false, "old"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const test::TempDir dir;
+    const std::wstring file = dir.Join(L"config.ini");
+    const std::wstring replacement = dir.Join(L"config.ini.~1");
+    ASSERT_TRUE(WriteBytes(file, "old"));
+    ASSERT_TRUE(WriteBytes(replacement, "new"));
+    EXPECT_EQ(SwapInReplacement(file, replacement, c.replace), c.replaced);
+    EXPECT_EQ(ReadBytes(file).value_or("<missing>"), c.file_after);
+    EXPECT_FALSE(PathExists(replacement));
+  }
+}
+
 TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
   const std::string utf8 =
       "; \xD0\xB7\xD0\xB0\xD0\xBC\xD0\xB5\xD1\x82\xD0\xBA\xD0\xB0\r\n[SYSTEM]\r\n"
@@ -156,7 +204,7 @@ TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
   EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9");
 
   // Bytes that are not UTF-8 (ANSI), or only ASCII: the file stays as it is.
-  for (const std::string bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
+  for (const std::string& bytes : {std::string("[SYSTEM]\r\npath=C:\\caf\xE9\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\\xC3\r\n"),
                                   std::string("[SYSTEM]\r\npath=C:\\plain\r\n")}) {
     ASSERT_TRUE(WriteBytes(path_, bytes));

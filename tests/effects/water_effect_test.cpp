@@ -484,6 +484,34 @@ class ReferenceWater {
   std::vector<long long> cur_, prev_;
 };
 
+// Drops the same drop into the effect and the model.
+void DropBoth(TWaterEffect& water, ReferenceWater& model, int x, int y, int r, int height) {
+  water.Blob(x, y, r, height);
+  model.Drop(x, y, r, height);
+}
+
+// Runs one frame of the effect and of the model (at the effect's damping), and compares every cell
+// and every drawn pixel.
+::testing::AssertionResult NextFrameMatches(TWaterEffect& water, ReferenceWater& model, Picture24& src, Picture24& dst,
+                                            Picture24& expected, int w, int h) {
+  water.Render(src.View(), dst.View());
+  model.Step((100 - water.Damping()) * 256 / 100);
+  model.Draw(src, expected);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (water.Cell(x, y) != model.H(x, y)) {
+        return ::testing::AssertionFailure()
+               << "cell at " << x << "," << y << ": " << water.Cell(x, y) << ", the rules give " << model.H(x, y);
+      }
+      const Bgr drawn = dst.Get(x, y), wanted = expected.Get(x, y);
+      if (drawn != wanted) {
+        return ::testing::AssertionFailure() << "pixel at " << x << "," << y << ": " << ::testing::PrintToString(drawn)
+                                             << ", the rules give " << ::testing::PrintToString(wanted);
+      }
+    }
+  return ::testing::AssertionSuccess();
+}
+
 TEST(WaterEffect, MatchesTheCellRulesOnOddShapes) {
   const std::pair<int, int> sizes[] = {{1, 1}, {1, 6}, {6, 1}, {2, 2}, {2, 5}, {7, 3}, {12, 9}};
   std::mt19937 gen(11);
@@ -498,17 +526,9 @@ TEST(WaterEffect, MatchesTheCellRulesOnOddShapes) {
       for (int drops = static_cast<int>(gen() % 3); drops > 0; --drops) {
         const int x = static_cast<int>(gen() % w), y = static_cast<int>(gen() % h);
         const int r = static_cast<int>(gen() % 4), height = static_cast<int>(gen() % 1201) - 600;
-        water.Blob(x, y, r, height);
-        model.Drop(x, y, r, height);
+        DropBoth(water, model, x, y, r, height);
       }
-      water.Render(src.View(), dst.View());
-      model.Step((100 - 10) * 256 / 100);
-      model.Draw(src, expected);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          ASSERT_EQ(water.Cell(x, y), model.H(x, y)) << w << "x" << h << " frame " << frame << " at " << x << "," << y;
-          ASSERT_EQ(dst.Get(x, y), expected.Get(x, y)) << w << "x" << h << " frame " << frame << " at " << x << "," << y;
-        }
+      ASSERT_TRUE(NextFrameMatches(water, model, src, dst, expected, w, h)) << w << "x" << h << " frame " << frame;
     }
   }
 }
@@ -540,17 +560,9 @@ void CheckAboutFieldAgainstTheCellRules() {
       const int x = static_cast<int>(gen() % w), y = static_cast<int>(gen() % h);
       const int r = static_cast<int>(gen() % 3);
       const int height = huge ? 3000000 - static_cast<int>(gen() % 6000000) : static_cast<int>(gen() % 1100) - 550;
-      water.Blob(x, y, r, height);
-      model.Drop(x, y, r, height);
+      DropBoth(water, model, x, y, r, height);
     }
-    water.Render(src.View(), dst.View());
-    model.Step((100 - 20) * 256 / 100);
-    model.Draw(src, expected);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        ASSERT_EQ(water.Cell(x, y), model.H(x, y)) << "frame " << frame << " at " << x << "," << y;
-        ASSERT_EQ(dst.Get(x, y), expected.Get(x, y)) << "frame " << frame << " at " << x << "," << y;
-      }
+    ASSERT_TRUE(NextFrameMatches(water, model, src, dst, expected, w, h)) << "frame " << frame;
   }
 }
 

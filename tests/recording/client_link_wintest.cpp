@@ -18,6 +18,7 @@
 #include "recording/call_state.h"
 #include "recording/client_link_win.h"
 #include "recording/notification.h"
+#include "support/client_win.h"
 #include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/hook_window_win.h"
@@ -29,6 +30,7 @@ namespace {
 
 using test::ChildProcess;
 using test::HookWindow;
+using test::LinkToClient;
 using test::PumpFor;
 using test::PumpUntil;
 using test::RepeatingTick;
@@ -65,21 +67,6 @@ std::uint32_t Le32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
   return value;
-}
-
-// Discovers until the client answers: it needs a moment to start.
-bool LinkTo(ClientLink& link, DWORD timeout_ms = 15000) {
-  ULONGLONG last = 0;
-  return PumpUntil(
-      [&] {
-        if (link.SkypeWindowHandle != nullptr) return true;
-        if (::GetTickCount64() - last >= 400) {
-          last = ::GetTickCount64();
-          link.DiscoverClient();
-        }
-        return false;
-      },
-      timeout_ms);
 }
 
 // A copy-data text to the link's window, as if from `from`.
@@ -125,7 +112,7 @@ TEST(ClientLink, RecordsACallIntoTheDestinationFolder) {
                                  log, L"--answers", answers, L"--timeout", L"20000"});
   ClientLink link(window);
   const std::wstring before = TimestampNow();
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
 
   // While the call lasts the file is held for writing, so a reader that will not share writing is
   // turned away.
@@ -298,7 +285,7 @@ TEST(ClientLink, AcceptsTextsOnlyFromTheLinkedClientAndSendsOnlyWhileLinked) {
                                  L"--notify-hex", L"", L"--linger", L"60000", L"--timeout", L"30000", L"--log", log,
                                  L"--answers", answers});
   ClientLink link(window);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   const HWND client = link.SkypeWindowHandle;
   ASSERT_TRUE(PumpUntil([&] { return ReadLines(answers).size() == 2; }, 10000));
   EXPECT_EQ(ReadLines(answers), (std::vector<std::string>{"1", "1"}));
@@ -382,7 +369,7 @@ TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
     if (message.msg == WM_COPYDATA && ++notifications == 1) replies_during = replies;
   });
   ClientLink link(window);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   // A rediscovery every few milliseconds while the client keeps sending.
   ULONGLONG last = 0;
   ASSERT_TRUE(PumpUntil(
@@ -448,7 +435,7 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   args.insert(args.end(), {L"--notify", L"CALL 30 PARTNER_HANDLE kept.p"});
   ChildProcess sim(ClientSim(), args);
   ClientLink link(window);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   ASSERT_TRUE(sim.Wait(30000));
   EXPECT_EQ(sim.ExitCode(), 0u) << "a recording file could not be written";
 
@@ -491,7 +478,7 @@ TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {
     ChildProcess sim(ClientSim(), {L"--partner", handle, L"--call", L"1", L"--call-ms", L"200", L"--log", log,
                                    L"--timeout", L"20000"});
     ClientLink link(window);
-    ASSERT_TRUE(LinkTo(link));
+    ASSERT_TRUE(LinkToClient(link));
     ASSERT_TRUE(sim.Wait(15000));
     EXPECT_EQ(sim.ExitCode(), 0u) << "the recording file could not be written";
     const std::size_t kept = std::min<std::size_t>(255 - 20, 259 - (folder.size() + 1) - 20);
@@ -511,7 +498,7 @@ TEST(ClientLink, AHungClientDoesNotFreezeTheWindow) {
   // The client hangs in its handler for much longer than the program waits.
   ChildProcess sim(ClientSim(), {L"--hang", L"40000", L"--no-answers", L"--timeout", L"90000"});
   ClientLink link(window);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   const UINT ping = ::RegisterWindowMessageW(L"CallwrightTestPing");
   ULONGLONG handled_at = 0;
   WatchHook watch(window, [&](const HookMessage& message) {
@@ -541,7 +528,7 @@ TEST(ClientLink, HandlesTheClientsRepliesSentWhileItHandlesACommand) {
     if (message.msg == WM_COPYDATA && in_send) ++replies_in_send;
   });
   ClientLink link(window);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   in_send = true;
   link.SendCommand("GET CALL 5 PARTNER_HANDLE");
   in_send = false;
@@ -593,7 +580,7 @@ TEST(ClientLink, TellsItsObserverOfARecordingBeforeItsCommandGoesOut) {
   ClientLink link(window);
   RecordingObserver observer;
   link.SetObserver(&observer);
-  ASSERT_TRUE(LinkTo(link));
+  ASSERT_TRUE(LinkToClient(link));
   observer.expected_client = link.SkypeWindowHandle;
   // Rediscoveries all through the call, each answered by the same client: no change of link.
   ULONGLONG last = 0;

@@ -9,6 +9,7 @@
 
 #include "core/destination_folder.h"
 #include "recording/client_link_win.h"
+#include "support/client_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -80,17 +81,7 @@ int Run() {
   test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
                          {L"--no-answers", L"--flood", std::to_wstring(kFlood), L"--linger", L"300", L"--timeout",
                           L"300000", L"--log", log, L"--answers", answers});
-  ULONGLONG discovered = 0;
-  if (!test::PumpUntil(
-          [&] {
-            if (link.SkypeWindowHandle) return true;
-            if (::GetTickCount64() - discovered >= 400) {
-              discovered = ::GetTickCount64();
-              link.DiscoverClient();
-            }
-            return false;
-          },
-          20000)) {
+  if (!test::LinkToClient(link, 20000)) {
     std::printf("flood: the client did not answer\n");
     return 1;
   }

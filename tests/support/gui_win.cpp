@@ -26,13 +26,49 @@ std::map<UINT_PTR, RepeatingTick*>& Ticks() {
   return ticks;
 }
 
+}  // namespace
+
 std::wstring ClassName(HWND window) {
   wchar_t name[64] = {};
   const int length = ::GetClassNameW(window, name, 64);
   return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-}  // namespace
+std::vector<HWND> ProcessWindows(DWORD process_id) {
+  struct Search {
+    DWORD process_id;
+    std::vector<HWND> found;
+  } search{process_id, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(param);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == s.process_id) s.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<HWND> WineTrayIcons() {
+  std::vector<HWND> icons;
+  ::EnumWindows(
+      [](HWND top, LPARAM param) -> BOOL {
+        ::EnumChildWindows(
+            top,
+            [](HWND child, LPARAM p) -> BOOL {
+              if (ClassName(child) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) {
+                reinterpret_cast<std::vector<HWND>*>(p)->push_back(child);
+              }
+              return TRUE;
+            },
+            param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&icons));
+  return icons;
+}
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
@@ -76,24 +112,13 @@ void CALLBACK RepeatingTick::TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 std::vector<HWND> FindMessageBoxes(DWORD process_id, std::wstring_view caption) {
-  struct Search {
-    DWORD process_id;
-    std::wstring_view caption;
-    std::vector<HWND> found;
-  } search{process_id, caption, {}};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner == s.process_id && ::IsWindowVisible(window) && ClassName(window) == L"#32770" &&
-            WindowText(window) == s.caption) {
-          s.found.push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> boxes;
+  for (HWND window : ProcessWindows(process_id)) {
+    if (::IsWindowVisible(window) && ClassName(window) == L"#32770" && WindowText(window) == caption) {
+      boxes.push_back(window);
+    }
+  }
+  return boxes;
 }
 
 HWND FindMessageBox(DWORD process_id, std::wstring_view caption) {
@@ -137,26 +162,10 @@ std::wstring WindowText(HWND window) {
 }
 
 HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only) {
-  struct Search {
-    DWORD process_id;
-    std::wstring_view caption;
-    bool visible_only;
-    HWND found;
-  } search{process_id, caption, visible_only, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s.process_id || (s.visible_only && !::IsWindowVisible(window)) ||
-            WindowText(window) != s.caption) {
-          return TRUE;
-        }
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window : ProcessWindows(process_id)) {
+    if ((!visible_only || ::IsWindowVisible(window)) && WindowText(window) == caption) return window;
+  }
+  return nullptr;
 }
 
 HWND FocusOfThreadOf(HWND window) {
@@ -166,21 +175,10 @@ HWND FocusOfThreadOf(HWND window) {
 }
 
 HWND FindPopupMenu(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    HWND found;
-  } search{process_id, nullptr};
-  ::EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        ::GetWindowThreadProcessId(window, &owner);
-        if (owner != s.process_id || !::IsWindowVisible(window) || ClassName(window) != L"#32768") return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND window : ProcessWindows(process_id)) {
+    if (::IsWindowVisible(window) && ClassName(window) == L"#32768") return window;
+  }
+  return nullptr;
 }
 
 HMENU MenuOf(HWND menu_window) { return reinterpret_cast<HMENU>(::SendMessageW(menu_window, MN_GETHMENU, 0, 0)); }

@@ -46,6 +46,12 @@ bool HasButton(HWND box, int button_id);
 bool PressButton(HWND box, int button_id);
 
 std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+
+// The top-level windows of a process, front to back.
+std::vector<HWND> ProcessWindows(DWORD process_id);
+// The icons that Wine's system tray shows, each a visible window of its own.
+std::vector<HWND> WineTrayIcons();
 
 // A top-level window of the process with this caption, or null.
 HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/gdi_scopes.h"
 #include "base/handles.h"
 
 namespace callwright::test {
@@ -37,7 +38,6 @@ BitmapHandle MakeDib(int width, int height, int bits_per_pixel, void** bits);
 class Canvas {
  public:
   Canvas(int width, int height);
-  ~Canvas();
   Canvas(const Canvas&) = delete;
   Canvas& operator=(const Canvas&) = delete;
 
@@ -46,10 +46,10 @@ class Canvas {
 
  private:
   int width_, height_;
+  std::uint32_t* bits_ = nullptr;
   BitmapHandle bitmap_;
   DcHandle dc_;
-  std::uint32_t* bits_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  Selection selected_;
 };
 
 }  // namespace callwright::test

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "assets/resource_ids.h"
+#include "base/gdi_scopes.h"
 #include "support/gui_win.h"
 #include "support/pixels_win.h"
 #include "ui/about_form.h"
@@ -181,11 +182,13 @@ TEST_F(AboutWindowTest, WindowControlsAndPlacement) {
   EXPECT_TRUE(about.memoabout.ReadOnly());
   EXPECT_NE(::GetWindowLongPtrW(memo, GWL_STYLE) & WS_VSCROLL, 0);
   EXPECT_EQ(::GetWindowLongPtrW(memo, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
-  HDC dc = ::GetDC(memo);
-  const LRESULT brush = ::SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(memo));
-  EXPECT_NE(brush, 0);
-  EXPECT_EQ(::GetBkColor(dc), ::GetSysColor(COLOR_BTNFACE));
-  ::ReleaseDC(memo, dc);
+  {
+    const ClientDc dc(memo);
+    const LRESULT brush =
+        ::SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()), reinterpret_cast<LPARAM>(memo));
+    EXPECT_NE(brush, 0);
+    EXPECT_EQ(::GetBkColor(dc.Get()), ::GetSysColor(COLOR_BTNFACE));
+  }
   const std::vector<std::wstring> lines = about.memoabout.Lines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[0].find(L".wav"), std::wstring::npos);
@@ -558,9 +561,7 @@ TEST(AboutBitmaps, RowsOfTwentyFourBitBitmapsAsTheWaterEffectReadsThem) {
   auto* pixels32 = static_cast<std::uint32_t*>(bits);
   for (int i = 0; i < 12; ++i) pixels32[i] = 0x00102030u + static_cast<std::uint32_t>(i);  // rows bottom-up
   EXPECT_EQ(Dib24Pixels(dib32.Get()).row0, nullptr);
-  HDC screen = ::GetDC(nullptr);
-  const BitmapHandle device_bitmap(::CreateCompatibleBitmap(screen, 4, 3));
-  ::ReleaseDC(nullptr, screen);
+  const BitmapHandle device_bitmap(::CreateCompatibleBitmap(ClientDc(nullptr).Get(), 4, 3));
   EXPECT_EQ(Dib24Pixels(device_bitmap.Get()).row0, nullptr);
   EXPECT_EQ(Dib24Pixels(nullptr).row0, nullptr);
 

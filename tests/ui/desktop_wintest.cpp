@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/gdi_scopes.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"
@@ -491,10 +492,8 @@ TEST_F(DesktopTest, AFailedOpenOrBrowseIsReportedNamingTheFileOrFolder) {
 TEST_F(DesktopTest, TheCheckBoxBackgroundBrushKeepsItsBitmap) {
   ShowActive(*settings_);
   HWND box = settings_->startup.Handle();
-  HDC dc = ::GetDC(box);
-  const auto brush = reinterpret_cast<HBRUSH>(
-      ::SendMessageW(settings_->Handle(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(box)));
-  ::ReleaseDC(box, dc);
+  const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+      settings_->Handle(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(ClientDc(box).Get()), reinterpret_cast<LPARAM>(box)));
   ASSERT_NE(brush, nullptr);
   LOGBRUSH info{};
   ASSERT_EQ(::GetObjectW(brush, sizeof(info), &info), static_cast<int>(sizeof(info)));

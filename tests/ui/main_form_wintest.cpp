@@ -19,6 +19,7 @@
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
+#include "support/client_win.h"
 #include "support/config_file_win.h"
 #include "support/file_holder_win.h"
 #include "support/files_win.h"
@@ -737,17 +738,7 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
                          {L"--partner", L"carla", L"--call", L"42", L"--call-ms", L"200", L"--delay", L"0",
                           L"--timeout", L"20000", L"--log", log});
-  ULONGLONG last = 0;
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        if (main_->SkypeWindowHandle) return true;
-        if (::GetTickCount64() - last >= 400) {
-          last = ::GetTickCount64();
-          main_->DiscoverClient();
-        }
-        return false;
-      },
-      15000));
+  ASSERT_TRUE(test::LinkToClient(*main_));
   ASSERT_TRUE(sim.Wait(15000));
   EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0)) << "the client could write the file";
 

@@ -20,6 +20,7 @@
 
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
+#include "support/client_win.h"
 #include "support/config_file_win.h"
 #include "support/files_win.h"
 #include "support/gui_win.h"
@@ -650,17 +651,7 @@ TEST_F(SettingsWindowTest, APickedFolderIsLiveAtOnceAndStoredOnlyOnHide) {
   test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
                          {L"--partner", L"carla", L"--call", L"42", L"--call-ms", L"200", L"--delay", L"0",
                           L"--timeout", L"20000", L"--log", log.wstring()});
-  ULONGLONG last = 0;
-  ASSERT_TRUE(PumpUntil(
-      [&] {
-        if (main_->SkypeWindowHandle) return true;
-        if (::GetTickCount64() - last >= 400) {
-          last = ::GetTickCount64();
-          main_->DiscoverClient();
-        }
-        return false;
-      },
-      15000));
+  ASSERT_TRUE(test::LinkToClient(*main_));
   ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
   EXPECT_EQ(sim.ExitCode(), 0u);
   std::vector<std::wstring> recorded;

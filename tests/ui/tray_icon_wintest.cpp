@@ -13,6 +13,7 @@
 
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
+#include "support/client_win.h"
 #include "support/config_file_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
@@ -37,6 +38,7 @@ using test::PumpUntil;
 using test::RemoveConfig;
 using test::RepeatingTick;
 using test::WindowAnswerer;
+using test::WineTrayIcons;
 using test::WriteConfig;
 
 constexpr wchar_t kWaiting[] = L"Callwright \u2013 waiting for the client";
@@ -136,21 +138,6 @@ class TrayIconTest : public ::testing::Test {
                                           [&](const ShellCall& c) { return c.message == message; }));
   }
 
-  // Discovers until the client answers: it needs a moment to start.
-  bool LinkToClient() {
-    ULONGLONG last = 0;
-    return PumpUntil(
-        [&] {
-          if (main_->SkypeWindowHandle != nullptr) return true;
-          if (::GetTickCount64() - last >= 400) {
-            last = ::GetTickCount64();
-            main_->DiscoverClient();
-          }
-          return false;
-        },
-        15000);
-  }
-
   // A window of this test that plays the client: it answers a discovery and sends notifications
   // through the link's real messages.
   void AttachFakeClient() {
@@ -244,7 +231,7 @@ TEST_F(TrayIconTest, StatesAndTooltipFollowACallOfTheClient) {
   ChildProcess sim(ClientSim(), {L"--partner", L"anna.k", L"--call", L"1234", L"--call-ms", L"1500",
                                  L"--end-status", L"cancelled", L"--timeout", L"20000", L"--log",
                                  folder_.Join(L"commands.txt")});
-  ASSERT_TRUE(LinkToClient());
+  ASSERT_TRUE(test::LinkToClient(*main_));
   EXPECT_EQ(LastChange()->Tip(), kLinked);
   EXPECT_EQ(LastChange()->data.hIcon, tray_->Picture(LinkDisplay::Linked));
 
@@ -286,7 +273,7 @@ TEST_F(TrayIconTest, LosingTheLinkEndsTheRecording) {
     if (message.msg == attach) ++replies;
     return false;
   })};
-  ASSERT_TRUE(LinkToClient());
+  ASSERT_TRUE(test::LinkToClient(*main_));
   ASSERT_TRUE(PumpUntil([&] { return tray_->State().Display() == LinkDisplay::Recording; }, 10000));
   // Rediscoveries, each answered by the same client, keep the recording.
   for (int i = 0; i < 3; ++i) {
@@ -459,28 +446,6 @@ TEST_F(TrayIconTest, EndingTheSessionRemovesTheIcon) {
   ::SendMessageW(Application::Instance().Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
   EXPECT_FALSE(tray_->Icon().Shown());
   EXPECT_EQ(Count(NIM_DELETE), 1);
-}
-
-// Wine's system tray shows each icon as a window of its own.
-std::vector<HWND> WineTrayIcons() {
-  std::vector<HWND> icons;
-  ::EnumWindows(
-      [](HWND top, LPARAM param) -> BOOL {
-        ::EnumChildWindows(
-            top,
-            [](HWND child, LPARAM p) -> BOOL {
-              wchar_t name[64] = {};
-              ::GetClassNameW(child, name, 64);
-              if (std::wstring(name) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) {
-                reinterpret_cast<std::vector<HWND>*>(p)->push_back(child);
-              }
-              return TRUE;
-            },
-            param);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&icons));
-  return icons;
 }
 
 TEST_F(TrayIconTest, TheRealShellTakesTheIconAndAClickOnItShowsTheWindow) {

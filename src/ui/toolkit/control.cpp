@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/dib_win.h"
 #include "base/gdi_scopes.h"
 
 namespace callwright {
@@ -126,14 +127,7 @@ BitmapHandle Control::RenderBackdrop() const {
   const int width = std::max<int>(bounds.right - bounds.left, 1);
   const int height = std::max<int>(bounds.bottom - bounds.top, 1);
   DcHandle screen_compatible(::CreateCompatibleDC(nullptr));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  BitmapHandle bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  BitmapHandle bitmap = CreateDibSection(width, -height, 32);
   if (!bitmap || !screen_compatible) return bitmap;
   HDC dc = screen_compatible.Get();
   const Selection selected(dc, bitmap.Get());

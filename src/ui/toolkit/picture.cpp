@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/app_error.h"
+#include "base/dib_win.h"
 
 namespace callwright {
 namespace {
@@ -118,15 +119,8 @@ void CheckPicture(const Picture& picture) {
 
 // A DIB section of the picture's size, rows bottom-up as GDI prefers.
 BitmapHandle CreateSection(const Picture& picture, WORD bits_per_pixel, std::uint8_t*& bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = picture.width;
-  info.bmiHeader.biHeight = picture.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = bits_per_pixel;
-  info.bmiHeader.biCompression = BI_RGB;
   void* memory = nullptr;
-  BitmapHandle bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &memory, nullptr, 0));
+  BitmapHandle bitmap = CreateDibSection(picture.width, picture.height, bits_per_pixel, &memory);
   if (!bitmap || memory == nullptr) throw AppError(L"Unable to create a bitmap");
   bits = static_cast<std::uint8_t*>(memory);
   return bitmap;

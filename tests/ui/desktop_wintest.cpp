@@ -106,6 +106,17 @@ class DesktopTest : public ::testing::Test {
     ASSERT_TRUE(RunLoopUntil([&] { return !main_->Probing(); })) << "listed";
   }
 
+  // One recording, listed and selected, with Open and Delete enabled; its path goes to file.
+  void ShowOneSelectedRecording(const test::TempDir& folder, std::wstring& file) {
+    file = folder.Join(L"05032013_141516_anna.wav");
+    ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
+    ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
+    ShowActive(*main_);
+    ASSERT_EQ(main_->lst.Count(), 1);
+    main_->lst.SetSelected(0, true);
+    ASSERT_TRUE(RunLoopUntil([&] { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }));
+  }
+
   // Ticking the autostart box writes the Run value: below a scratch key, never the real one.
   test::RedirectedCurrentUser user_;
   test::ConfigFileAside aside_;
@@ -424,13 +435,8 @@ TEST(AskYesNo, OnlyYesIsAYes) {
 
 TEST_F(DesktopTest, ABoxThatFailsToOpenDeletesNothingAndEndsNothing) {
   test::TempDir folder;
-  const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
-  ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
-  ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
-  ShowActive(*main_);
-  ASSERT_EQ(main_->lst.Count(), 1);
-  main_->lst.SetSelected(0, true);
-  ASSERT_TRUE(RunLoopUntil([&] { return main_->btndelete.Enabled(); }));
+  std::wstring file;
+  ASSERT_NO_FATAL_FAILURE(ShowOneSelectedRecording(folder, file));
   MessageBoxCall = &BoxThatFailsToOpen;
   main_->btndelete.Click();
   EXPECT_TRUE(fs::exists(file));
@@ -457,13 +463,8 @@ TEST(ShellOpenFailure, NamesTheTargetAndTheReason) {
 
 TEST_F(DesktopTest, AFailedOpenOrBrowseIsReportedNamingTheFileOrFolder) {
   test::TempDir folder;
-  const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
-  ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
-  ASSERT_TRUE(WriteConfig(L"path", folder.Path()));
-  ShowActive(*main_);
-  ASSERT_EQ(main_->lst.Count(), 1);
-  main_->lst.SetSelected(0, true);
-  ASSERT_TRUE(RunLoopUntil([&] { return main_->btnopen.Enabled(); }));
+  std::wstring file;
+  ASSERT_NO_FATAL_FAILURE(ShowOneSelectedRecording(folder, file));
   // Gone since the list was made: the shell cannot open it.
   ASSERT_TRUE(::DeleteFileW(file.c_str()));
 

@@ -21,6 +21,7 @@
 #include "support/config_file_win.h"
 #include "support/files_win.h"
 #include "support/gui_win.h"
+#include "support/program_windows_fixture_win.h"
 #include "support/run_key_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
@@ -35,7 +36,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadConfig;
-using test::RemoveConfig;
 using test::WindowAnswerer;
 using test::WriteConfig;
 
@@ -73,28 +73,11 @@ void PressKey(WORD key, bool shift = false) {
   RunLoopFor(60);
 }
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public test::ProgramWindowsTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(user_.Redirected());
-    RemoveConfig();
-    records_existed_ = fs::exists(DefaultFolder());
-    windows_ = std::make_unique<ProgramWindows>();
-    main_ = windows_->main.get();
-    settings_ = windows_->settings.get();
-    about_ = windows_->about.get();
-    info_ = windows_->info.get();
-  }
-
-  void TearDown() override {
-    MessageBoxCall = &::MessageBoxW;
-    ShellOpen = &ShellExecuteOpen;
-    windows_.reset();
-    test::PumpFor(10);
-    RemoveConfig();
-    SetDestinationFolder(L"");
-    std::error_code ignored;
-    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
+    ProgramWindowsTest::SetUp();
   }
 
   // Shown and active, as a click on it leaves it: key presses go to it.
@@ -119,13 +102,6 @@ class DesktopTest : public ::testing::Test {
 
   // Ticking the autostart box writes the Run value: below a scratch key, never the real one.
   test::RedirectedCurrentUser user_;
-  test::ConfigFileAside aside_;
-  std::unique_ptr<ProgramWindows> windows_;
-  TFrmMain* main_ = nullptr;
-  TFrmSettings* settings_ = nullptr;
-  TFrmAbout* about_ = nullptr;
-  TFrmInfo* info_ = nullptr;
-  bool records_existed_ = false;
 };
 
 // ---- keyboard

@@ -25,6 +25,7 @@
 #include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
+#include "support/program_windows_fixture_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
 #include "ui/program_windows.h"
@@ -43,7 +44,6 @@ using test::MessageBoxAnswerer;
 using test::PumpFor;
 using test::PumpUntil;
 using test::ReadConfig;
-using test::RemoveConfig;
 using test::WindowAnswerer;
 using test::WriteConfig;
 
@@ -59,31 +59,12 @@ LRESULT CALLBACK NoMinimumSize(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam
   return result;
 }
 
-// The program's four windows, as start-up creates them, with config.ini beside this program set
-// aside and removed before and after.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::ProgramWindowsTest {
  protected:
   void SetUp() override {
-    RemoveConfig();
-    records_existed_ = fs::exists(DefaultFolder());
-    windows_ = std::make_unique<ProgramWindows>();
-    main_ = windows_->main.get();
-    settings_ = windows_->settings.get();
-    info_ = windows_->info.get();
-    about_ = windows_->about.get();
-    previous_shell_open_ = ShellOpen;
+    ProgramWindowsTest::SetUp();
     ShellOpen = &RecordOpen;
     g_opened.clear();
-  }
-
-  void TearDown() override {
-    ShellOpen = previous_shell_open_;
-    windows_.reset();
-    PumpFor(10);
-    RemoveConfig();
-    SetDestinationFolder(L"");
-    std::error_code ignored;
-    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
   }
 
   // Recordings named as the client names them, in a fresh folder that the configuration names.
@@ -121,16 +102,6 @@ class MainWindowTest : public ::testing::Test {
 
   bool OpenAndDeleteEnabled() const { return main_->btnopen.Enabled() && main_->btndelete.Enabled(); }
   bool OpenAndDeleteDisabled() const { return !main_->btnopen.Enabled() && !main_->btndelete.Enabled(); }
-
-  test::ConfigFileAside aside_;
-  test::TempDir folder_;
-  std::unique_ptr<ProgramWindows> windows_;
-  TFrmMain* main_ = nullptr;
-  TFrmSettings* settings_ = nullptr;
-  TFrmInfo* info_ = nullptr;
-  TFrmAbout* about_ = nullptr;
-  ShellOpenFunction previous_shell_open_ = nullptr;
-  bool records_existed_ = false;
 };
 
 TEST_F(MainWindowTest, WindowSettingsAndLayout) {

@@ -25,6 +25,7 @@
 #include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
+#include "support/program_windows_fixture_win.h"
 #include "support/run_key_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
@@ -45,7 +46,6 @@ using test::PumpFor;
 using test::PumpUntil;
 using test::ReadConfig;
 using test::RegistryValue;
-using test::RemoveConfig;
 using test::TempDir;
 using test::WriteConfig;
 
@@ -253,34 +253,11 @@ std::wstring ShellPath(const fs::path& folder) {
 
 // ---- the program's four windows, as start-up creates them
 
-class SettingsWindowTest : public ::testing::Test {
+class SettingsWindowTest : public test::ProgramWindowsTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(user_.Redirected());
-    RemoveConfig();
-    records_existed_ = fs::exists(DefaultFolder());
-    CreateWindows();
-  }
-
-  void TearDown() override {
-    DestroyWindows();
-    PumpFor(10);
-    RemoveConfig();
-    SetDestinationFolder(L"");
-    std::error_code ignored;
-    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
-  }
-
-  void CreateWindows() {
-    windows_ = std::make_unique<ProgramWindows>();
-    main_ = windows_->main.get();
-    settings_ = windows_->settings.get();
-    info_ = windows_->info.get();
-    about_ = windows_->about.get();
-  }
-
-  void DestroyWindows() {
-    windows_.reset();
+    ProgramWindowsTest::SetUp();
   }
 
   void ShowMain() {
@@ -299,14 +276,6 @@ class SettingsWindowTest : public ::testing::Test {
 
   // The program's own registry calls land below a scratch key for the whole test.
   test::RedirectedCurrentUser user_;
-  test::ConfigFileAside aside_;
-  TempDir folder_;
-  std::unique_ptr<ProgramWindows> windows_;
-  TFrmMain* main_ = nullptr;
-  TFrmSettings* settings_ = nullptr;
-  TFrmInfo* info_ = nullptr;
-  TFrmAbout* about_ = nullptr;
-  bool records_existed_ = false;
 };
 
 RECT ScreenRect(HWND hwnd) {

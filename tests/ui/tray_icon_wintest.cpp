@@ -17,6 +17,7 @@
 #include "support/config_file_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
+#include "support/program_windows_fixture_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
 #include "ui/about_form.h"
@@ -35,7 +36,6 @@ namespace fs = std::filesystem;
 using test::ChildProcess;
 using test::PumpFor;
 using test::PumpUntil;
-using test::RemoveConfig;
 using test::RepeatingTick;
 using test::WindowAnswerer;
 using test::WineTrayIcons;
@@ -70,34 +70,23 @@ std::wstring ClientSim() { return test::ExePath(L"callwright-clientsim.exe"); }
 
 LPARAM IconEvent(UINT event) { return MAKELPARAM(event, TrayIcon::kIconId); }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public test::ProgramWindowsTest {
  protected:
   void SetUp() override {
-    RemoveConfig();
-    // Closing the main window then hides it without the notice.
-    ASSERT_TRUE(WriteConfig(L"info", L"1"));
-    records_existed_ = fs::exists(DefaultFolder());
-    windows_ = std::make_unique<ProgramWindows>();
-    main_ = windows_->main.get();
+    ProgramWindowsTest::SetUp();
     g_shell_calls.clear();
     g_shell_refuses.clear();
-    previous_notify_ = NotifyIconCall;
     NotifyIconCall = &RecordShellCall;
-    previous_open_ = ShellOpen;
     ShellOpen = &RecordOpen;
     g_opened.clear();
   }
+  // Closing the main window then hides it without the notice.
+  void PrepareConfig() override { ASSERT_TRUE(WriteConfig(L"info", L"1")); }
 
   void TearDown() override {
     tray_.reset();
     NotifyIconCall = previous_notify_;
-    ShellOpen = previous_open_;
-    windows_.reset();
-    PumpFor(10);
-    RemoveConfig();
-    SetDestinationFolder(L"");
-    std::error_code ignored;
-    if (!records_existed_) fs::remove_all(DefaultFolder(), ignored);
+    ProgramWindowsTest::TearDown();
   }
 
   // The recording of this partner in the test's folder, or an empty path.
@@ -173,15 +162,9 @@ class TrayIconTest : public ::testing::Test {
     return clicked;
   }
 
-  test::ConfigFileAside aside_;
-  std::unique_ptr<ProgramWindows> windows_;
-  TFrmMain* main_ = nullptr;
   std::unique_ptr<TrayIcon> tray_;
   WindowHandle fake_client_;
-  test::TempDir folder_;
-  bool records_existed_ = false;
-  NotifyIconFunction previous_notify_ = nullptr;
-  ShellOpenFunction previous_open_ = nullptr;
+  NotifyIconFunction previous_notify_ = NotifyIconCall;
 };
 
 TEST_F(TrayIconTest, AddedOnTheApplicationWindowAsVersionFour) {

@@ -17,7 +17,8 @@ std::wstring SystemErrorText(DWORD code) {
       reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, LocalFreeDeleter> owner(buffer);
   std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  // The system's texts end in a line break; any trailing blank or control character goes.
+  while (!text.empty() && text.back() <= L' ') text.pop_back();
   if (text.empty()) text = L"error " + std::to_wstring(code);
   return text;
 }

@@ -6,6 +6,7 @@
 #include "core/platform.h"
 #include "core/settings_win.h"
 #include "base/handles.h"
+#include "base/system_error_win.h"
 
 namespace callwright {
 
@@ -35,17 +36,6 @@ std::wstring ShortPath(const std::wstring& folder) {
   if (length == 0 || length >= size) return {};
   short_path.resize(length);
   return short_path;
-}
-
-std::wstring SystemMessage(DWORD code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length =
-      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::wstring text = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
-  if (buffer) ::LocalFree(buffer);
-  while (!text.empty() && text.back() <= L' ') text.pop_back();
-  return text.empty() ? L"error " + std::to_wstring(code) : text;
 }
 
 // Creates a folder with all its missing parents; 0 or the system's error code.
@@ -143,7 +133,7 @@ std::wstring PrepareRecordingFolder() {
   std::wstring problem;
   DWORD error = CreateFolderTree(folder);
   if (error == 0) error = ProbeWriting(folder);
-  if (error != 0) problem = L"Recordings cannot be saved in the folder " + Quoted(shown) + L": " + SystemMessage(error);
+  if (error != 0) problem = L"Recordings cannot be saved in the folder " + Quoted(shown) + L": " + SystemErrorText(error);
   if (!FolderTextForClient(folder)) {
     if (problem.empty()) problem = L"The folder " + Quoted(shown) + L" cannot be used for recordings. " + kNoClientName;
     const std::wstring fallback = RecordingFolder();

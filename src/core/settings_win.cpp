@@ -64,13 +64,9 @@ std::optional<std::string> ReadWholeFile(const std::wstring& file) {
   return bytes;
 }
 
-bool StartsWith(const std::string& bytes, const unsigned char (&mark)[2]) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == mark[0] &&
-         static_cast<unsigned char>(bytes[1]) == mark[1];
-}
-
-bool StartsWith(const std::string& bytes, const unsigned char (&mark)[3]) {
-  return bytes.size() >= 3 && std::equal(mark, mark + 3, bytes.begin(),
+template <std::size_t N>
+bool StartsWith(const std::string& bytes, const unsigned char (&mark)[N]) {
+  return bytes.size() >= N && std::equal(mark, mark + N, bytes.begin(),
                                          [](unsigned char m, char b) { return m == static_cast<unsigned char>(b); });
 }
 

@@ -8,7 +8,7 @@ set -euo pipefail
 file="$1"
 : "${CALLWRIGHT_SIGN_PFX:?sign.sh: CALLWRIGHT_SIGN_PFX names no certificate}"
 : "${CALLWRIGHT_SIGN_PASSWORD?sign.sh: CALLWRIGHT_SIGN_PASSWORD is not set}"
-args=(sign -pkcs12 "$CALLWRIGHT_SIGN_PFX" -readpass - -h sha256 -n Callwright)
+args=(sign -pkcs12 "$CALLWRIGHT_SIGN_PFX" -readpass /dev/stdin -h sha256 -n Callwright)
 if [ -n "${CALLWRIGHT_SIGN_TIMESTAMP_URL:-}" ]; then
   args+=(-ts "$CALLWRIGHT_SIGN_TIMESTAMP_URL")
 elif [ -n "${SOURCE_DATE_EPOCH:-}" ]; then

@@ -2,7 +2,9 @@
 ;
 ; The build (installer/CMakeLists.txt) runs makensis with the values below; by hand:
 ;   makensis -NOCD -DVERSION=1.0.0 -DVERSION_NUMBERS=1.0.0.0 -DPROGRAM=<Callwright.exe>
-;            -DICON=<Callwright.ico> -DOUTFILE=<setup.exe> callwright.nsi
+;            -DICON=<Callwright.ico> -DOUTFILE=<setup.exe> [-DSIGN_COMMAND=<program>] callwright.nsi
+; With SIGN_COMMAND, makensis runs "<program> <file>" on the uninstaller before it goes into the
+; setup and on the finished setup (scripts/package.sh passes scripts/sign.sh).
 ;
 ; What it does:
 ;   - copies Callwright.exe and the uninstaller into %LOCALAPPDATA%\Programs\Callwright, where the
@@ -10,7 +12,10 @@
 ;   - puts a "Callwright" shortcut into the user's Start-menu Programs folder;
 ;   - registers the uninstaller with Apps & Features under HKCU;
 ;   - never replaces or removes a running Callwright, and never touches settings or recordings
-;     unless the user asks the uninstaller to.
+;     unless the user asks the uninstaller to;
+;   - installs only into a folder of its own (never a drive root, the user profile, Windows, Program
+;     Files, or a folder holding other files), and its uninstaller works only in the folder that
+;     Apps & Features names, on recordings named as Callwright names them.
 ; /S runs setup and uninstaller silently; a silent uninstall keeps settings and recordings.
 
 !macro RequireDefine NAME
@@ -28,6 +33,8 @@ Unicode true
 ; Callwright.exe is a 64-bit program, so the setup is one too.
 Target amd64-unicode
 ManifestDPIAware true
+; Windows 7 to 11: no compatibility shims and no version lies.
+ManifestSupportedOS all
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ; A file that cannot be written (a program still running from the folder) is retried or ends the
@@ -52,6 +59,11 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 VIProductVersion "${VERSION_NUMBERS}"
 VIFileVersion "${VERSION_NUMBERS}"
+
+!ifdef SIGN_COMMAND
+  !uninstfinalize '"${SIGN_COMMAND}" "%1"' = 0
+  !finalize '"${SIGN_COMMAND}" "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -82,6 +94,118 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "Callwright-${VERSION}-setup.exe"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "InternalName" "${PRODUCT} Setup"
+
+; ---- Folders --------------------------------------------------------------------------------------
+; The folder on the stack in its full, long form without a trailing backslash, so that another
+; spelling of the same folder (short names, "..", letter case aside) compares equal.
+!macro DEFINE_NORMALIZE_FOLDER UN
+Function ${UN}NormalizeFolder
+  Exch $0
+  Push $1
+  Push $2
+  System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+  ${If} $2 <> 0
+    StrCpy $0 $1
+  ${EndIf}
+  System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
+  ${If} $2 <> 0
+    StrCpy $0 $1
+  ${EndIf}
+  StrCpy $1 $0 1 -1
+  ${If} $1 == "\"
+    StrCpy $0 $0 -1
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+!macroend
+!insertmacro DEFINE_NORMALIZE_FOLDER ""
+!insertmacro DEFINE_NORMALIZE_FOLDER "un."
+
+; $0 = why $INSTDIR is no place for Callwright, or "" when it is.
+Function CheckInstallFolder
+  ; "C:" alone would be taken as the current folder of drive C.
+  StrCpy $0 ""
+  StrCpy $2 $INSTDIR "" 1
+  ${If} $2 == ":"
+  ${OrIf} $2 == ":\"
+    StrCpy $0 "it is the root of a drive"
+    Return
+  ${EndIf}
+  Push $INSTDIR
+  Call NormalizeFolder
+  Pop $1
+  StrCpy $0 ""
+  ; A drive root ("C:") or the root of a share ("\\server\share").
+  StrCpy $2 $1 1 1
+  StrCpy $3 $1 2
+  ${If} $2 == ":"
+    StrLen $2 $1
+    ${If} $2 <= 2
+      StrCpy $0 "it is the root of a drive"
+      Return
+    ${EndIf}
+  ${ElseIf} $3 == "\\"
+    StrCpy $4 0 ; backslashes after the leading two
+    StrCpy $5 2
+    ${Do}
+      StrCpy $2 $1 1 $5
+      ${If} $2 == ""
+        ${Break}
+      ${EndIf}
+      ${If} $2 == "\"
+        IntOp $4 $4 + 1
+      ${EndIf}
+      IntOp $5 $5 + 1
+    ${Loop}
+    ${If} $4 < 2
+      StrCpy $0 "it is the root of a share"
+      Return
+    ${EndIf}
+  ${EndIf}
+  !macro REFUSE_FOLDER FOLDER REASON
+    Push "${FOLDER}"
+    Call NormalizeFolder
+    Pop $2
+    ${If} $1 == $2
+      StrCpy $0 "${REASON}"
+      Return
+    ${EndIf}
+  !macroend
+  !insertmacro REFUSE_FOLDER "$PROFILE" "it is your user profile folder"
+  !insertmacro REFUSE_FOLDER "$WINDIR" "it is the Windows folder"
+  !insertmacro REFUSE_FOLDER "$PROGRAMFILES64" "it is the Program Files folder"
+  !insertmacro REFUSE_FOLDER "$PROGRAMFILES32" "it is the Program Files folder"
+  ; An earlier installation, or what its uninstaller kept, may be updated; other files may not be
+  ; mixed with Callwright's.
+  ${If} ${FileExists} "$INSTDIR\Callwright.exe"
+    Return
+  ${EndIf}
+  FindFirst $3 $2 "$INSTDIR\*"
+  ${DoWhile} $2 != ""
+    ${If} $2 != "."
+    ${AndIf} $2 != ".."
+    ${AndIf} $2 != "uninstall.exe"
+    ${AndIf} $2 != "config.ini"
+    ${AndIf} $2 != "Records"
+      StrCpy $0 "it holds other files"
+      ${Break}
+    ${EndIf}
+    FindNext $3 $2
+  ${Loop}
+  FindClose $3
+FunctionEnd
+
+Function .onInit
+  Call CheckInstallFolder
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} cannot be installed into$\r$\n$INSTDIR$\r$\nbecause $0. It needs a folder of its own, such as$\r$\n$LOCALAPPDATA\Programs\${PRODUCT}" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
 
 ; ---- A running Callwright -------------------------------------------------------------------------
 ; Asks the user to end a running Callwright and checks again on Retry; Cancel (and a silent run,
@@ -183,6 +307,66 @@ Function un.RunValueIsOurs
   StrCpy $0 $3
 FunctionEnd
 
+; An uninstaller works only on the installation that Apps & Features knows: a copy elsewhere, or
+; one whose program is gone, changes nothing.
+Function un.onInit
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  Push $0
+  Call un.NormalizeFolder
+  Pop $0
+  Push $INSTDIR
+  Call un.NormalizeFolder
+  Pop $1
+  ${IfNot} ${FileExists} "$INSTDIR\Callwright.exe"
+  ${OrIf} $0 != $1
+    MessageBox MB_OK|MB_ICONSTOP "This uninstaller does not belong to the ${PRODUCT} installed in$\r$\n$0$\r$\nNothing was removed. Use Settings > Apps to uninstall ${PRODUCT}." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
+; $1 = 1 when the file name on the stack follows Callwright's recording names,
+; DDMMYYYY_hhmmss_<partner>.wav, checked on the long name character by character (a wildcard would
+; also match through short 8.3 names: "song.wave" is SONG~1.WAV).
+Function un.IsRecordingName
+  Exch $0
+  Push $2
+  Push $3
+  Push $4
+  StrCpy $1 0
+  StrLen $2 $0
+  ${If} $2 < 21
+    Goto done
+  ${EndIf}
+  StrCpy $3 $0 4 -4
+  ${If} $3 != ".wav"
+    Goto done
+  ${EndIf}
+  StrCpy $3 $0 1 8
+  StrCpy $4 $0 1 15
+  ${If} $3 != "_"
+  ${OrIf} $4 != "_"
+    Goto done
+  ${EndIf}
+  ${For} $2 0 14
+    ${If} $2 = 8
+      ${Continue}
+    ${EndIf}
+    StrCpy $3 $0 1 $2
+    ; A digit is the one character that reads back as itself as a number.
+    IntOp $4 $3 + 0
+    ${If} $4 S!= $3
+      Goto done
+    ${EndIf}
+  ${Next}
+  StrCpy $1 1
+  done:
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $0
+FunctionEnd
+
 Section "Uninstall"
   Call un.EnsureNotRunning
   SetShellVarContext current
@@ -208,7 +392,17 @@ Section "Uninstall"
   ; chosen elsewhere belongs to the user.
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Do you also want to delete your recordings in$\r$\n$INSTDIR\Records$\r$\nand your ${PRODUCT} settings?$\r$\n$\r$\nChoose No to keep them; a new installation in the same place uses them again." /SD IDNO IDNO keep_data
     Delete "$INSTDIR\config.ini"
-    Delete "$INSTDIR\Records\*.wav"
+    FindFirst $2 $0 "$INSTDIR\Records\*.wav"
+    ${DoWhile} $0 != ""
+      Push $0
+      Call un.IsRecordingName
+      ${If} $1 = 1
+        Delete "$INSTDIR\Records\$0"
+      ${EndIf}
+      FindNext $2 $0
+    ${Loop}
+    FindClose $2
+    ; Only when nothing else is left in it.
     RMDir "$INSTDIR\Records"
   keep_data:
 

@@ -8,7 +8,7 @@ MINGW_PREFIX="$CACHE_DIR/mingw"
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
           wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick dpkg-dev ca-certificates
-          nsis)
+          nsis osslsigncode openssl python3 python3-yaml)
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -15,13 +15,16 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "callwright_version.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
+#include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
 
 namespace callwright {
@@ -120,11 +123,21 @@ std::optional<ShortcutInfo> ReadShortcut(const fs::path& link) {
   return info;
 }
 
-// The "ProductVersion" text and the fixed file version (a.b.c.d) of an executable's resource.
+// The texts of an executable's version resource and its fixed file and product versions (a.b.c.d).
 struct VersionInfo {
-  std::wstring product_version;
+  std::map<std::wstring, std::wstring> texts;  // "ProductVersion", "CompanyName", ...
   std::wstring file_version_numbers;
+  std::wstring product_version_numbers;
 };
+
+constexpr const wchar_t* kVersionTexts[] = {L"CompanyName",    L"FileDescription",  L"FileVersion",
+                                            L"InternalName",   L"LegalCopyright",   L"OriginalFilename",
+                                            L"ProductName",    L"ProductVersion"};
+
+std::wstring VersionNumbers(DWORD most, DWORD least) {
+  return std::to_wstring(HIWORD(most)) + L"." + std::to_wstring(LOWORD(most)) + L"." + std::to_wstring(HIWORD(least)) +
+         L"." + std::to_wstring(LOWORD(least));
+}
 
 std::optional<VersionInfo> ReadVersion(const std::wstring& exe) {
   DWORD ignored = 0;
@@ -147,18 +160,17 @@ std::optional<VersionInfo> ReadVersion(const std::wstring& exe) {
       length < sizeof(Translation)) {
     return std::nullopt;
   }
-  wchar_t block[64];
-  swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\ProductVersion", translation->language, translation->code_page);
-  wchar_t* text = nullptr;
-  if (!::VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&text), &length) || text == nullptr) {
-    return std::nullopt;
-  }
   VersionInfo info;
-  info.product_version = text;
-  info.file_version_numbers = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-                              std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
-                              std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-                              std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  for (const wchar_t* name : kVersionTexts) {
+    wchar_t block[96];
+    swprintf(block, 96, L"\\StringFileInfo\\%04x%04x\\%ls", translation->language, translation->code_page, name);
+    wchar_t* text = nullptr;
+    if (::VerQueryValueW(data.data(), block, reinterpret_cast<void**>(&text), &length) && text != nullptr) {
+      info.texts[name] = text;
+    }
+  }
+  info.file_version_numbers = VersionNumbers(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+  info.product_version_numbers = VersionNumbers(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
   return info;
 }
 
@@ -205,12 +217,58 @@ class SetupTest : public ::testing::Test {
 
 TEST_F(SetupTest, ProgramAndSetupCarryTheProjectVersion) {
   const std::wstring numbers = CALLWRIGHT_VERSION_WTEXT L".0";
-  for (const std::wstring& exe : {test::ExePath(L"Callwright.exe"),
-                                  test::ExePath(L"Callwright-" CALLWRIGHT_VERSION_WTEXT L"-setup.exe")}) {
-    const std::optional<VersionInfo> version = ReadVersion(exe);
-    ASSERT_TRUE(version.has_value()) << "no version resource in " << fs::path(exe).filename();
-    EXPECT_EQ(version->product_version, CALLWRIGHT_VERSION_WTEXT) << fs::path(exe).filename();
-    EXPECT_EQ(version->file_version_numbers, numbers) << fs::path(exe).filename();
+  const std::wstring setup_name = L"Callwright-" CALLWRIGHT_VERSION_WTEXT L"-setup.exe";
+  std::vector<VersionInfo> versions;
+  for (const std::wstring& name : {std::wstring(L"Callwright.exe"), setup_name}) {
+    const std::optional<VersionInfo> version = ReadVersion(test::ExePath(name));
+    ASSERT_TRUE(version.has_value()) << "no version resource in " << name;
+    EXPECT_EQ(version->texts.count(L"ProductVersion") ? version->texts.at(L"ProductVersion") : L"<missing>",
+              CALLWRIGHT_VERSION_WTEXT)
+        << name;
+    EXPECT_EQ(version->file_version_numbers, numbers) << name;
+    EXPECT_EQ(version->product_version_numbers, numbers) << name;
+    // Every field that Explorer's details and SmartScreen show is there and says something.
+    for (const wchar_t* field : kVersionTexts) {
+      EXPECT_FALSE(version->texts.count(field) == 0 || version->texts.at(field).empty()) << name << " " << field;
+    }
+    EXPECT_EQ(version->texts[L"OriginalFilename"], name);
+    versions.push_back(*version);
+  }
+  // Program and setup name the same product, maker and copyright.
+  for (const wchar_t* field : {L"ProductName", L"CompanyName", L"LegalCopyright", L"ProductVersion"}) {
+    EXPECT_EQ(versions[0].texts[field], versions[1].texts[field]) << field;
+  }
+}
+
+// The application manifest of an executable (resource type 24, id 1), or "" when it has none.
+std::string ManifestOf(const std::wstring& exe) {
+  HMODULE module = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return {};
+  std::string manifest;
+  if (HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    if (HGLOBAL loaded = ::LoadResource(module, found)) {
+      manifest.assign(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found));
+    }
+  }
+  ::FreeLibrary(module);
+  return manifest;
+}
+
+TEST_F(SetupTest, ProgramAndSetupDeclareWindows7To11) {
+  const char* const windows_ids[] = {
+      "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+      "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+  };
+  for (const std::wstring& name : {std::wstring(L"Callwright.exe"), L"Callwright-" CALLWRIGHT_VERSION_WTEXT L"-setup.exe"}) {
+    std::string manifest = ManifestOf(test::ExePath(name));
+    ASSERT_FALSE(manifest.empty()) << "no manifest in " << name;
+    ::CharLowerBuffA(manifest.data(), static_cast<DWORD>(manifest.size()));
+    EXPECT_NE(manifest.find("urn:schemas-microsoft-com:compatibility.v1"), std::string::npos) << name;
+    for (const char* id : windows_ids) {
+      EXPECT_NE(manifest.find(std::string("supportedos id=\"") + id + "\""), std::string::npos) << name << " " << id;
+    }
   }
 }
 
@@ -342,6 +400,190 @@ TEST_F(SetupTest, UninstallRemovesOnlyItsOwnAutostartValue) {
     }
     ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, kRunValue);
   }
+}
+
+// Runs the setup with this command line after its name, as given (NSIS takes /D= unquoted, up to
+// the end of the line, spaces included); its exit code.
+DWORD RunSetupWithCommandLine(const std::wstring& arguments) {
+  const std::wstring exe = test::ExePath(L"Callwright-" CALLWRIGHT_VERSION_WTEXT L"-setup.exe");
+  std::wstring command_line = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info)) {
+    ADD_FAILURE() << "cannot start the setup, error " << ::GetLastError();
+    return ~0u;
+  }
+  ::CloseHandle(info.hThread);
+  DWORD code = ~0u;
+  EXPECT_TRUE(test::PumpUntil([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, 60000))
+      << "the setup ends by itself";
+  ::GetExitCodeProcess(info.hProcess, &code);
+  ::CloseHandle(info.hProcess);
+  return code;
+}
+
+TEST_F(SetupTest, SetupInstallsOnlyIntoAFolderOfItsOwn) {
+  test::TempDir scratch(L"callwright-setup");
+  const fs::path foreign = fs::path(scratch.Path()) / L"Tools";
+  fs::create_directories(foreign);
+  WriteFileBytes(foreign / L"notes.txt", "mine");
+  // What an uninstall that kept the user's data leaves behind.
+  const fs::path kept = fs::path(scratch.Path()) / L"Kept";
+  fs::create_directories(kept / L"Records");
+  WriteFileBytes(kept / L"config.ini", "[SYSTEM]\r\n");
+  WriteFileBytes(kept / L"Records" / L"10122026_120000_bob.wav", "RIFF");
+  const fs::path fresh = fs::path(scratch.Path()) / L"New folder" / L"Callwright";
+
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_GT(::GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  const struct {
+    std::wstring folder;
+    bool accepted;
+  } cases[] = {
+      {std::wstring(windows).substr(0, 3), false},  // C:\ .
+      {std::wstring(windows).substr(0, 2), false},  // C:
+      {KnownFolder(FOLDERID_Profile), false},
+      {KnownFolder(FOLDERID_Profile) + L"\\", false},
+      {windows, false},
+      {KnownFolder(FOLDERID_ProgramFiles), false},
+      {KnownFolder(FOLDERID_ProgramFilesX86), false},
+      {foreign.wstring(), false},
+      {kept.wstring(), true},
+      {fresh.wstring(), true},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.folder);
+    const fs::path program = fs::path(row.folder) / L"Callwright.exe";
+    ASSERT_FALSE(fs::exists(program));
+    const DWORD code = RunSetupWithCommandLine(L"/S /D=" + row.folder);
+    if (!row.accepted) {
+      EXPECT_EQ(code, kAbortedExitCode);
+      EXPECT_FALSE(fs::exists(program));
+      EXPECT_FALSE(KeyExists(kUninstallKey));
+      EXPECT_FALSE(fs::exists(Shortcut()));
+      continue;
+    }
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(fs::exists(program));
+    const std::optional<std::wstring> location = ReadString(kUninstallKey, L"InstallLocation");
+    ASSERT_TRUE(location.has_value());
+    EXPECT_TRUE(fs::equivalent(*location, row.folder)) << *location;
+    {
+      ChildProcess uninstaller((fs::path(row.folder) / L"uninstall.exe").wstring(), {L"/S", L"_?=" + row.folder});
+      ASSERT_TRUE(uninstaller.Wait(30000));
+      EXPECT_EQ(uninstaller.ExitCode(), std::optional<DWORD>(0));
+    }
+    EXPECT_FALSE(fs::exists(program));
+    EXPECT_FALSE(KeyExists(kUninstallKey));
+    ::DeleteFileW((fs::path(row.folder) / L"uninstall.exe").c_str());
+  }
+  EXPECT_EQ(FileBytes(foreign / L"notes.txt"), "mine");
+  EXPECT_EQ(FileBytes(kept / L"Records" / L"10122026_120000_bob.wav"), "RIFF");
+}
+
+TEST_F(SetupTest, UninstallerWorksOnlyOnTheInstallationItBelongsTo) {
+  InstallSilently();
+  test::TempDir scratch(L"callwright-uninstall");
+  // A copy of the uninstaller alone, one beside a copy of the program, and the real one after
+  // its program was deleted by hand.
+  const fs::path alone = fs::path(scratch.Path()) / L"alone";
+  const fs::path copied = fs::path(scratch.Path()) / L"copied";
+  for (const fs::path& folder : {alone, copied}) {
+    fs::create_directories(folder / L"Records");
+    fs::copy_file(Uninstaller(), folder / L"uninstall.exe");
+    WriteFileBytes(folder / L"config.ini", "[SYSTEM]\r\n");
+    WriteFileBytes(folder / L"Records" / L"10122026_120000_bob.wav", "RIFF");
+  }
+  fs::copy_file(Program(), copied / L"Callwright.exe");
+  const fs::path moved_program = fs::path(scratch.Path()) / L"Callwright.exe.moved";
+
+  const struct {
+    fs::path folder;
+    bool program_removed;
+  } cases[] = {{alone, false}, {copied, false}, {InstallFolder(), true}};
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.folder.wstring());
+    if (row.program_removed) fs::rename(Program(), moved_program);
+    const std::set<fs::path> before = [&] {
+      std::set<fs::path> files;
+      for (const auto& entry : fs::recursive_directory_iterator(row.folder)) files.insert(entry.path());
+      return files;
+    }();
+    {
+      ChildProcess uninstaller((row.folder / L"uninstall.exe").wstring(), {L"/S", L"_?=" + row.folder.wstring()});
+      ASSERT_TRUE(uninstaller.Wait(30000));
+      EXPECT_EQ(uninstaller.ExitCode(), std::optional<DWORD>(kAbortedExitCode));
+    }
+    std::set<fs::path> after;
+    for (const auto& entry : fs::recursive_directory_iterator(row.folder)) after.insert(entry.path());
+    EXPECT_EQ(after, before) << "nothing in the folder is removed";
+    EXPECT_TRUE(KeyExists(kUninstallKey)) << "the Apps & Features entry stays";
+    EXPECT_TRUE(fs::exists(Shortcut()));
+    if (row.program_removed) fs::rename(moved_program, Program());
+  }
+  RunQuietUninstall();
+}
+
+TEST_F(SetupTest, UninstallDeletesOnlyRecordingsWhenAskedTo) {
+  InstallSilently();
+  const fs::path records = InstallFolder() / L"Records";
+  fs::create_directories(records / L"01012026_000000_folder.wav");
+  const struct {
+    const wchar_t* name;
+    bool removed;
+  } files[] = {
+      {L"10122026_120000_bob.wav", true},
+      {L"10122026_120000_bob (2).wav", true},
+      {L"31122025_235959_x.WAV", true},
+      {L"mine.wav", false},
+      {L"song.wave", false},  // its short name SONG~1.WAV matches *.wav
+      {L"take.wavx", false},
+      {L"notes.txt", false},
+      {L"1012202_120000_bob.wav", false},
+      {L"1012202a_120000_bob.wav", false},
+      {L"10122026-120000_bob.wav", false},
+      {L"10122026_120000_.wav", false},
+      {L"10122026_120000_bob.wav.txt", false},
+  };
+  for (const auto& file : files) WriteFileBytes(records / file.name, "RIFF");
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"1", (InstallFolder() / L"config.ini").c_str()));
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, (InstallFolder() / L"config.ini").c_str());
+
+  // The uninstaller as a user goes through it: Uninstall on its page, Yes to deleting the
+  // recordings and settings, Close at the end. "_?=" keeps it in place, so its end can be seen.
+  ChildProcess uninstaller(Uninstaller().wstring(), {L"_?=" + InstallFolder().wstring()});
+  std::wstring question;
+  DWORD last_press = 0;
+  test::RepeatingTick answer(100, [&] {
+    for (HWND window : test::ProcessWindows(uninstaller.Id())) {
+      if (test::ClassName(window) != L"#32770" || !::IsWindowVisible(window)) continue;
+      if (test::HasButton(window, IDYES)) {
+        question = test::MessageBoxText(window);
+        test::PressButton(window, IDYES);
+        return;
+      }
+      HWND next = ::GetDlgItem(window, IDOK);
+      if (next && ::IsWindowEnabled(next) && ::GetTickCount() - last_press > 1000 && test::PressButton(window, IDOK)) {
+        last_press = ::GetTickCount();
+        return;
+      }
+    }
+  });
+  ASSERT_TRUE(uninstaller.Wait(60000)) << "the uninstaller goes through to its end";
+  EXPECT_EQ(uninstaller.ExitCode(), std::optional<DWORD>(0));
+  EXPECT_NE(question.find(L"recordings"), std::wstring::npos) << question;
+
+  for (const auto& file : files) {
+    EXPECT_EQ(fs::exists(records / file.name), !file.removed) << fs::path(file.name);
+  }
+  EXPECT_TRUE(fs::is_directory(records / L"01012026_000000_folder.wav"));
+  EXPECT_FALSE(fs::exists(InstallFolder() / L"config.ini"));
+  EXPECT_FALSE(fs::exists(Program()));
+  EXPECT_FALSE(KeyExists(kUninstallKey));
+  ::DeleteFileW(Uninstaller().c_str());
+  test::RemoveTree(InstallFolder().wstring());
 }
 
 }  // namespace

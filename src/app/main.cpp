@@ -41,8 +41,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   Application& app = Application::Instance();
+  // A refusal only means no restart after an update: the program runs as it is.
+  RegisterProgramRestart();
   try {
-    // The windows live until the process ends (only the Close command ends it, with ExitProcess).
+    // The windows live until the process ends (only Close, a close of the application window or the
+    // end of the session end it, with ExitProcess).
     const ProgramWindows windows;
     const TrayIcon tray(*windows.main);
     return app.Run();

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "base/app_error.h"
-#include "core/platform.h"
 #include "base/handles.h"
+#include "core/destination_folder.h"
+#include "core/platform.h"
 
 namespace callwright {
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr DWORD kValueBufferLength = 2048;
 constexpr unsigned char kUtf16Mark[] = {0xFF, 0xFE};
+constexpr unsigned char kUtf16BigEndianMark[] = {0xFE, 0xFF};
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
 // Folder part of a path: up to and including the last "\" or ":".
@@ -110,21 +112,35 @@ bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
   return replaced;
 }
 
-enum class Encoding { Missing, Unreadable, Utf16, Utf8, Ansi };
+enum class Encoding { Missing, Unreadable, Utf16, Utf16BigEndian, Utf8, Ansi };
 
 struct FileText {
   Encoding encoding;
-  std::wstring text;  // for Utf8 and Ansi: the content as text
+  std::wstring text;  // for all but Utf16: the content as text
 };
+
+// UTF-16 big-endian bytes after their mark as text; an odd last byte is no character.
+std::wstring DecodeBigEndian(std::string_view bytes) {
+  std::wstring text(bytes.size() / 2, L'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<wchar_t>((static_cast<unsigned char>(bytes[2 * i]) << 8) |
+                                   static_cast<unsigned char>(bytes[2 * i + 1]));
+  }
+  return text;
+}
 
 // How the profile functions would take the file, and what it really holds. A file without a
 // byte-order mark is taken as ANSI; when it is valid UTF-8 with other than ASCII bytes (as editors
-// save it nowadays), or has a UTF-8 mark, it is UTF-8.
+// save it nowadays), or has a UTF-8 mark, it is UTF-8. The profile functions read UTF-16 only in
+// little-endian order; a big-endian mark (FE FF) is told apart.
 FileText ExamineFile(const std::wstring& file) {
   if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return {Encoding::Missing, {}};
   const std::optional<std::string> bytes = ReadWholeFile(file);
   if (!bytes) return {Encoding::Unreadable, {}};
   if (StartsWith(*bytes, kUtf16Mark)) return {Encoding::Utf16, {}};
+  if (StartsWith(*bytes, kUtf16BigEndianMark)) {
+    return {Encoding::Utf16BigEndian, DecodeBigEndian(std::string_view(*bytes).substr(2))};
+  }
   if (StartsWith(*bytes, kUtf8Mark)) {
     if (auto text = Decode(CP_UTF8, std::string_view(*bytes).substr(3))) return {Encoding::Utf8, std::move(*text)};
   } else if (std::any_of(bytes->begin(), bytes->end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
@@ -133,7 +149,8 @@ FileText ExamineFile(const std::wstring& file) {
   return {Encoding::Ansi, Decode(CP_ACP, *bytes).value_or(std::wstring())};
 }
 
-// A UTF-8 file is made UTF-16 before the profile functions read it as ANSI. With `needs_unicode`
+// A UTF-8 or big-endian UTF-16 file is made (little-endian) UTF-16 before the profile functions read
+// it as ANSI. With `needs_unicode`
 // an ANSI file is made UTF-16 too, so that a text outside the code page can be stored. False when
 // a needed conversion failed.
 bool MakeUnicodeWhereNeeded(const std::wstring& file, bool needs_unicode) {
@@ -141,6 +158,7 @@ bool MakeUnicodeWhereNeeded(const std::wstring& file, bool needs_unicode) {
   const FileText content = ExamineFile(file);
   switch (content.encoding) {
     case Encoding::Utf8:
+    case Encoding::Utf16BigEndian:
       return RewriteAsUnicode(file, content.text);
     case Encoding::Ansi:
       return !needs_unicode || RewriteAsUnicode(file, content.text);
@@ -211,6 +229,12 @@ std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::
     }
     buffer.assign(buffer.size() * 2, L'\0');
   }
+}
+
+std::wstring ReadDestinationFolder() {
+  const std::wstring default_folder = DefaultFolder();
+  std::wstring stored = ReadSetting(L"SYSTEM", L"path", default_folder);
+  return IsBlankFolder(stored) ? default_folder : stored;
 }
 
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) {

@@ -13,8 +13,8 @@ std::wstring ExecutableFolder();
 std::wstring DefaultFolder();
 std::wstring ConfigFilePath();
 
-// Values are read whole, however long. A file saved as UTF-8 is first made UTF-16 (with a
-// byte-order mark), which the profile functions read as it is meant.
+// Values are read whole, however long. A file saved as UTF-8 or as big-endian UTF-16 is first made
+// little-endian UTF-16 (with a byte-order mark), which the profile functions read as it is meant.
 std::wstring ReadSetting(std::wstring_view section, std::wstring_view key, std::wstring_view default_value);
 // Throws AppError "Unable to write to <path>" when the file cannot be written, and for texts that
 // the file cannot hold as one entry (line breaks, NUL). A new file is made UTF-16, and so is an
@@ -26,6 +26,10 @@ void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring
 // that left the file whole, the replacement is deleted.
 using FileReplacer = std::function<bool(const std::wstring& file, const std::wstring& replacement)>;
 bool SwapInReplacement(const std::wstring& file, const std::wstring& replacement, const FileReplacer& replace);
+
+// The destination folder that key "path" gives: its text as stored, or the default folder when it is
+// missing, empty or blank.
+std::wstring ReadDestinationFolder();
 
 // Key "info": only the exact text "1" counts as set.
 inline bool IsInfoSet(std::wstring_view value) { return value == L"1"; }

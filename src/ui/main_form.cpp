@@ -210,8 +210,7 @@ void TFrmMain::FormShow() {
   if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) {
     Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
   }
-  const std::wstring stored_folder = ReadSetting(L"SYSTEM", L"path", default_folder);
-  SetDestinationFolder(IsBlankFolder(stored_folder) ? default_folder : stored_folder);
+  SetDestinationFolder(ReadDestinationFolder());
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
   // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
@@ -445,21 +444,15 @@ void TFrmMain::btnaboutClick() {
 }
 
 void TFrmMain::btncloseClick() {
-  // Ends at once: nothing is closed or written first; only the notification-area icon goes and the
-  // file workers stop.
+  // Ends at once: nothing is closed first; only the notification-area icon goes, a folder picked in
+  // the settings window is stored and the file workers stop.
   if (AskYesNo(Handle(), L"This will close the Callwright process, are you sure ?", L"Close process")) {
     Application::Instance().EndProcess(0);
   }
 }
 
 void TFrmMain::FormEndSession() {
-  // The settings window stores its folder when it hides; the session's end is its last hide. A
-  // failure cannot be reported any more: the session is going.
-  try {
-    if (FrmSettings && FrmSettings->Visible()) FrmSettings->StoreFolder();
-  } catch (const std::exception&) {
-  }
-  // As the Close button ends the process.
+  // As the Close button ends the process (the settings window's folder is stored on the way out).
   Application::Instance().EndProcess(0);
 }
 

@@ -5,6 +5,8 @@
 
 namespace callwright {
 
+bool RegisterProgramRestart() { return Application::Instance().RegisterRestart(L"/hidden"); }
+
 ProgramWindows::ProgramWindows() {
   // Every form carries the program's icon in its title bar; the toolkit knows none of our
   // resources, so it is handed the icon before the first form.

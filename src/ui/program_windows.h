@@ -10,6 +10,10 @@
 
 namespace callwright {
 
+// Has the Restart Manager start the program again in the background ("/hidden") after an installer
+// or an update ended it. Called once at start by the first instance; false when it was refused.
+bool RegisterProgramRestart();
+
 class ProgramWindows {
  public:
   ProgramWindows();

@@ -10,6 +10,7 @@
 #include "core/settings_win.h"
 #include "core/startup_win.h"
 #include "ui/browse_folder.h"
+#include "ui/main_form.h"
 #include "ui/toolkit/application.h"
 
 namespace callwright {
@@ -56,10 +57,16 @@ TFrmSettings::TFrmSettings()
 
   edtpath.SetText(DestinationFolder());
   SetDestinationFolderListener([this](const std::wstring& folder) { edtpath.SetText(folder); });
+  // Every way out (Close, the icon's Close, a close of the application window, the session's end)
+  // goes through the end handlers, also while this window is still open.
+  end_handler_ = Application::Instance().AddEndHandler([this] { StoreFolder(); });
   CreationDone();
 }
 
-TFrmSettings::~TFrmSettings() { SetDestinationFolderListener(nullptr); }
+TFrmSettings::~TFrmSettings() {
+  Application::Instance().RemoveEndHandler(end_handler_);
+  SetDestinationFolderListener(nullptr);
+}
 
 void TFrmSettings::FormShow() {
   // The box clicks only when it changes, so an entry is rewritten (with this executable's path)
@@ -72,7 +79,8 @@ void TFrmSettings::FormHide() { StoreFolder(); }
 void TFrmSettings::StoreFolder() {
   // The folder box shows the destination folder; an empty or blank one never replaces the stored.
   const std::wstring folder = edtpath.Text();
-  if (!IsBlank(folder)) WriteSetting(L"SYSTEM", L"path", folder);
+  if (IsBlank(folder) || folder == ReadDestinationFolder()) return;
+  WriteSetting(L"SYSTEM", L"path", folder);
 }
 
 void TFrmSettings::FormResize() { btnok.SetLeft(ClientSize().cx / 2 - btnok.Width() / 2); }
@@ -99,6 +107,7 @@ void TFrmSettings::btnopenClick() {
   }
   // Live at once for recording and listing; stored when the window hides.
   SetDestinationFolder(folder);
+  if (FrmMain && FrmMain->Visible()) FrmMain->RefreshList();
 }
 
 }  // namespace callwright

@@ -1,7 +1,8 @@
 #pragma once
 // The settings window: the destination folder, picked with the shell's folder dialog, and the
-// autostart entry. Its folder box always shows the program-wide destination folder; the folder is
-// stored each time the window hides, the autostart entry at each change of the check box.
+// autostart entry. Its folder box always shows the program-wide destination folder; a folder other
+// than the stored one is stored each time the window hides and when the program ends, the autostart
+// entry at each change of the check box.
 #include "ui/toolkit/check_box.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
@@ -29,7 +30,8 @@ class TFrmSettings : public Form {
   void startupClick();
   void btnokClick();
   void btnopenClick();
-  // Stores the folder box's text as key "path", as every hide does.
+  // Stores the folder box's text as key "path", as every hide and the end of the program do, unless
+  // it is the folder that "path" gives already: then "path" stays as it is (empty or relative).
   void StoreFolder();
 
  protected:
@@ -37,6 +39,9 @@ class TFrmSettings : public Form {
   void FormHide() override;
   void FormResize() override;
   void FormEnterKey() override;
+
+ private:
+  int end_handler_ = 0;
 };
 
 // The one settings window, created at start-up.

@@ -9,12 +9,16 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "support/files_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
+#include "ui/program_windows.h"
+#include "ui/toolkit/application.h"
 #include "ui/toolkit/notify_icon.h"
 
 namespace callwright {
@@ -79,6 +83,22 @@ class CallwrightProcessTest : public ::testing::Test {
     auto second = Start(arguments);
     EXPECT_TRUE(second->Wait(15000)) << "a second start ends by itself";
     EXPECT_EQ(second->ExitCode(), 0u);
+  }
+
+  // Key "path" of the copy's config.ini as the file holds it now (ANSI or UTF-16), or "<missing>".
+  // Read from the file itself: this process's profile functions may keep an older copy.
+  std::wstring StoredPath() const {
+    const std::string bytes = test::ReadBytes(folder_.Join(L"config.ini")).value_or("");
+    std::wstring text;
+    if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
+      text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    } else {
+      text.assign(bytes.begin(), bytes.end());  // ASCII: a temporary folder
+    }
+    const std::size_t key = text.find(L"\npath=");
+    if (key == std::wstring::npos) return L"<missing>";
+    const std::size_t from = key + 6;
+    return text.substr(from, text.find_first_of(L"\r\n", from) - from);
   }
 
   test::TempDir folder_;
@@ -257,6 +277,154 @@ TEST_F(CallwrightProcessTest, TheEndOfTheSessionIsNeverRefusedAndStoresTheOpenSe
   wchar_t stored[MAX_PATH] = {};
   ::GetPrivateProfileStringW(L"SYSTEM", L"path", L"", stored, MAX_PATH, config.c_str());
   EXPECT_EQ(std::wstring(stored), picked);
+}
+
+// The settings window's folder box of a process, found through its group.
+HWND FolderBox(DWORD process_id) {
+  HWND settings = test::FindProcessWindow(process_id, L"Settings", false);
+  if (!settings) return nullptr;
+  return ::FindWindowExW(::FindWindowExW(settings, nullptr, L"Button", L"Record Destination"), nullptr, L"Edit",
+                         nullptr);
+}
+
+// Every way out ends the program as the Close button does: the notification icon removed, a folder
+// picked in the settings window (still open or not, stored or not) stored, exit code 0. A close of
+// the hidden application window is one of them (taskkill without /F posts WM_CLOSE to every
+// top-level window of the process): it never leaves a process behind that records nothing. So is
+// the Restart Manager's close (an installer or an update) with ENDSESSION_CLOSEAPP.
+TEST_F(CallwrightProcessTest, EveryWayOutStoresThePickedFolderRemovesTheIconAndEndsWithZero) {
+  using Windows = std::vector<HWND>;
+  struct Way {
+    const char* name;
+    bool hidden;  // started with "/hidden"
+    std::function<void(DWORD process_id, HWND main, HWND application)> end;
+  } ways[] = {
+      {"WM_CLOSE to every top-level window (taskkill)", true,
+       [](DWORD process_id, HWND, HWND) {
+         for (HWND window : test::ProcessWindows(process_id)) ::PostMessageW(window, WM_CLOSE, 0, 0);
+       }},
+      {"WM_CLOSE to the application window", true,
+       [](DWORD, HWND, HWND application) { ::PostMessageW(application, WM_CLOSE, 0, 0); }},
+      {"SC_CLOSE to the application window", true,
+       [](DWORD, HWND, HWND application) { ::PostMessageW(application, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"the Restart Manager's ENDSESSION_CLOSEAPP to every top-level window", true,
+       [](DWORD process_id, HWND, HWND application) {
+         // As the Restart Manager: the query to every window first, then the end to every window.
+         const Windows windows = test::ProcessWindows(process_id);
+         for (HWND window : windows) {
+           DWORD_PTR answer = 0;
+           EXPECT_TRUE(::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                                             5000, &answer));
+           const std::wstring class_name = test::ClassName(window);
+           if (class_name == L"TApplication" || class_name.starts_with(L"TFrm")) {
+             EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << class_name.c_str();
+           }
+         }
+         // The application window first: it too must let the end come.
+         Windows order{application};
+         for (HWND window : windows) {
+           if (window != application) order.push_back(window);
+         }
+         for (HWND window : order) {
+           DWORD_PTR ignored = 0;
+           ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG, 5000, &ignored);
+         }
+       }},
+      {"Close button answered Yes", false,
+       [](DWORD, HWND main, HWND) {
+         WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+         ::PostMessageW(FindButton(main, L"Close"), BM_CLICK, 0, 0);
+         WaitFor([&] { return yes.Answered() == 1; });
+       }},
+      {"Close Callwright in the icon's menu answered Yes", true,
+       [](DWORD process_id, HWND, HWND application) {
+         WindowAnswerer yes(L"#32770", L"Close process", IDYES);
+         ::PostMessageW(application, kNotifyIconMessage, MAKEWPARAM(200, 200), MAKELPARAM(WM_CONTEXTMENU, 1));
+         ASSERT_TRUE(WaitFor([&] { return test::FindPopupMenu(process_id) != nullptr; }, 5000));
+         test::PressKey('C');
+         WaitFor([&] { return yes.Answered() == 1; });
+       }},
+  };
+  bool first_way = true;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    fs::remove(folder_.Join(L"config.ini"));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"1", folder_.Join(L"config.ini").c_str()));
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, folder_.Join(L"config.ini").c_str());
+    const int icons_before = WineTrayIconCount();
+    // The first way records a call first: the program must be doing its work when it is closed.
+    // Started first, so that the program's discovery at its start finds it.
+    std::unique_ptr<ChildProcess> client;
+    if (first_way) {
+      client = std::make_unique<ChildProcess>(test::ExePath(L"callwright-clientsim.exe"),
+                                              std::vector<std::wstring>{L"--partner", L"carla", L"--call", L"42",
+                                                                        L"--call-ms", L"200", L"--delay", L"1000",
+                                                                        L"--timeout", L"30000", L"--log",
+                                                                        folder_.Join(L"commands.txt")});
+      ASSERT_TRUE(WaitFor([] { return ::FindWindowW(L"CallwrightClientSim", nullptr) != nullptr; }, 15000));
+    }
+    auto process = Start(way.hidden ? std::vector<std::wstring>{L"/hidden"} : std::vector<std::wstring>{});
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = MainWindow(*process)) != nullptr && fs::exists(Records()); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return WineTrayIconCount() == icons_before + 1; }));
+    ASSERT_TRUE(WaitFor([&] { return Visible(main) == !way.hidden; }));
+    const HWND application = ApplicationWindow(process->Id());
+    ASSERT_NE(application, nullptr);
+    if (client) {
+      ASSERT_TRUE(client->Wait(25000));
+      EXPECT_EQ(client->ExitCode(), 0u) << "the client wrote the recording it was told to";
+      bool recorded = false;
+      for (const auto& entry : fs::directory_iterator(Records())) {
+        recorded = recorded || entry.path().filename().wstring().ends_with(L"_carla.wav");
+      }
+      EXPECT_TRUE(recorded) << test::ReadBytes(folder_.Join(L"commands.txt")).value_or("no log");
+    }
+    first_way = false;
+
+    // A folder picked in the settings window, which was never shown or hidden since.
+    const std::wstring picked = folder_.Join(L"Picked");
+    HWND box = FolderBox(process->Id());
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picked.c_str())));
+    EXPECT_EQ(StoredPath(), L"<missing>");
+
+    way.end(process->Id(), main, application);
+    ASSERT_TRUE(process->Wait(10000)) << "ended";
+    EXPECT_EQ(process->ExitCode(), 0u);
+    EXPECT_EQ(WineTrayIconCount(), icons_before) << "the icon went before the process";
+    EXPECT_EQ(StoredPath(), picked);
+  }
+}
+
+// The Restart Manager starts the program again in the background after an update ended it, and
+// only then: not after a crash, a hang or a restart of the system (the autostart entry's duty).
+std::vector<std::pair<std::wstring, DWORD>> g_restarts;
+HRESULT g_restart_answer = S_OK;
+HRESULT WINAPI RecordRestart(PCWSTR command_line, DWORD flags) {
+  g_restarts.emplace_back(command_line ? command_line : L"<null>", flags);
+  return g_restart_answer;
+}
+
+TEST(RestartRegistration, AskedForWithHiddenAfterAnUpdateOnly) {
+  const RestartRegistration previous = RegisterRestartCall;
+  RegisterRestartCall = &RecordRestart;
+  struct Case {
+    HRESULT answer;
+    bool registered;
+  } cases[] = {{S_OK, true}, {E_FAIL, false}, {E_INVALIDARG, false}};
+  for (const Case& c : cases) {
+    g_restarts.clear();
+    g_restart_answer = c.answer;
+    EXPECT_EQ(RegisterProgramRestart(), c.registered) << std::hex << c.answer;
+    ASSERT_EQ(g_restarts.size(), 1u);
+    EXPECT_EQ(g_restarts[0].first, L"/hidden");
+    EXPECT_EQ(g_restarts[0].second, static_cast<DWORD>(RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT));
+  }
+  // A command line beyond the system's limit is never handed over.
+  g_restarts.clear();
+  EXPECT_FALSE(Application::Instance().RegisterRestart(std::wstring(RESTART_MAX_CMD_LINE, L'x')));
+  EXPECT_TRUE(g_restarts.empty());
+  RegisterRestartCall = previous;
 }
 
 TEST_F(CallwrightProcessTest, OnlyAnExactFirstArgumentHides) {

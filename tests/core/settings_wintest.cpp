@@ -213,6 +213,43 @@ TEST_F(ConfigFileTest, AUtf8FileIsMadeUnicodeBeforeReadingLosingNothing) {
   }
 }
 
+// Big-endian UTF-16 bytes after their mark.
+std::string BigEndianFile(const std::wstring& text) {
+  std::string bytes = "\xFE\xFF";
+  for (const wchar_t c : text) {
+    bytes.push_back(static_cast<char>(c >> 8));
+    bytes.push_back(static_cast<char>(c & 0xFF));
+  }
+  return bytes;
+}
+
+// The profile functions read only little-endian UTF-16: a big-endian file (mark FE FF) is made
+// little-endian with its mark before it is read or written, keeping every line.
+TEST_F(ConfigFileTest, ABigEndianFileIsReadAndMadeLittleEndianKeepingEveryKey) {
+  const std::wstring text =
+      L"; \u0437\u0430\u043C\u0435\u0442\u043A\u0430\r\n[SYSTEM]\r\npath=C:\\old\r\ninfo=1\r\n[X]\r\nk=caf\u00E9\r\n";
+  const std::wstring folder = L"C:\\\u0417\u0430\u043F\u0438\u0441\u0438\\\u9332\u97F3";
+  struct Case {
+    const char* name;
+    std::function<void()> use;
+    std::wstring path_after;
+  } cases[] = {
+      {"read", [] { EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1"); }, L"C:\\old"},
+      {"a folder outside the code page saved", [&] { WriteSetting(L"SYSTEM", L"path", folder); }, folder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteBytes(path_, BigEndianFile(text)));
+    c.use();
+    const std::wstring expected = L"; \u0437\u0430\u043C\u0435\u0442\u043A\u0430\r\n[SYSTEM]\r\npath=" + c.path_after +
+                                  L"\r\ninfo=1\r\n[X]\r\nk=caf\u00E9\r\n";
+    EXPECT_EQ(Utf16Text(ReadBytes(path_).value_or("<missing>")), expected);
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"path", L""), c.path_after);
+    EXPECT_EQ(ReadSetting(L"SYSTEM", L"info", L"0"), L"1");
+    EXPECT_EQ(ReadSetting(L"X", L"k", L""), L"caf\u00E9");
+  }
+}
+
 TEST_F(ConfigFileTest, OnlyOneCountsAsInfoSet) {
   struct Case {
     const wchar_t* stored;

@@ -545,6 +545,43 @@ TEST_F(SettingsWindowTest, HidingStoresTheFolderEvenWhenUnchanged) {
   EXPECT_EQ(ReadConfig(L"path"), folder) << "written again although the folder did not change";
 }
 
+// OK or the close box without a folder picked leave "path" as it was read: a default folder stays
+// empty (or missing) and a relative one relative, so that a copy of the program moved elsewhere
+// records beside itself.
+TEST_F(SettingsWindowTest, HidingWithoutAPickLeavesThePathAsItWasRead) {
+  const std::wstring relative = L"cw-relative-" + std::to_wstring(::GetCurrentProcessId());
+  struct Case {
+    const wchar_t* name;
+    std::optional<std::wstring> stored;  // none: no key
+    std::wstring shown;
+  } cases[] = {
+      {L"no key", std::nullopt, DefaultFolder()},
+      {L"empty", L"", DefaultFolder()},
+      {L"blank", L"  ", DefaultFolder()},
+      {L"relative", relative, relative},
+      {L"absolute", folder_.Path(), folder_.Path()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.name);
+    test::RemoveConfig();
+    if (c.stored) ASSERT_TRUE(WriteConfig(L"path", *c.stored));
+    const std::wstring as_read = ReadConfig(L"path");
+    ShowMain();
+    ASSERT_EQ(settings_->edtpath.Text(), c.shown);
+    for (const auto hide : {+[](TFrmSettings& s) { s.btnok.Click(); },
+                            +[](TFrmSettings& s) { ::SendMessageW(s.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }}) {
+      ShowSettings();
+      hide(*settings_);
+      PumpFor(10);
+      ASSERT_FALSE(settings_->Visible());
+      EXPECT_EQ(ReadConfig(L"path"), as_read);
+    }
+    main_->Hide();
+  }
+  std::error_code ignored;
+  fs::remove_all(ExecutableFolder() + relative, ignored);
+}
+
 TEST_F(SettingsWindowTest, AnEmptyOrBlankFolderIsNeverStored) {
   ASSERT_TRUE(WriteConfig(L"path", L"C:\\kept"));
   for (const std::wstring& blank : {std::wstring(), std::wstring(L"   "), std::wstring(L" \t\r\n\x1f ")}) {
@@ -866,6 +903,44 @@ TEST_F(FolderPickerCallsTest, SettingsWindowTakesOnlyAUsableResult) {
     EXPECT_EQ(settings.edtpath.Text(), c.folder_after);
   }
   SetDestinationFolder(L"");
+}
+
+// The program's windows with the folder dialog's shell calls replaced.
+class SettingsPickTest : public SettingsWindowTest {
+ protected:
+  void SetUp() override {
+    SettingsWindowTest::SetUp();
+    saved_ = FolderDialog;
+    FolderDialog = {&FakeBrowse, &FakePathFromIdList, &FakeFree};
+    g_fake = &fake_;
+  }
+  void TearDown() override {
+    FolderDialog = saved_;
+    g_fake = nullptr;
+    SettingsWindowTest::TearDown();
+  }
+  FakeShell fake_;
+  FolderDialogCalls saved_{};
+};
+
+// The list shows the picked folder's recordings as soon as it is picked, without a Refresh.
+TEST_F(SettingsPickTest, APickedFolderIsListedAtOnce) {
+  TempDir stored, picked;
+  const std::wstring names[] = {L"05032013_141516_anna.k.wav", L"06032013_101010_carla.wav"};
+  for (const std::wstring& name : names) ASSERT_TRUE(test::WriteBytes(picked.Join(name), std::string(100, 'x')));
+  ASSERT_TRUE(WriteConfig(L"path", stored.Path()));
+  ShowMain();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  ASSERT_EQ(main_->lst.Count(), 0);
+  ShowSettings();
+  const std::wstring picked_path = picked.Path();
+  fake_.path = picked_path.c_str();
+  settings_->btnopen.Click();
+  ASSERT_EQ(DestinationFolder(), picked_path);
+  EXPECT_TRUE(PumpUntil([&] { return main_->lst.Count() == 2 && !main_->Probing(); }, 10000));
+  ASSERT_EQ(main_->lst.Count(), 2);
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(main_->lst.ItemText(row, 3).rfind(picked_path + L"\\", 0), 0u);
+  PressOk();
 }
 
 // A folder outside the ANSI code page is taken when the client can be given its short form, and

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -419,6 +420,85 @@ TEST_F(TrayIconTest, AShellThatRefusesTheIconLeavesTheProgramAsItIs) {
   EXPECT_EQ(tray_->State().Display(), LinkDisplay::Recording);
   EXPECT_FALSE(tray_->Icon().Shown());
   EXPECT_EQ(Last(NIM_ADD)->Tip(), kRecordingAnna);
+}
+
+// At logon the shell's add routinely times out. A failed add is tried again on a timer of the
+// application window, each wait twice the last, at most a minute, until the shell takes the icon.
+TEST_F(TrayIconTest, AFailedAddIsTriedAgainOnATimerUntilTheShellTakesIt) {
+  g_shell_refuses = kNoShell;
+  StartTray();
+  ASSERT_FALSE(tray_->Icon().Shown());
+  EXPECT_EQ(Count(NIM_ADD), 1);
+  EXPECT_EQ(tray_->Icon().RetryDelay(), NotifyIcon::kFirstRetryDelayMs);
+  // The first two tries come from the real timer.
+  for (const int adds : {2, 3}) {
+    ASSERT_TRUE(PumpUntil([&] { return Count(NIM_ADD) == adds; }, 10000)) << adds;
+  }
+  EXPECT_EQ(tray_->Icon().RetryDelay(), 4000u);
+  // The later ones, driven by the timer's own message.
+  const HWND application = Application::Instance().Handle();
+  const UINT_PTR timer = tray_->Icon().RetryTimerId();
+  for (const UINT next : {8000u, 16000u, 32000u, 60000u, 60000u}) {
+    const int adds = Count(NIM_ADD);
+    ::SendMessageW(application, WM_TIMER, timer, 0);
+    EXPECT_EQ(Count(NIM_ADD), adds + 1);
+    EXPECT_EQ(tray_->Icon().RetryDelay(), next);
+  }
+  EXPECT_EQ(Last(NIM_ADD)->Tip(), kWaiting);
+  EXPECT_EQ(Last(NIM_ADD)->data.hWnd, application);
+
+  // A change of state meanwhile tries at once and keeps the timer's wait.
+  AttachFakeClient();
+  EXPECT_EQ(Last(NIM_ADD)->Tip(), kLinked);
+  EXPECT_EQ(tray_->Icon().RetryDelay(), 60000u);
+
+  // The shell takes it: added in its present state, and no more tries.
+  g_shell_refuses.clear();
+  ::SendMessageW(application, WM_TIMER, timer, 0);
+  EXPECT_TRUE(tray_->Icon().Shown());
+  EXPECT_EQ(Last(NIM_ADD)->Tip(), kLinked);
+  EXPECT_EQ(Last(NIM_SETVERSION)->data.uVersion, static_cast<UINT>(NOTIFYICON_VERSION_4));
+  EXPECT_EQ(tray_->Icon().RetryDelay(), 0u);
+  const int adds = Count(NIM_ADD);
+  ::SendMessageW(application, WM_TIMER, timer, 0);
+  EXPECT_EQ(Count(NIM_ADD), adds) << "a stray tick adds nothing";
+
+  // Lost again later: the waits start from one second again.
+  g_shell_refuses = kNoShell;
+  NotifyFromFakeClient("CALL 5 STATUS INPROGRESS");
+  SetDestinationFolder(folder_.Path());
+  NotifyFromFakeClient("CALL 5 PARTNER_HANDLE anna.k");
+  EXPECT_FALSE(tray_->Icon().Shown());
+  EXPECT_EQ(tray_->Icon().RetryDelay(), NotifyIcon::kFirstRetryDelayMs);
+}
+
+// An add the shell reported failed may still have been applied (it timed out): every end deletes the
+// icon all the same, and no try comes after it.
+TEST_F(TrayIconTest, AnIconWhoseAddFailedIsStillDeletedAtTheEnd) {
+  struct End {
+    const char* name;
+    std::function<void()> end;
+  } ends[] = {
+      {"the icon goes", [this] { tray_.reset(); }},
+      {"the session ends",
+       [] { ::SendMessageW(Application::Instance().Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); }},
+  };
+  for (const End& end : ends) {
+    SCOPED_TRACE(end.name);
+    g_shell_calls.clear();
+    g_shell_refuses = {NIM_ADD, NIM_MODIFY};
+    StartTray();
+    ASSERT_FALSE(tray_->Icon().Shown());
+    end.end();
+    ASSERT_EQ(Count(NIM_DELETE), 1);
+    EXPECT_EQ(Last(NIM_DELETE)->data.uID, TrayIcon::kIconId);
+    EXPECT_EQ(Last(NIM_DELETE)->data.hWnd, Application::Instance().Handle());
+    const int adds = Count(NIM_ADD);
+    PumpFor(1500);
+    EXPECT_EQ(Count(NIM_ADD), adds) << "no try after the end";
+    tray_.reset();
+    EXPECT_EQ(Count(NIM_DELETE), 1) << "deleted once";
+  }
 }
 
 TEST_F(TrayIconTest, EndingTheSessionRemovesTheIcon) {

@@ -39,6 +39,12 @@ class Application::HiddenWindow : public Window {
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override {
     HookMessage message{msg, wparam, lparam, 0};
     if (hooks_.Dispatch(message)) return message.result;
+    // The client link, the notification icon and the owned boxes hang on this window: it is never
+    // destroyed before the process ends. Being closed (as taskkill without /F closes every
+    // top-level window of a process) ends the program in order instead.
+    if (msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wparam & 0xFFF0) == SC_CLOSE)) {
+      g_application->EndProcess(0);
+    }
     return DefaultHandling(msg, wparam, lparam);
   }
 
@@ -95,6 +101,16 @@ void Application::EndProcess(UINT exit_code) {
     }
   }
   ::ExitProcess(exit_code);
+}
+
+RestartRegistration RegisterRestartCall = &::RegisterApplicationRestart;
+
+bool Application::RegisterRestart(const std::wstring& arguments) {
+  // Not after a crash or a hang, nor at a restart of the system (the autostart entry is for that):
+  // only when an installer or an update ended the program through the Restart Manager.
+  constexpr DWORD kOnlyAfterAnUpdate = RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT;
+  if (arguments.size() >= RESTART_MAX_CMD_LINE) return false;
+  return SUCCEEDED(RegisterRestartCall(arguments.c_str(), kOnlyAfterAnUpdate));
 }
 
 void Application::AddForm(Form* form) { forms_.push_back(form); }

@@ -19,6 +19,10 @@ namespace callwright {
 
 class Form;
 
+// RegisterApplicationRestart; replaceable so that tests can see the registration.
+using RestartRegistration = HRESULT(WINAPI*)(PCWSTR command_line, DWORD flags);
+extern RestartRegistration RegisterRestartCall;
+
 class Application : public ApplicationWindow {
  public:
   // The one application object; its hidden window exists from the first call on.
@@ -56,8 +60,13 @@ class Application : public ApplicationWindow {
   // RemoveEndHandler.
   int AddEndHandler(std::function<void()> handler);
   void RemoveEndHandler(int id);
-  // Ends the process at once (ExitProcess) after the end handlers; nothing else runs first.
+  // Ends the process at once (ExitProcess) after the end handlers; nothing else runs first. A close
+  // of the hidden application window (WM_CLOSE, SC_CLOSE) ends it so, with exit code 0.
   [[noreturn]] void EndProcess(UINT exit_code);
+
+  // Asks the Restart Manager to start the program again with these arguments after it ended it
+  // for an installer or an update. False when the system refused (or the text is too long).
+  bool RegisterRestart(const std::wstring& arguments);
 
   // Starts the main form (see Form::StartUp), then dispatches messages until WM_QUIT.
   int Run();

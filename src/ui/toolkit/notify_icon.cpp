@@ -8,6 +8,11 @@ namespace callwright {
 
 NotifyIconFunction NotifyIconCall = &::Shell_NotifyIconW;
 
+namespace {
+// Timer ids on the application window: this base plus the icon's id.
+constexpr UINT_PTR kRetryTimerBase = 0x4E490000;
+}  // namespace
+
 NotifyIcon::NotifyIcon(UINT id) : id_(id), taskbar_created_(::RegisterWindowMessageW(L"TaskbarCreated")) {
   Application& app = Application::Instance();
   hook_id_ = app.AddMessageHook([this](callwright::HookMessage& message) { return HookMessage(message); });
@@ -16,10 +21,12 @@ NotifyIcon::NotifyIcon(UINT id) : id_(id), taskbar_created_(::RegisterWindowMess
 
 NotifyIcon::~NotifyIcon() {
   Application& app = Application::Instance();
+  Remove();
   app.RemoveMessageHook(hook_id_);
   app.RemoveEndHandler(end_handler_id_);
-  Remove();
 }
+
+UINT_PTR NotifyIcon::RetryTimerId() const noexcept { return kRetryTimerBase + id_; }
 
 NOTIFYICONDATAW NotifyIcon::Data(UINT flags) const {
   NOTIFYICONDATAW data{};
@@ -39,10 +46,29 @@ void NotifyIcon::Add() {
   NOTIFYICONDATAW data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
   // A taskbar that announces itself may still hold the icon (it also does so when the screen's
   // scale changes): then the icon is changed in place, never left without an owner that knows it.
+  tried_ = true;
   shown_ = NotifyIconCall(NIM_ADD, &data) != FALSE || NotifyIconCall(NIM_MODIFY, &data) != FALSE;
-  if (!shown_) return;
+  if (!shown_) {
+    ScheduleRetry();
+    return;
+  }
+  StopRetrying();
   data.uVersion = NOTIFYICON_VERSION_4;
   NotifyIconCall(NIM_SETVERSION, &data);
+}
+
+void NotifyIcon::ScheduleRetry() {
+  // A try that is due already keeps its time; the next one waits twice as long.
+  if (retry_delay_ms_ != 0) return;
+  retry_delay_ms_ = next_retry_delay_ms_;
+  next_retry_delay_ms_ = std::min(next_retry_delay_ms_ * 2, kLongestRetryDelayMs);
+  ::SetTimer(Application::Instance().Handle(), RetryTimerId(), retry_delay_ms_, nullptr);
+}
+
+void NotifyIcon::StopRetrying() {
+  if (retry_delay_ms_ != 0) ::KillTimer(Application::Instance().Handle(), RetryTimerId());
+  retry_delay_ms_ = 0;
+  next_retry_delay_ms_ = kFirstRetryDelayMs;
 }
 
 void NotifyIcon::Set(HICON icon, const std::wstring& tip) {
@@ -59,8 +85,10 @@ void NotifyIcon::Set(HICON icon, const std::wstring& tip) {
 
 void NotifyIcon::Remove() {
   wanted_ = false;
-  if (!shown_) return;
+  StopRetrying();
+  if (!shown_ && !tried_) return;
   shown_ = false;
+  tried_ = false;
   NOTIFYICONDATAW data = Data(0);
   NotifyIconCall(NIM_DELETE, &data);
 }
@@ -78,6 +106,13 @@ bool NotifyIcon::HookMessage(callwright::HookMessage& message) {
       default:
         break;
     }
+    return true;
+  }
+  if (message.msg == WM_TIMER && message.wparam == RetryTimerId()) {
+    // One try per tick; a failure schedules the next one, further off.
+    ::KillTimer(Application::Instance().Handle(), RetryTimerId());
+    retry_delay_ms_ = 0;
+    if (wanted_ && !shown_) Add();
     return true;
   }
   if (taskbar_created_ != 0 && message.msg == taskbar_created_) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <unordered_set>
@@ -212,12 +211,25 @@ void TFrmMain::FormShow() {
   }
   const std::wstring stored_folder = ReadSetting(L"SYSTEM", L"path", default_folder);
   SetDestinationFolder(IsBlankFolder(stored_folder) ? default_folder : stored_folder);
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
-  // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
-  const std::wstring folder_problem = PrepareRecordingFolder();
+  // Created when missing and tried on a worker (see FolderPrepared); the list shows what is there
+  // meanwhile.
+  PrepareFolder(true);
   RefreshList();
-  if (!folder_problem.empty()) Application::Instance().ShowException(AppError(folder_problem));
+  FShownFolder = RecordingFolder();
+}
+
+void TFrmMain::FolderPrepared(const PreparedFolder& prepared, bool for_show) {
+  if (!for_show) {
+    ClientLink::FolderPrepared(prepared, for_show);
+    return;
+  }
+  if (prepared.created || prepared.folder != FShownFolder) RefreshList();
+  // A visible window tells what keeps recordings out of the folder in a box, once a showing.
+  if (!prepared.problem.empty() && Visible()) {
+    Application::Instance().ShowException(AppError(prepared.problem));
+  } else {
+    ClientLink::FolderPrepared(prepared, for_show);
+  }
 }
 
 void TFrmMain::FormHide() { TimerSel.SetEnabled(false); }
@@ -307,7 +319,9 @@ void TFrmMain::ListingArrived(WPARAM generation) {
       [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
 }
 
-bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }
+bool TFrmMain::Probing() const {
+  return FListingWorker || (FProbe && !FProbe->Done()) || PreparingFolderForShow();
+}
 
 void TFrmMain::ProbeResultsArrived(WPARAM generation) {
   if (!FProbe || generation != FProbeGeneration) return;  // from an older listing

@@ -552,13 +552,10 @@ class RecordingObserver final : public ClientLinkObserver {
     events.push_back(client == nullptr ? "unlinked" : client == expected_client ? "linked" : "linked elsewhere");
     state.LinkChanged(reinterpret_cast<std::uintptr_t>(client));
   }
-  void NotificationArrived(std::string_view text) override {
+  void NotificationRead(std::string_view text, const CallDecision& decision) override {
     events.push_back("notification " + std::string(text));
-    state.NotificationArrived(text);
-  }
-  void RecordingCommandSending(std::string_view notification) override {
-    events.push_back("recording " + std::string(notification));
-    state.RecordingCommandSending(notification);
+    if (decision.kind == CallDecision::Kind::Recording) events.push_back("recording " + std::string(text));
+    state.Decided(decision);
   }
 
   HWND expected_client = nullptr;

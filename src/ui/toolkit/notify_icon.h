@@ -33,6 +33,9 @@ class NotifyIcon {
   // the shell's 127 characters.
   void Set(HICON icon, const std::wstring& tip);
   void Remove();
+  // A notification from the icon (a balloon, or a toast on newer systems) with a warning sign;
+  // the text is cut to the shell's 255 characters. False when the shell did not take it.
+  bool ShowNotification(const std::wstring& title, const std::wstring& text);
   bool Shown() const noexcept { return shown_; }
   UINT Id() const noexcept { return id_; }
 

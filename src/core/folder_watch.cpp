@@ -96,6 +96,7 @@ void FolderNames::Apply(const FolderChange& change) {
       names_.insert(key);
       break;
     case FolderChange::Kind::Relisted:
+    case FolderChange::Kind::Gone:
       break;
   }
 }

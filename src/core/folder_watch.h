@@ -20,6 +20,7 @@ struct FolderChange {
     Removed,
     Renamed,   // old_name became name
     Relisted,  // the set was listed afresh (after an overflow of the records): no name given
+    Gone,      // the folder itself went, or its file system stopped answering: no more changes
   };
   Kind kind = Kind::Added;
   std::wstring name;

@@ -117,7 +117,11 @@ void FolderWatch::Run() {
       watch();
       List();
     } else {
-      live_ = false;  // the folder went, or its file system stopped answering
+      // The folder went, or its file system stopped answering. Our handle would keep a deleted
+      // folder pending, so that nobody could make it again: it goes at once.
+      live_ = false;
+      folder.Reset();
+      Tell({FolderChange::Kind::Gone, {}, {}});
     }
   }
   if (pending) {

@@ -17,6 +17,8 @@ constexpr wchar_t kRefusalText[] =
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
 // Posted to the application window by the folder preparer when a result waits.
 constexpr UINT kFolderPreparedMessage = WM_APP + 0x50;
+// Posted to the application window by the folder watch when the folder itself went.
+constexpr UINT kFolderGoneMessage = WM_APP + 0x51;
 }  // namespace
 
 ClientLink::ClientLink(ApplicationWindow& window)
@@ -48,6 +50,11 @@ void ClientLink::EnsureHook() {
 bool ClientLink::AppWindowHook(HookMessage& message) {
   if (message.msg == kFolderPreparedMessage) {
     FolderResultArrived();
+    return true;
+  }
+  if (message.msg == kFolderGoneMessage) {
+    // Made again at once rather than at the next call, whose file could not wait for it.
+    if (watch_ && reinterpret_cast<const FolderWatch*>(message.lparam) == watch_.get()) PrepareFolder(false);
     return true;
   }
   if (MsgAttach != 0 && message.msg == MsgAttach) {
@@ -124,13 +131,13 @@ void ClientLink::SetObserver(ClientLinkObserver* observer) {
 void ClientLink::HandleNotification(std::string_view text) {
   // The handler has taken the recording path before the send, which may handle further
   // notifications nested inside it. The folder is the prepared one: nothing here waits on disks.
-  const CallDecision decision = call_handler_.Decide(text, PreparedClientText());
+  const CallDecision decision = call_handler_.Decide(text, [] { return PreparedClientText(); });
   if (observer_) observer_->NotificationRead(text, decision);
   switch (decision.kind) {
     case CallDecision::Kind::Request:
-      SendCommand(decision.command);
-      // The partner handle's round trip gives the folder time to be readied for this call.
+      // Readied while the partner handle makes its round trip.
       PrepareFolder(false);
+      SendCommand(decision.command);
       break;
     case CallDecision::Kind::Recording:
       recording_calls_.insert(decision.call_id);
@@ -171,6 +178,11 @@ void ClientLink::FolderResultArrived() {
   if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {
     watch_.reset();
     watch_ = std::make_unique<FolderWatch>(prepared.folder);
+    watch_->Subscribe([hwnd = window_.Handle(), watch = watch_.get()](const FolderChange& change) {
+      if (change.kind == FolderChange::Kind::Gone) {
+        ::PostMessageW(hwnd, kFolderGoneMessage, 0, reinterpret_cast<LPARAM>(watch));
+      }
+    });
   } else if (!watch_->Live()) {
     watch_->Relist();
   }

@@ -134,6 +134,10 @@ std::optional<std::string> CallHandler::CommandFor(std::string_view notification
 }
 
 CallDecision CallHandler::Decide(std::string_view notification, std::wstring_view folder) {
+  return Decide(notification, [folder] { return std::wstring(folder); });
+}
+
+CallDecision CallHandler::Decide(std::string_view notification, const std::function<std::wstring()>& folder) {
   CallDecision decision;
   const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
   if (!read) return decision;
@@ -158,7 +162,7 @@ CallDecision CallHandler::Decide(std::string_view notification, std::wstring_vie
     // Its call is over: a command now would name a file that the client never writes.
     if (ended_set_.contains(read->call_id)) return decision;
     decision.partner = read->value;
-    if (auto recording = RecordingCommand(read->call_id, read->value, folder)) {
+    if (auto recording = RecordingCommand(read->call_id, read->value, folder())) {
       decision.kind = CallDecision::Kind::Recording;
       decision.command = std::move(recording->first);
       decision.path = std::move(recording->second);

@@ -93,6 +93,8 @@ class CallHandler {
   std::optional<std::string> CommandFor(std::string_view notification, std::wstring_view folder);
   // The whole decision for one notification; CommandFor is its command.
   CallDecision Decide(std::string_view notification, std::wstring_view folder);
+  // The same, asking for the folder only when a recording command needs it.
+  CallDecision Decide(std::string_view notification, const std::function<std::wstring()>& folder);
   // The calls reported in progress whose end has not come yet.
   bool InProgress(std::wstring_view call_id) const { return in_progress_.contains(std::wstring(call_id)); }
   std::size_t CallsInProgress() const noexcept { return in_progress_.size(); }

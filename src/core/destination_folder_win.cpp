@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "core/destination_folder.h"
 #include "core/platform.h"
@@ -96,7 +97,7 @@ std::optional<std::wstring> FolderTextForClient(std::wstring_view prefix) {
 namespace {
 
 // The last short form found. Finding one takes a file-system search per part of the path, too
-// slow to repeat for every notification; each showing of the main window finds it afresh.
+// slow to repeat for every listing; each preparation finds it afresh.
 struct ShortFormMemo {
   std::wstring prefix;
   std::wstring text;
@@ -111,40 +112,207 @@ std::optional<std::wstring> RememberedTextForClient(const std::wstring& prefix) 
 
 std::wstring DefaultPrefix() { return FolderPrefix(FullPath(DefaultFolder())); }
 
+std::size_t AnsiBytes(std::wstring_view text) { return SystemPlatform().EncodeAnsi(text).size(); }
+
+std::wstring TooLongText(std::wstring_view client_text) {
+  return L"Its path takes " + std::to_wstring(AnsiBytes(client_text)) +
+         L" bytes in the system's code page; Skype takes recording paths of at most " +
+         std::to_wstring(kMaxClientPathBytes) + L" bytes, which leaves " + std::to_wstring(kMaxClientFolderBytes) +
+         L" for the folder.";
+}
+
+// The last prepared folder, read by the window thread and written by whoever prepares.
+std::mutex g_prepared_lock;
+std::optional<PreparedFolder> g_prepared;
+
+std::optional<PreparedFolder> Prepared() {
+  const std::lock_guard hold(g_prepared_lock);
+  return g_prepared;
+}
+
 }  // namespace
+
+FolderCheck CheckRecordingFolder = &CheckFolderOnDisk;
+FreeSpaceQuery QueryFreeSpace = &FreeSpaceOnDisk;
+
+unsigned long CheckFolderOnDisk(const std::wstring& folder, bool& created) {
+  created = ::GetFileAttributesW(FolderFromPrefix(folder).c_str()) == INVALID_FILE_ATTRIBUTES;
+  DWORD error = CreateFolderTree(folder);
+  if (error != 0) created = false;
+  if (error == 0) error = ProbeWriting(folder);
+  return error;
+}
+
+std::optional<FreeSpace> FreeSpaceOnDisk(const std::wstring& folder) {
+  const std::wstring path = FolderFromPrefix(folder) + (folder.ends_with(L':') ? L"" : L"\\");
+  ULARGE_INTEGER available{};
+  if (!::GetDiskFreeSpaceExW(path.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  FreeSpace space{available.QuadPart, {}};
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (::GetVolumePathNameW(path.c_str(), volume, MAX_PATH + 1)) space.volume = FolderPrefix(volume);
+  if (space.volume.empty()) space.volume = FolderPrefix(folder);
+  return space;
+}
 
 std::wstring RecordingFolder() {
   std::wstring folder = ResolvedDestinationFolder();
-  if (RememberedTextForClient(folder)) return folder;
+  if (const auto prepared = Prepared(); prepared && prepared->destination == folder) return prepared->folder;
+  if (const auto text = RememberedTextForClient(folder); text && FolderFitsClient(AnsiBytes(*text))) return folder;
   return DefaultPrefix();
 }
 
 std::wstring ClientFolderText() {
   const std::wstring folder = ResolvedDestinationFolder();
-  if (std::optional<std::wstring> text = RememberedTextForClient(folder)) return *std::move(text);
+  if (const auto prepared = Prepared(); prepared && prepared->destination == folder) return prepared->client_text;
+  if (auto text = RememberedTextForClient(folder); text && FolderFitsClient(AnsiBytes(*text))) return *std::move(text);
   const std::wstring fallback = DefaultPrefix();
   return RememberedTextForClient(fallback).value_or(fallback);
 }
 
+std::wstring PreparedClientText() {
+  const std::wstring folder = ResolvedDestinationFolder();
+  const std::optional<PreparedFolder> prepared = Prepared();
+  if (prepared && prepared->destination == folder) return prepared->client_text;
+  // Not prepared yet: the folder itself when the client can take it as it is, else the last
+  // prepared one; never a look at the disk.
+  if (SurvivesAnsi(folder, SystemPlatform()) && FolderFitsClient(AnsiBytes(folder))) return folder;
+  if (prepared) return prepared->client_text;
+  return DefaultPrefix();
+}
+
+PreparedFolder PrepareFolder(std::wstring_view destination) {
+  PreparedFolder prepared;
+  prepared.destination = Resolve(destination);
+  const std::wstring& folder = prepared.destination;
+  const std::wstring shown = FolderFromPrefix(folder);
+  // Every showing makes the default folder too: it is where recordings go when this one fails.
+  if (DefaultPrefix() != folder) CreateFolderTree(DefaultPrefix());
+  bool created = false;
+  const DWORD error = CheckRecordingFolder ? CheckRecordingFolder(folder, created) : 0;
+  const std::optional<std::wstring> client_text = error == 0 ? FolderTextForClient(folder) : std::nullopt;
+  if (error == 0 && client_text && FolderFitsClient(AnsiBytes(*client_text))) {
+    prepared.folder = folder;
+    prepared.client_text = *client_text;
+    prepared.created = created;
+    return prepared;
+  }
+  if (error != 0) {
+    prepared.problem = L"Recordings cannot be saved in the folder " + Quoted(shown) + L": " + SystemErrorText(error);
+  } else if (!client_text) {
+    prepared.problem = L"The folder " + Quoted(shown) + L" cannot be used for recordings. " + kNoClientName;
+  } else {
+    prepared.problem = L"The folder " + Quoted(shown) + L" cannot be used for recordings. " + TooLongText(*client_text);
+  }
+  const std::wstring fallback = DefaultPrefix();
+  prepared.folder = fallback;
+  prepared.client_text = fallback;
+  if (fallback != folder) {
+    bool fallback_created = false;
+    const DWORD fallback_error = CheckRecordingFolder ? CheckRecordingFolder(fallback, fallback_created) : 0;
+    prepared.created = fallback_created;
+    prepared.client_text = FolderTextForClient(fallback).value_or(fallback);
+    prepared.problem += L" Recordings go to " + Quoted(FolderFromPrefix(fallback)) + L" instead.";
+    if (fallback_error != 0) prepared.problem += L" That folder cannot be written either: " + SystemErrorText(fallback_error);
+  }
+  return prepared;
+}
+
+void SetPreparedFolder(PreparedFolder prepared) {
+  const std::lock_guard hold(g_prepared_lock);
+  g_prepared = std::move(prepared);
+}
+
 std::wstring PrepareRecordingFolder() {
   g_short_form = {};
-  const std::wstring folder = ResolvedDestinationFolder();
-  const std::wstring shown = FolderFromPrefix(folder);
-  std::wstring problem;
-  DWORD error = CreateFolderTree(folder);
-  if (error == 0) error = ProbeWriting(folder);
-  if (error != 0) problem = L"Recordings cannot be saved in the folder " + Quoted(shown) + L": " + SystemErrorText(error);
-  if (!FolderTextForClient(folder)) {
-    if (problem.empty()) problem = L"The folder " + Quoted(shown) + L" cannot be used for recordings. " + kNoClientName;
-    const std::wstring fallback = RecordingFolder();
-    if (fallback != folder) problem += L" Recordings go to " + Quoted(FolderFromPrefix(fallback)) + L" instead.";
-  }
+  PreparedFolder prepared = PrepareFolder(DestinationFolder());
+  std::wstring problem = prepared.problem;
+  SetPreparedFolder(std::move(prepared));
   return problem;
 }
 
 std::wstring FolderRefusal(std::wstring_view folder) {
-  if (FolderTextForClient(Resolve(folder))) return {};
-  return L"The folder " + Quoted(folder) + L" cannot be chosen for recordings. " + kNoClientName;
+  const std::optional<std::wstring> text = FolderTextForClient(Resolve(folder));
+  if (!text) return L"The folder " + Quoted(folder) + L" cannot be chosen for recordings. " + kNoClientName;
+  if (!FolderFitsClient(AnsiBytes(*text))) {
+    return L"The folder " + Quoted(folder) + L" cannot be chosen for recordings. " + TooLongText(*text);
+  }
+  return {};
+}
+
+struct FolderPreparer::State {
+  Notify notify;
+  mutable std::mutex lock;
+  std::condition_variable wake;
+  std::optional<std::wstring> request;  // guarded by lock
+  std::optional<Result> result;         // guarded by lock
+  bool running = false;                 // guarded by lock
+  bool stop = false;                    // guarded by lock
+  bool ended = false;                   // guarded by lock
+  std::condition_variable ended_signal;
+  // The worker's own: the last free space found, by folder.
+  std::wstring space_folder;
+  std::optional<FreeSpace> space;
+  std::chrono::steady_clock::time_point space_time;
+
+  void Run() {
+    std::unique_lock hold(lock);
+    for (;;) {
+      wake.wait(hold, [&] { return stop || request.has_value(); });
+      if (stop) break;
+      const std::wstring destination = std::move(*request);
+      request.reset();
+      running = true;
+      hold.unlock();
+      Result done{PrepareFolder(destination), std::nullopt};
+      const auto now = std::chrono::steady_clock::now();
+      if (done.prepared.folder != space_folder || now - space_time >= kFreeSpaceLifetime) {
+        space = QueryFreeSpace ? QueryFreeSpace(done.prepared.folder) : std::nullopt;
+        space_folder = done.prepared.folder;
+        space_time = now;
+      }
+      done.space = space;
+      hold.lock();
+      running = false;
+      if (stop) break;
+      const bool told = result.has_value();
+      result = std::move(done);
+      if (!told && notify) notify();
+    }
+    ended = true;
+    ended_signal.notify_all();
+  }
+};
+
+FolderPreparer::FolderPreparer(Notify notify) : state_(std::make_shared<State>()) {
+  state_->notify = std::move(notify);
+  std::thread([state = state_] { state->Run(); }).detach();
+}
+
+FolderPreparer::~FolderPreparer() {
+  std::unique_lock hold(state_->lock);
+  state_->stop = true;
+  state_->notify = nullptr;
+  state_->wake.notify_all();
+  // A check held up by an unreachable share ends on its own later; the state outlives us.
+  state_->ended_signal.wait_for(hold, std::chrono::seconds(2), [&] { return state_->ended; });
+}
+
+void FolderPreparer::Request(std::wstring destination) {
+  const std::lock_guard hold(state_->lock);
+  state_->request = std::move(destination);
+  state_->wake.notify_all();
+}
+
+std::optional<FolderPreparer::Result> FolderPreparer::Take() {
+  const std::lock_guard hold(state_->lock);
+  std::optional<Result> result = std::move(state_->result);
+  state_->result.reset();
+  return result;
+}
+
+bool FolderPreparer::Busy() const {
+  const std::lock_guard hold(state_->lock);
+  return state_->running || state_->request.has_value() || state_->result.has_value();
 }
 
 }  // namespace callwright

@@ -13,12 +13,6 @@ constexpr std::wstring_view kTooltipPrefix = L"Callwright \u2013 ";
 
 }  // namespace
 
-bool IsCallEndStatus(std::wstring_view value, const Platform& platform) {
-  static constexpr std::array<std::wstring_view, 6> kEnds = {L"FINISHED", L"CANCELLED", L"FAILED",
-                                                             L"REFUSED",  L"MISSED",    L"BUSY"};
-  return std::any_of(kEnds.begin(), kEnds.end(), [&](std::wstring_view end) { return SameWord(value, end, platform); });
-}
-
 bool IsRecordingCommand(std::string_view command) { return command.starts_with("ALTER CALL "); }
 
 void CallState::LinkChanged(std::uintptr_t client) {
@@ -31,20 +25,32 @@ void CallState::LinkChanged(std::uintptr_t client) {
 void CallState::NotificationArrived(std::string_view text) {
   const std::optional<ClientNotification> read = ReadNotification(text, platform_);
   if (!read || !SameWord(read->property, L"STATUS", platform_) || !IsCallEndStatus(read->value, platform_)) return;
-  std::erase_if(recordings_, [&](const Recording& r) { return r.call_id == read->call_id; });
+  Ended(read->call_id);
 }
 
 void CallState::RecordingCommandSending(std::string_view notification) {
   const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
-  if (!read) return;
+  if (read) Started(read->call_id, read->value);
+}
+
+void CallState::Decided(const CallDecision& decision) {
+  if (decision.kind == CallDecision::Kind::Recording) Started(decision.call_id, decision.partner);
+  if (decision.kind == CallDecision::Kind::CallEnded) Ended(decision.call_id);
+}
+
+void CallState::Started(const std::wstring& call_id, const std::wstring& partner) {
   // A call reported in progress again is asked about again: still one recording, the latest name.
   const auto same = std::find_if(recordings_.begin(), recordings_.end(),
-                                 [&](const Recording& r) { return r.call_id == read->call_id; });
+                                 [&](const Recording& r) { return r.call_id == call_id; });
   if (same != recordings_.end()) {
-    same->partner = read->value;
+    same->partner = partner;
   } else {
-    recordings_.push_back({read->call_id, read->value});
+    recordings_.push_back({call_id, partner});
   }
+}
+
+void CallState::Ended(const std::wstring& call_id) {
+  std::erase_if(recordings_, [&](const Recording& r) { return r.call_id == call_id; });
 }
 
 LinkDisplay CallState::Display() const noexcept {
@@ -54,6 +60,8 @@ LinkDisplay CallState::Display() const noexcept {
 
 std::wstring CallState::Tooltip() const {
   std::wstring tip(kTooltipPrefix);
+  // First, so that a long list of partners never hides it.
+  if (!warning_.empty()) tip += warning_ + L" \u2013 ";
   switch (Display()) {
     case LinkDisplay::Waiting:
       tip += L"waiting for the client";
@@ -64,7 +72,9 @@ std::wstring CallState::Tooltip() const {
     case LinkDisplay::Recording: {
       tip += L"recording";
       const wchar_t* separator = L" ";
+      // Thousands of calls may be open: stop once the text is past what the shell shows.
       for (const Recording& r : recordings_) {
+        if (tip.size() > kMaxTooltip) break;
         tip += separator;
         tip += r.partner.empty() ? L"a call" : r.partner;
         separator = L", ";
@@ -72,6 +82,7 @@ std::wstring CallState::Tooltip() const {
       break;
     }
   }
+
   // Control characters in a handle would break the line; the shell cuts a longer text itself, but
   // without a sign that it did.
   std::replace_if(tip.begin(), tip.end(), [](wchar_t c) { return c < L' '; }, L' ');

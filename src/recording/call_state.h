@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "core/platform.h"
+#include "recording/notification.h"
 
 namespace callwright {
 
-// True for a STATUS value that ends a call (FINISHED, CANCELLED, FAILED, REFUSED, MISSED, BUSY),
-// in any case.
-bool IsCallEndStatus(std::wstring_view value, const Platform& platform);
 // True for the command that tells the client where to write a call's audio.
 bool IsRecordingCommand(std::string_view command);
 
@@ -33,12 +31,18 @@ class CallState {
   void NotificationArrived(std::string_view text);
   // The recording command for this partner-handle reply is being sent.
   void RecordingCommandSending(std::string_view notification);
+  // The call handler's decision on a notification of the linked client, before its command is
+  // sent: a recording command starts a recording, a call's end stops it.
+  void Decided(const CallDecision& decision);
+  // A warning added to the tooltip (e.g. the free space left); empty for none.
+  void SetWarning(std::wstring warning) { warning_ = std::move(warning); }
 
   bool Linked() const noexcept { return client_ != 0; }
   std::uintptr_t Client() const noexcept { return client_; }
   LinkDisplay Display() const noexcept;
   // "Callwright – waiting for the client", "Callwright – linked to the client" or
-  // "Callwright – recording <partner>[, <partner>...]", at most kMaxTooltip characters.
+  // "Callwright – recording <partner>[, <partner>...]", with "<warning> – " before the state
+  // when there is one; at most kMaxTooltip characters.
   std::wstring Tooltip() const;
 
  private:
@@ -50,6 +54,10 @@ class CallState {
   const Platform& platform_;
   std::uintptr_t client_ = 0;
   std::vector<Recording> recordings_;  // in the order they started
+  std::wstring warning_;
+
+  void Started(const std::wstring& call_id, const std::wstring& partner);
+  void Ended(const std::wstring& call_id);
 };
 
 }  // namespace callwright

@@ -4,7 +4,6 @@
 
 #include "core/destination_folder.h"
 #include "core/platform.h"
-#include "recording/call_state.h"
 #include "recording/notification.h"
 
 namespace callwright {
@@ -16,12 +15,16 @@ constexpr LPARAM kAttachRefused = 2;
 constexpr wchar_t kRefusalText[] =
     L"You just disallowed access to Skype. We were not able to start the application.";
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
+// Posted to the application window by the folder preparer when a result waits.
+constexpr UINT kFolderPreparedMessage = WM_APP + 0x50;
+// Posted to the application window by the folder watch when the folder itself went.
+constexpr UINT kFolderGoneMessage = WM_APP + 0x51;
 }  // namespace
 
 ClientLink::ClientLink(ApplicationWindow& window)
-    : call_handler_(SystemPlatform(),
-                    [](const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }),
-      window_(window) {}
+    : call_handler_(SystemPlatform(), [this](const std::wstring& path) { return NameTaken(path); }),
+      window_(window),
+      preparer_([hwnd = window.Handle()] { ::PostMessageW(hwnd, kFolderPreparedMessage, 0, 0); }) {}
 
 ClientLink::~ClientLink() {
   if (hook_id_ != 0) window_.RemoveMessageHook(hook_id_);
@@ -32,15 +35,28 @@ void ClientLink::DiscoverClient() {
   if (SkypeWindowHandle != nullptr && !::IsWindow(SkypeWindowHandle)) SetLink(nullptr);
   MsgAttach = ::RegisterWindowMessageW(kAttachMessage);
   MsgDiscover = ::RegisterWindowMessageW(kDiscoverMessage);
-  if (hook_id_ == 0) {
-    hook_id_ = window_.AddMessageHook([this](HookMessage& message) { return AppWindowHook(message); });
-  }
+  EnsureHook();
   if (MsgDiscover != 0) {
     ::PostMessageW(HWND_BROADCAST, MsgDiscover, reinterpret_cast<WPARAM>(window_.Handle()), 0);
   }
 }
 
+void ClientLink::EnsureHook() {
+  if (hook_id_ == 0) {
+    hook_id_ = window_.AddMessageHook([this](HookMessage& message) { return AppWindowHook(message); });
+  }
+}
+
 bool ClientLink::AppWindowHook(HookMessage& message) {
+  if (message.msg == kFolderPreparedMessage) {
+    FolderResultArrived();
+    return true;
+  }
+  if (message.msg == kFolderGoneMessage) {
+    // Made again at once rather than at the next call, whose file could not wait for it.
+    if (watch_ && reinterpret_cast<const FolderWatch*>(message.lparam) == watch_.get()) PrepareFolder(false);
+    return true;
+  }
   if (MsgAttach != 0 && message.msg == MsgAttach) {
     if (message.lparam == kAttachRefused) {
       SetLink(nullptr);
@@ -101,6 +117,9 @@ void ClientLink::DropLink(HWND client) {
 void ClientLink::SetLink(HWND client) {
   if (SkypeWindowHandle == client) return;
   SkypeWindowHandle = client;
+  // The calls of a client we no longer hear from never report their end to us.
+  recording_calls_.clear();
+  space_warned_calls_.clear();
   if (observer_) observer_->LinkChanged(client);
 }
 
@@ -110,17 +129,110 @@ void ClientLink::SetObserver(ClientLinkObserver* observer) {
 }
 
 void ClientLink::HandleNotification(std::string_view text) {
-  if (observer_) observer_->NotificationArrived(text);
-  const std::wstring folder = ClientFolderText();
   // The handler has taken the recording path before the send, which may handle further
-  // notifications nested inside it.
-  if (auto command = call_handler_.CommandFor(text, folder)) {
-    // Told before the send: the client may report the call's end while the send waits.
-    if (observer_ && SkypeWindowHandle != nullptr && IsRecordingCommand(*command)) {
-      observer_->RecordingCommandSending(text);
-    }
-    SendCommand(*command);
+  // notifications nested inside it. The folder is the prepared one: nothing here waits on disks.
+  const CallDecision decision = call_handler_.Decide(text, [] { return PreparedClientText(); });
+  if (observer_) observer_->NotificationRead(text, decision);
+  switch (decision.kind) {
+    case CallDecision::Kind::Request:
+      // Readied while the partner handle makes its round trip.
+      PrepareFolder(false);
+      SendCommand(decision.command);
+      break;
+    case CallDecision::Kind::Recording:
+      recording_calls_.insert(decision.call_id);
+      SendCommand(decision.command);
+      WarnOfSpace();
+      break;
+    case CallDecision::Kind::Unrecordable:
+      TellUser(L"The call with " + (decision.partner.empty() ? std::wstring(L"an unknown partner") : decision.partner) +
+               L" is not recorded: Skype cannot be given a file name for it in the folder \"" +
+               FolderFromPrefix(PreparedClientText()) + L"\".");
+      break;
+    case CallDecision::Kind::CallEnded:
+      recording_calls_.erase(decision.call_id);
+      space_warned_calls_.erase(decision.call_id);
+      break;
+    case CallDecision::Kind::Nothing:
+      break;
   }
+  if (observer_) observer_->NotificationHandled();
+}
+
+void ClientLink::PrepareFolder(bool for_show) {
+  EnsureHook();
+  if (for_show) show_preparation_ = true;
+  preparer_.Request(DestinationFolder());
+}
+
+void ClientLink::FolderResultArrived() {
+  std::optional<FolderPreparer::Result> result = preparer_.Take();
+  if (!result) return;
+  // A show's request may have been merged into a call's, or the other way round: either way this
+  // result is the newest.
+  const bool for_show = show_preparation_ && !preparer_.Busy();
+  if (for_show) show_preparation_ = false;
+  const PreparedFolder& prepared = result->prepared;
+  SetPreparedFolder(prepared);
+  // A folder made anew is another folder than the one watched, even under the same name.
+  if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {
+    watch_.reset();
+    watch_ = std::make_unique<FolderWatch>(prepared.folder);
+    watch_->Subscribe([hwnd = window_.Handle(), watch = watch_.get()](const FolderChange& change) {
+      if (change.kind == FolderChange::Kind::Gone) {
+        ::PostMessageW(hwnd, kFolderGoneMessage, 0, reinterpret_cast<LPARAM>(watch));
+      }
+    });
+  } else if (!watch_->Live()) {
+    watch_->Relist();
+  }
+  watch_client_text_ = prepared.client_text;
+  const bool was_low = SpaceLow();
+  space_ = result->space;
+  if (observer_ && (was_low || SpaceLow())) observer_->SpaceWarningChanged(SpaceLow() ? LowSpaceNote(*space_) : L"");
+  WarnOfSpace();
+  FolderPrepared(prepared, for_show);
+}
+
+void ClientLink::FolderPrepared(const PreparedFolder& prepared, bool for_show) {
+  if (prepared.problem.empty()) {
+    last_told_problem_.clear();
+    return;
+  }
+  // Every call would find the same problem again: told when it first shows and at each showing.
+  if (!for_show && prepared.problem == last_told_problem_) return;
+  last_told_problem_ = prepared.problem;
+  TellUser(prepared.problem);
+}
+
+void ClientLink::TellUser(const std::wstring& text) {
+  if (observer_) observer_->Tell(text);
+}
+
+bool ClientLink::NameTaken(const std::wstring& path) const {
+  if (!watch_) return false;
+  const std::size_t cut = path.find_last_of(L'\\');
+  if (cut == std::wstring::npos || std::wstring_view(path).substr(0, cut) != watch_client_text_) return false;
+  return watch_->Contains(std::wstring_view(path).substr(cut + 1));
+}
+
+bool ClientLink::SpaceLow() const { return space_ && space_->bytes < kLowSpaceBytes; }
+
+std::wstring ClientLink::LowSpaceNote(const FreeSpace& space) {
+  return L"only " + std::to_wstring(space.bytes / (1024 * 1024)) + L" MB free on " + space.volume;
+}
+
+std::wstring ClientLink::LowSpaceText(const FreeSpace& space) {
+  std::wstring text = LowSpaceNote(space) + L" \u2014 recordings may stop.";
+  text[0] = L'O';
+  return text;
+}
+
+void ClientLink::WarnOfSpace() {
+  if (!SpaceLow()) return;
+  bool unwarned = false;
+  for (const std::wstring& call : recording_calls_) unwarned |= space_warned_calls_.insert(call).second;
+  if (unwarned) TellUser(LowSpaceText(*space_));
 }
 
 }  // namespace callwright

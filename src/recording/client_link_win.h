@@ -4,10 +4,17 @@
 // carries the link's fields.
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/application_window_win.h"
 #include "base/message_hooks.h"
+#include "core/destination_folder.h"
+#include "core/folder_watch_win.h"
 #include "recording/notification.h"
 
 namespace callwright {
@@ -19,10 +26,17 @@ class ClientLinkObserver {
   // replaces it; a refusal, or the linked window found gone, drops it. A rediscovery alone, or the
   // same client answering again, changes nothing.
   virtual void LinkChanged(HWND client) = 0;
-  // Each notification of the linked client, before it is handled.
-  virtual void NotificationArrived(std::string_view text) = 0;
-  // The recording command that answers this partner-handle notification is about to be sent.
-  virtual void RecordingCommandSending(std::string_view notification) = 0;
+  // Each notification of the linked client with the call handler's decision on it, before the
+  // command it calls for is sent: the client may report the call's end while the send waits.
+  virtual void NotificationRead(std::string_view text, const CallDecision& decision) = 0;
+  // The notification told last, and all that came inside its send, have been handled: the time to
+  // change what the user sees.
+  virtual void NotificationHandled() {}
+  // Something the user must be told at once (a folder that cannot be used, a call that cannot be
+  // recorded, little free space left).
+  virtual void Tell(const std::wstring& text) { static_cast<void>(text); }
+  // The free-space warning that stands while it holds, or empty when there is room.
+  virtual void SpaceWarningChanged(const std::wstring& warning) { static_cast<void>(warning); }
 
  protected:
   ~ClientLinkObserver() = default;
@@ -58,7 +72,36 @@ class ClientLink {
   // One observer at most; null for none. A new observer is told the current link.
   void SetObserver(ClientLinkObserver* observer);
 
+  // Readies the destination folder on a worker: at every showing of the main window (for_show)
+  // and whenever a call goes in progress. The result becomes the folder of the recording
+  // commands that follow; until then they use the last prepared one.
+  void PrepareFolder(bool for_show);
+  // A preparation asked for by a showing is still under way.
+  bool PreparingFolderForShow() const noexcept { return show_preparation_; }
+  bool PreparingFolder() const { return preparer_.Busy(); }
+  // The live set of the prepared folder's names; null before the first preparation.
+  const FolderWatch* Watch() const noexcept { return watch_.get(); }
+  // Below this much free space on the folder's volume the user is warned.
+  static constexpr std::uint64_t kLowSpaceBytes = 500ull * 1024 * 1024;
+  // "Only 420 MB free on D: — recordings may stop."
+  static std::wstring LowSpaceText(const FreeSpace& space);
+  // "only 420 MB free on D:", for the tooltip.
+  static std::wstring LowSpaceNote(const FreeSpace& space);
+
+ protected:
+  // A preparation's result, now the prepared folder. Tells its problem through the observer,
+  // unless it is the one told last by a preparation for a call.
+  virtual void FolderPrepared(const PreparedFolder& prepared, bool for_show);
+  void TellUser(const std::wstring& text);
+
  private:
+  void EnsureHook();
+  void FolderResultArrived();
+  // Whether a recording path's name is in the live set of its folder's names.
+  bool NameTaken(const std::wstring& path) const;
+  bool SpaceLow() const;
+  void WarnOfSpace();
+
   void ReportRefusal();
   // Unlinks, unless a newer reply has already replaced that window.
   void DropLink(HWND client);
@@ -71,6 +114,16 @@ class ClientLink {
   // Removed on destruction; the window skips a removed hook even in a dispatch that is under way.
   int hook_id_ = 0;
   ClientLinkObserver* observer_ = nullptr;
+
+  FolderPreparer preparer_;
+  bool show_preparation_ = false;
+  std::unique_ptr<FolderWatch> watch_;
+  std::wstring watch_client_text_;  // the prepared folder's text for the client, as paths start
+  std::wstring last_told_problem_;
+  std::optional<FreeSpace> space_;
+  // Calls given a recording command and not ended; those already warned of little space.
+  std::unordered_set<std::wstring> recording_calls_;
+  std::unordered_set<std::wstring> space_warned_calls_;
 };
 
 }  // namespace callwright

@@ -16,6 +16,8 @@ constexpr std::wstring_view kPartnerHandle = L"PARTNER_HANDLE";
 constexpr std::wstring_view kExtension = L".wav";
 // Beyond this many copies of one name in one second something else is wrong: no command.
 constexpr unsigned kMaxCopies = 10000;
+// Ended calls remembered for late partner handles; older ones are long answered.
+constexpr std::size_t kRememberedEnds = 1024;
 
 bool IsBlank(wchar_t c) { return c <= L' '; }
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c < 0xDC00; }
@@ -113,6 +115,11 @@ std::optional<ClientNotification> ReadNotification(std::string_view notification
   return ReadNotification(std::wstring_view(platform.DecodeAnsi(notification)), platform);
 }
 
+bool IsCallEndStatus(std::wstring_view value, const Platform& platform) {
+  static constexpr std::wstring_view kEnds[] = {L"FINISHED", L"CANCELLED", L"FAILED", L"REFUSED", L"MISSED", L"BUSY"};
+  return std::any_of(std::begin(kEnds), std::end(kEnds), [&](std::wstring_view end) { return SameWord(value, end, platform); });
+}
+
 bool SameWord(std::wstring_view a, std::wstring_view b, const Platform& platform) {
   return a.size() == b.size() && platform.UpperCase(a) == platform.UpperCase(b);
 }
@@ -121,19 +128,64 @@ CallHandler::CallHandler(const Platform& platform, FileExists file_exists)
     : platform_(platform), file_exists_(std::move(file_exists)) {}
 
 std::optional<std::string> CallHandler::CommandFor(std::string_view notification, std::wstring_view folder) {
-  const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
-  if (!read) return std::nullopt;
-  if (SameWord(read->property, kStatus, platform_) && SameWord(read->value, kInProgress, platform_)) {
-    return WithinCommandLength(platform_.EncodeAnsi(L"GET CALL " + read->call_id + L" PARTNER_HANDLE"));
-  }
-  if (SameWord(read->property, kPartnerHandle, platform_)) {
-    return RecordingCommand(read->call_id, read->value, folder);
-  }
-  return std::nullopt;
+  CallDecision decision = Decide(notification, folder);
+  if (decision.command.empty()) return std::nullopt;
+  return std::move(decision.command);
 }
 
-std::optional<std::string> CallHandler::RecordingCommand(const std::wstring& call_id, std::wstring_view handle,
-                                                         std::wstring_view folder) {
+CallDecision CallHandler::Decide(std::string_view notification, std::wstring_view folder) {
+  return Decide(notification, [folder] { return std::wstring(folder); });
+}
+
+CallDecision CallHandler::Decide(std::string_view notification, const std::function<std::wstring()>& folder) {
+  CallDecision decision;
+  const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
+  if (!read) return decision;
+  decision.call_id = read->call_id;
+  if (SameWord(read->property, kStatus, platform_)) {
+    if (SameWord(read->value, kInProgress, platform_)) {
+      std::optional<std::string> request =
+          WithinCommandLength(platform_.EncodeAnsi(L"GET CALL " + read->call_id + L" PARTNER_HANDLE"));
+      in_progress_.insert(read->call_id);
+      if (ended_set_.erase(read->call_id) != 0) std::erase(ended_, read->call_id);
+      if (request) {
+        decision.kind = CallDecision::Kind::Request;
+        decision.command = std::move(*request);
+      }
+    } else if (IsCallEndStatus(read->value, platform_)) {
+      CallEnded(read->call_id);
+      decision.kind = CallDecision::Kind::CallEnded;
+    }
+    return decision;
+  }
+  if (SameWord(read->property, kPartnerHandle, platform_)) {
+    // Its call is over: a command now would name a file that the client never writes.
+    if (ended_set_.contains(read->call_id)) return decision;
+    decision.partner = read->value;
+    if (auto recording = RecordingCommand(read->call_id, read->value, folder())) {
+      decision.kind = CallDecision::Kind::Recording;
+      decision.command = std::move(recording->first);
+      decision.path = std::move(recording->second);
+    } else {
+      decision.kind = CallDecision::Kind::Unrecordable;
+    }
+  }
+  return decision;
+}
+
+void CallHandler::CallEnded(const std::wstring& call_id) {
+  in_progress_.erase(call_id);
+  if (!ended_set_.insert(call_id).second) return;
+  ended_.push_back(call_id);
+  if (ended_.size() > kRememberedEnds) {
+    ended_set_.erase(ended_.front());
+    ended_.pop_front();
+  }
+}
+
+std::optional<std::pair<std::string, std::wstring>> CallHandler::RecordingCommand(const std::wstring& call_id,
+                                                                                  std::wstring_view handle,
+                                                                                  std::wstring_view folder) {
   const std::wstring stamp = MakeTimestamp(platform_) + L'_';
   const std::wstring part = FileNamePart(handle, platform_);
   const std::size_t folder_bytes = platform_.EncodeAnsi(folder).size() + 1;  // with its backslash
@@ -179,8 +231,9 @@ std::optional<std::string> CallHandler::RecordingCommand(const std::wstring& cal
     if (taken_.contains(key) || (file_exists_ && file_exists_(client_path))) continue;
     std::optional<std::string> command =
         WithinCommandLength(platform_.EncodeAnsi(L"ALTER CALL " + call_id + L" SET_OUTPUT file=\"" + path + L"\""));
-    if (command) taken_.insert(std::move(key));
-    return command;
+    if (!command) return std::nullopt;
+    taken_.insert(std::move(key));
+    return std::pair{std::move(*command), std::move(path)};
   }
   return std::nullopt;
 }

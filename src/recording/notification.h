@@ -2,12 +2,14 @@
 // The call event handler's text logic: one notification of the client in, at most one command
 // out.
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "core/platform.h"
 
@@ -45,6 +47,9 @@ struct ClientNotification {
 std::optional<ClientNotification> ReadNotification(std::wstring_view text, const Platform& platform);
 // The notification bytes up to their first NUL, decoded from the ANSI code page, then read.
 std::optional<ClientNotification> ReadNotification(std::string_view notification, const Platform& platform);
+// True for a STATUS value that ends a call (FINISHED, CANCELLED, FAILED, REFUSED, MISSED, BUSY),
+// in any case.
+bool IsCallEndStatus(std::wstring_view value, const Platform& platform);
 // True when the two words are equal without regard to case.
 bool SameWord(std::wstring_view a, std::wstring_view b, const Platform& platform);
 
@@ -53,10 +58,27 @@ bool SameWord(std::wstring_view a, std::wstring_view b, const Platform& platform
 // code page, so that a character that the encoding would turn into one of those is caught too.
 std::wstring FileNamePart(std::wstring_view handle, const Platform& platform);
 
+// What one notification asks of the program, read once and handed to whoever shows it.
+struct CallDecision {
+  enum class Kind {
+    Nothing,       // not a call's news, or news that needs no answer
+    Request,       // a call went in progress: ask for its partner's handle
+    Recording,     // the partner's handle came: tell the client where to write the call
+    Unrecordable,  // the partner's handle came, but no recording command can be given
+    CallEnded,     // a call ended
+  };
+  Kind kind = Kind::Nothing;
+  std::wstring call_id;
+  std::wstring partner;  // Recording, Unrecordable: the handle as the client sent it
+  std::wstring path;     // Recording: where the client is told to write
+  std::string command;   // Request, Recording: the bytes to send, in the ANSI code page
+};
+
 // Turns notifications into commands. It remembers every recording path it has handed out, so that
 // two calls never share a file: a path that exists or went out before gets " (2)", " (3)", ...
 // before ".wav". The path is taken before the command is returned, so a notification handled
-// while that command is being sent (nested inside the send) gets another one.
+// while that command is being sent (nested inside the send) gets another one. It also keeps the
+// calls in progress: a partner handle that arrives after its call's end gets no command.
 class CallHandler {
  public:
   // Whether something exists at this path (as the client will see it, after the ANSI round trip).
@@ -69,10 +91,19 @@ class CallHandler {
   // within kMaxFileNameLength and its path within kMaxClientPathLength by shortening the handle;
   // when the folder leaves no room even for an empty handle, no command is given.
   std::optional<std::string> CommandFor(std::string_view notification, std::wstring_view folder);
+  // The whole decision for one notification; CommandFor is its command.
+  CallDecision Decide(std::string_view notification, std::wstring_view folder);
+  // The same, asking for the folder only when a recording command needs it.
+  CallDecision Decide(std::string_view notification, const std::function<std::wstring()>& folder);
+  // The calls reported in progress whose end has not come yet.
+  bool InProgress(std::wstring_view call_id) const { return in_progress_.contains(std::wstring(call_id)); }
+  std::size_t CallsInProgress() const noexcept { return in_progress_.size(); }
 
  private:
-  std::optional<std::string> RecordingCommand(const std::wstring& call_id, std::wstring_view handle,
-                                              std::wstring_view folder);
+  std::optional<std::pair<std::string, std::wstring>> RecordingCommand(const std::wstring& call_id,
+                                                                       std::wstring_view handle,
+                                                                       std::wstring_view folder);
+  void CallEnded(const std::wstring& call_id);
 
   const Platform& platform_;
   FileExists file_exists_;
@@ -81,6 +112,10 @@ class CallHandler {
   // The last copy number given for each name before shortening and numbering: the next call with
   // that name starts looking after it.
   std::unordered_map<std::wstring, unsigned> last_copy_;
+  std::unordered_set<std::wstring> in_progress_;
+  // The latest ended calls, oldest first, kept so that a late partner handle is known as late.
+  std::deque<std::wstring> ended_;
+  std::unordered_set<std::wstring> ended_set_;
 };
 
 // The command for one notification from a fresh handler that sees no files.

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <filesystem>
 #include <string>
 #include <system_error>
 #include <unordered_set>
@@ -199,7 +198,6 @@ void TFrmMain::StartUp() {
 
 void TFrmMain::FormShow() {
   loaded = true;
-  const std::wstring default_folder = DefaultFolder();
   // Follows the selection only while the window can be seen.
   TimerSel.SetEnabled(Visible());
   forbidden = false;
@@ -211,12 +209,25 @@ void TFrmMain::FormShow() {
     Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
   }
   SetDestinationFolder(ReadDestinationFolder());
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
-  // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
-  const std::wstring folder_problem = PrepareRecordingFolder();
+  // Created when missing and tried on a worker (see FolderPrepared); the list shows what is there
+  // meanwhile.
+  PrepareFolder(true);
   RefreshList();
-  if (!folder_problem.empty()) Application::Instance().ShowException(AppError(folder_problem));
+  FShownFolder = RecordingFolder();
+}
+
+void TFrmMain::FolderPrepared(const PreparedFolder& prepared, bool for_show) {
+  if (!for_show) {
+    ClientLink::FolderPrepared(prepared, for_show);
+    return;
+  }
+  if (prepared.created || prepared.folder != FShownFolder) RefreshList();
+  // A visible window tells what keeps recordings out of the folder in a box, once a showing.
+  if (!prepared.problem.empty() && Visible()) {
+    Application::Instance().ShowException(AppError(prepared.problem));
+  } else {
+    ClientLink::FolderPrepared(prepared, for_show);
+  }
 }
 
 void TFrmMain::FormHide() { TimerSel.SetEnabled(false); }
@@ -306,7 +317,9 @@ void TFrmMain::ListingArrived(WPARAM generation) {
       [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
 }
 
-bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }
+bool TFrmMain::Probing() const {
+  return FListingWorker || (FProbe && !FProbe->Done()) || PreparingFolderForShow();
+}
 
 void TFrmMain::ProbeResultsArrived(WPARAM generation) {
   if (!FProbe || generation != FProbeGeneration) return;  // from an older listing

@@ -54,7 +54,8 @@ class TFrmMain : public Form, public ClientLink {
   // of the directory search; each file's own measure ("BUSY" while it cannot be read) follows from
   // the worker as it gets to the file, newest first.
   void RefreshList();
-  // The current listing is still being searched, or measured, or its results wait to be shown.
+  // The current listing is still being searched, or measured, or its results wait to be shown; or
+  // the folder of a showing is still being prepared.
   bool Probing() const;
   // Files that Delete was told to remove are still being removed, or their rows still wait to go.
   bool Deleting() const;
@@ -80,6 +81,7 @@ class TFrmMain : public Form, public ClientLink {
   void FormCloseQuery(bool& CanClose) override;
   void FormEndSession() override;
   void FormEnterKey() override;
+  void FolderPrepared(const PreparedFolder& prepared, bool for_show) override;
 
  private:
   void FormCreate();
@@ -113,6 +115,8 @@ class TFrmMain : public Form, public ClientLink {
   NumberSeparators FSeparators;
   // Row of each entry of the current listing (-1: deleted); rebuilt when rows go.
   std::vector<int> FEntryRow;
+  // The recording folder when the window was last shown, before its preparation.
+  std::wstring FShownFolder;
 };
 
 // Measures one recording for the listing's worker: GetRecordingSize; tests put in their own.

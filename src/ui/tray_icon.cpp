@@ -62,13 +62,19 @@ void TrayIcon::LinkChanged(HWND client) {
   Update();
 }
 
-void TrayIcon::NotificationArrived(std::string_view text) {
-  state_.NotificationArrived(text);
-  Update();
+void TrayIcon::NotificationRead(std::string_view, const CallDecision& decision) {
+  // The state only: the shell is told after the command has gone out.
+  state_.Decided(decision);
 }
 
-void TrayIcon::RecordingCommandSending(std::string_view notification) {
-  state_.RecordingCommandSending(notification);
+void TrayIcon::NotificationHandled() { Update(); }
+
+void TrayIcon::Tell(const std::wstring& text) {
+  icon_.ShowNotification(L"Callwright", text);
+}
+
+void TrayIcon::SpaceWarningChanged(const std::wstring& warning) {
+  state_.SetWarning(warning);
   Update();
 }
 

@@ -38,8 +38,10 @@ class TrayIcon final : public ClientLinkObserver {
   void RunCommand(UINT command);
 
   void LinkChanged(HWND client) override;
-  void NotificationArrived(std::string_view text) override;
-  void RecordingCommandSending(std::string_view notification) override;
+  void NotificationRead(std::string_view text, const CallDecision& decision) override;
+  void NotificationHandled() override;
+  void Tell(const std::wstring& text) override;
+  void SpaceWarningChanged(const std::wstring& warning) override;
 
  private:
   void Update();

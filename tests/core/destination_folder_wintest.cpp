@@ -150,7 +150,10 @@ TEST_F(RecordingFolderTest, AFolderThatCannotBeMadeOrWrittenIsToldWithTheReason)
     const std::wstring lead = L"Recordings cannot be saved in the folder \"" + c.folder + L"\": ";
     EXPECT_TRUE(problem.starts_with(lead)) << problem.c_str();
     EXPECT_GT(problem.size(), lead.size() + 3) << "a reason follows: " << problem.c_str();
-    EXPECT_EQ(problem.find(L"Recordings go to"), std::wstring::npos) << "the client can be given the folder";
+    // A folder nothing can be written to loses every call: they go to the default folder.
+    EXPECT_TRUE(problem.ends_with(L" Recordings go to \"" + DefaultPrefix() + L"\" instead.")) << problem.c_str();
+    EXPECT_EQ(RecordingFolder(), DefaultPrefix());
+    EXPECT_EQ(PreparedClientText(), DefaultPrefix());
   }
   EXPECT_TRUE(PathExists(file)) << "the file is left alone";
 }

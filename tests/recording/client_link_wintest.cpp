@@ -2,13 +2,17 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/catalogue.h"
@@ -435,6 +439,9 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   args.insert(args.end(), {L"--notify", L"CALL 30 PARTNER_HANDLE kept.p"});
   ChildProcess sim(ClientSim(), args);
   ClientLink link(window);
+  // As every showing of the main window does: the folder's names are known before the calls.
+  link.PrepareFolder(false);
+  ASSERT_TRUE(PumpUntil([&] { return link.Watch() && link.Watch()->Listed(); }, 10000));
   ASSERT_TRUE(LinkToClient(link));
   ASSERT_TRUE(sim.Wait(30000));
   EXPECT_EQ(sim.ExitCode(), 0u) << "a recording file could not be written";
@@ -552,13 +559,10 @@ class RecordingObserver final : public ClientLinkObserver {
     events.push_back(client == nullptr ? "unlinked" : client == expected_client ? "linked" : "linked elsewhere");
     state.LinkChanged(reinterpret_cast<std::uintptr_t>(client));
   }
-  void NotificationArrived(std::string_view text) override {
+  void NotificationRead(std::string_view text, const CallDecision& decision) override {
     events.push_back("notification " + std::string(text));
-    state.NotificationArrived(text);
-  }
-  void RecordingCommandSending(std::string_view notification) override {
-    events.push_back("recording " + std::string(notification));
-    state.RecordingCommandSending(notification);
+    if (decision.kind == CallDecision::Kind::Recording) events.push_back("recording " + std::string(text));
+    state.Decided(decision);
   }
 
   HWND expected_client = nullptr;
@@ -733,6 +737,220 @@ TEST(ClientLink, DropsCommandsWhileUnlinkedBeforeAnyDiscovery) {
   link.SendCommand("GET CALL 1 PARTNER_HANDLE");  // nothing to send to, nothing raised
   // Without a discovery there is no hook: the application window answers copy-data with 0.
   EXPECT_EQ(SendText(window, nullptr, "CALL 1 STATUS INPROGRESS"), 0);
+}
+
+}  // namespace
+}  // namespace callwright
+
+namespace callwright {
+namespace {
+
+using test::ChildProcess;
+using test::HookWindow;
+using test::LinkToClient;
+using test::PumpFor;
+using test::PumpUntil;
+using test::TempDir;
+
+// What the link tells its observer besides the link: notices for the user and the free-space
+// warning, with the icon's state.
+class NoticeObserver final : public ClientLinkObserver {
+ public:
+  void LinkChanged(HWND client) override { state.LinkChanged(reinterpret_cast<std::uintptr_t>(client)); }
+  void NotificationRead(std::string_view, const CallDecision& decision) override { state.Decided(decision); }
+  void Tell(const std::wstring& text) override { told.push_back(text); }
+  void SpaceWarningChanged(const std::wstring& warning) override {
+    warnings.push_back(warning);
+    state.SetWarning(warning);
+  }
+
+  std::vector<std::wstring> told;
+  std::vector<std::wstring> warnings;
+  CallState state{SystemPlatform()};
+};
+
+// Puts a seam in place for one test and the system's own back afterwards.
+template <typename Seam>
+class SeamScope {
+ public:
+  SeamScope(Seam& seam, Seam replacement) : seam_(seam), saved_(std::move(seam)) { seam_ = std::move(replacement); }
+  ~SeamScope() { seam_ = std::move(saved_); }
+  SeamScope(const SeamScope&) = delete;
+  SeamScope& operator=(const SeamScope&) = delete;
+
+ private:
+  Seam& seam_;
+  Seam saved_;
+};
+
+// Links a fresh link to a second process and prepares the folder first, as every showing does.
+void PrepareAndWait(ClientLink& link) {
+  link.PrepareFolder(false);
+  ASSERT_TRUE(PumpUntil([&] { return !link.PreparingFolder() && link.Watch() && link.Watch()->Listed(); }, 10000));
+}
+
+TEST(ClientLinkFolder, AFolderRemovedBetweenTwoCallsIsMadeAgainAndBothAreRecorded) {
+  HookWindow window;
+  TempDir dir;
+  const std::wstring records = dir.Join(L"Records");
+  ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
+  SetDestinationFolder(records);
+  ClientLink link(window);
+  PrepareAndWait(link);
+  const std::wstring log = dir.Join(L"commands.txt");
+  std::vector<std::wstring> kept;
+  for (const wchar_t* call : {L"1", L"2"}) {
+    ChildProcess sim(ClientSim(), {L"--call", call, L"--partner", L"rita", L"--call-ms", L"200", L"--log", log,
+                                   L"--timeout", L"20000"});
+    ASSERT_TRUE(LinkToClient(link));
+    ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 20000));
+    EXPECT_EQ(sim.ExitCode(), 0u) << "call " << call << ": the file could not be written";
+    const std::vector<std::wstring> files = FilesIn(records);
+    ASSERT_EQ(files.size(), 1u) << "call " << call;
+    const std::string wav = test::ReadBytes(records + L"\\" + files[0]).value_or("");
+    EXPECT_GT(wav.size(), 44u);
+    kept.push_back(files[0]);
+    // Removed as Explorer removes a folder: its files, then itself.
+    ASSERT_TRUE(::DeleteFileW((records + L"\\" + files[0]).c_str()));
+    ASSERT_TRUE(::RemoveDirectoryW(records.c_str())) << ::GetLastError();
+  }
+  EXPECT_EQ(ReadLines(log).size(), 4u);
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLinkFolder, ACallPlacedWhileTheFolderCheckHangsGetsItsCommandAtOnce) {
+  HookWindow window;
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::atomic<int> checks{0};
+  SeamScope seam(CheckRecordingFolder, FolderCheck([&](const std::wstring& folder, bool& created) {
+                   ++checks;
+                   // An unreachable share: the check waits for the network's time limit.
+                   ::WaitForSingleObject(release.Get(), 30000);
+                   return CheckFolderOnDisk(folder, created);
+                 }));
+  ClientLink link(window);
+  link.PrepareFolder(true);
+  // The window answers meanwhile, within a tenth of a second.
+  std::atomic<int> answered{-1};
+  std::thread prober([&] {
+    DWORD_PTR result = 0;
+    answered = ::SendMessageTimeoutW(window.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) ? 1 : 0;
+  });
+  PumpUntil([&] { return answered.load() >= 0; }, 2000);
+  prober.join();
+  EXPECT_EQ(answered.load(), 1);
+  const std::wstring log = dir.Join(L"commands.txt");
+  ChildProcess sim(ClientSim(), {L"--call", L"7", L"--partner", L"ben", L"--call-ms", L"200", L"--log", log,
+                                 L"--timeout", L"20000"});
+  ASSERT_TRUE(LinkToClient(link));
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000)) << "the call waited for the folder check";
+  EXPECT_EQ(sim.ExitCode(), 0u);
+  EXPECT_TRUE(link.PreparingFolder()) << "the check is still held up";
+  EXPECT_GE(checks.load(), 1);
+  const std::vector<std::string> lines = ReadLines(log);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].rfind("ALTER CALL 7 SET_OUTPUT file=\"" + SystemPlatform().EncodeAnsi(dir.Path() + L"\\"), 0),
+            0u)
+      << lines[1];
+  EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the recording and the log";
+  ::SetEvent(release.Get());
+  EXPECT_TRUE(PumpUntil([&] { return !link.PreparingFolder(); }, 10000));
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLinkFolder, APartnerHandleAfterItsCallsEndGetsNoCommand) {
+  HookWindow window;
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  ClientLink link(window);
+  NoticeObserver observer;
+  link.SetObserver(&observer);
+  const std::wstring log = dir.Join(L"commands.txt");
+  // Call 5 ends before its handle comes; call 6 does not.
+  ChildProcess sim(ClientSim(),
+                   {L"--no-answers", L"--end-status", L"", L"--log", log, L"--timeout", L"20000", L"--notify",
+                    L"CALL 5 STATUS INPROGRESS", L"--notify", L"CALL 5 STATUS FINISHED", L"--notify",
+                    L"CALL 5 PARTNER_HANDLE dave", L"--notify", L"CALL 6 STATUS INPROGRESS", L"--notify",
+                    L"CALL 6 PARTNER_HANDLE erin"});
+  ASSERT_TRUE(LinkToClient(link));
+  ASSERT_TRUE(PumpUntil([&] { return ReadLines(log).size() == 3; }, 15000));
+  PumpFor(300);
+  const std::vector<std::string> lines = ReadLines(log);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "GET CALL 5 PARTNER_HANDLE");
+  EXPECT_EQ(lines[1], "GET CALL 6 PARTNER_HANDLE");
+  EXPECT_EQ(lines[2].rfind("ALTER CALL 6 SET_OUTPUT ", 0), 0u) << lines[2];
+  EXPECT_EQ(observer.state.Tooltip(), L"Callwright \u2013 recording erin") << "never dave";
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  link.SetObserver(nullptr);
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLinkFolder, ACallThatCannotBeGivenACommandIsTold) {
+  HookWindow window;
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  ClientLink link(window);
+  NoticeObserver observer;
+  link.SetObserver(&observer);
+  const std::wstring log = dir.Join(L"commands.txt");
+  // A call id so long that no command naming it fits the client's limit.
+  const std::wstring id(kMaxCommandLength, L'9');
+  ChildProcess sim(ClientSim(), {L"--no-answers", L"--log", log, L"--timeout", L"20000", L"--notify",
+                                 L"CALL " + id + L" PARTNER_HANDLE zoe"});
+  ASSERT_TRUE(LinkToClient(link));
+  ASSERT_TRUE(PumpUntil([&] { return !observer.told.empty(); }, 15000));
+  EXPECT_EQ(observer.told, std::vector<std::wstring>{L"The call with zoe is not recorded: Skype cannot be given a file "
+                                                     L"name for it in the folder \"" + dir.Path() + L"\"."});
+  EXPECT_EQ(observer.state.Display(), LinkDisplay::Linked);
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  EXPECT_TRUE(ReadLines(log).empty());
+  link.SetObserver(nullptr);
+  SetDestinationFolder(L"");
+}
+
+TEST(ClientLinkFolder, LittleFreeSpaceIsToldOncePerCallAndTheCallsAreStillRecorded) {
+  HookWindow window;
+  TempDir dir;
+  SetDestinationFolder(dir.Path());
+  std::atomic<int> queries{0};
+  std::atomic<std::uint64_t> free_bytes{420ull * 1024 * 1024 + 12345};
+  SeamScope seam(QueryFreeSpace, FreeSpaceQuery([&](const std::wstring&) -> std::optional<FreeSpace> {
+                   ++queries;
+                   return FreeSpace{free_bytes.load(), L"D:"};
+                 }));
+  ClientLink link(window);
+  NoticeObserver observer;
+  link.SetObserver(&observer);
+  PrepareAndWait(link);
+  EXPECT_EQ(observer.warnings, std::vector<std::wstring>{L"only 420 MB free on D:"});
+  EXPECT_TRUE(observer.told.empty()) << "no call yet";
+
+  const std::wstring log = dir.Join(L"commands.txt");
+  ChildProcess sim(ClientSim(), {L"--call", L"1", L"--call", L"2", L"--partner", L"kim", L"--call-ms", L"300",
+                                 L"--log", log, L"--timeout", L"20000"});
+  ASSERT_TRUE(LinkToClient(link));
+  ASSERT_TRUE(PumpUntil([&] { return observer.state.Display() == LinkDisplay::Recording; }, 15000));
+  EXPECT_EQ(observer.state.Tooltip().rfind(L"Callwright \u2013 only 420 MB free on D: \u2013 recording kim", 0), 0u)
+      << observer.state.Tooltip().c_str();
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  EXPECT_EQ(sim.ExitCode(), 0u);
+  PumpFor(200);
+  const std::wstring text = L"Only 420 MB free on D: \u2014 recordings may stop.";
+  EXPECT_EQ(observer.told, (std::vector<std::wstring>{text, text})) << "once for each call's start";
+  EXPECT_EQ(FilesIn(dir.Path()).size(), 3u) << "both recordings and the log";
+  EXPECT_LE(queries.load(), 2) << "a few seconds' answer serves the calls' preparations";
+
+  // Room again: the warning goes.
+  free_bytes = 600ull * 1024 * 1024;
+  ::Sleep(static_cast<DWORD>(std::chrono::milliseconds(FolderPreparer::kFreeSpaceLifetime).count()));
+  PrepareAndWait(link);
+  EXPECT_EQ(observer.warnings.back(), L"");
+  EXPECT_EQ(observer.state.Tooltip().find(L"free"), std::wstring::npos);
+  link.SetObserver(nullptr);
+  SetDestinationFolder(L"");
 }
 
 }  // namespace

@@ -83,6 +83,15 @@ void NotifyIcon::Set(HICON icon, const std::wstring& tip) {
   Add();
 }
 
+bool NotifyIcon::ShowNotification(const std::wstring& title, const std::wstring& text) {
+  if (!shown_) return false;
+  NOTIFYICONDATAW data = Data(NIF_INFO);
+  std::copy_n(title.begin(), std::min(title.size(), std::size(data.szInfoTitle) - 1), data.szInfoTitle);
+  std::copy_n(text.begin(), std::min(text.size(), std::size(data.szInfo) - 1), data.szInfo);
+  data.dwInfoFlags = NIIF_WARNING;
+  return NotifyIconCall(NIM_MODIFY, &data) != FALSE;
+}
+
 void NotifyIcon::Remove() {
   wanted_ = false;
   StopRetrying();

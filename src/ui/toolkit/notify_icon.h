@@ -36,6 +36,9 @@ class NotifyIcon {
   void Set(HICON icon, const std::wstring& tip);
   // Also deletes an icon whose add was reported failed: an add that timed out may have been applied.
   void Remove();
+  // A notification from the icon (a balloon, or a toast on newer systems) with a warning sign;
+  // the text is cut to the shell's 255 characters. False when the shell did not take it.
+  bool ShowNotification(const std::wstring& title, const std::wstring& text);
   bool Shown() const noexcept { return shown_; }
   UINT Id() const noexcept { return id_; }
 

@@ -17,8 +17,14 @@
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/settings_form.h"
+#include "base/system_error_win.h"
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/clipboard.h"
+#include "ui/toolkit/com.h"
+#include "ui/toolkit/drag_source.h"
+#include "ui/toolkit/file_operation.h"
 #include "ui/toolkit/message_box.h"
+#include "ui/toolkit/popup_menu.h"
 #include "ui/toolkit/shell.h"
 
 namespace callwright {
@@ -69,6 +75,32 @@ bool DeleteRecordingFile(const std::wstring& path) {
   const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
 }
+
+bool FileGone(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && NotFound(::GetLastError());
+}
+
+// One file of a deletion, on its worker. Only plain files go to the Recycle Bin: a link to a folder
+// is removed as before (the folder it names keeps its content), and a real folder never goes.
+DeletionOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
+  if (kind == DeletionKind::Permanent) return DeleteRecordingFile(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return NotFound(::GetLastError()) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    return DeleteRecordingFile(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+  }
+  // The shell's file operation is an apartment object: this worker thread enters one per file.
+  const ComApartment apartment;
+  if (RecycleFile(path) == RecycleResult::NoRecycleBin && !FileGone(path)) return DeletionOutcome::NoRecycleBin;
+  return FileGone(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+}
+
+bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
+
+// Commands of the rows' context menu.
+enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath, kRowDelete };
 
 
 }  // namespace
@@ -135,6 +167,8 @@ TFrmMain::TFrmMain()
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
   lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
+  lst.OnContextPopup = [this](POINT at) { lstContextPopup(at); };
+  lst.OnBeginDrag = [this] { lstBeginDrag(); };
 
   // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
   // loader would leave those locked for the system's own clean-up. Workers stop before their next
@@ -352,16 +386,36 @@ void TFrmMain::DeletionResultsArrived(WPARAM serial) {
   if (deletion == FDeletions.end()) return;
   std::unordered_set<std::wstring> gone;
   for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
-    if (result.size > 0) gone.insert((*deletion->paths)[result.index]);
+    const std::wstring& path = (*deletion->paths)[result.index];
+    switch (static_cast<DeletionOutcome>(result.size)) {
+      case DeletionOutcome::Gone:
+        gone.insert(path);
+        break;
+      case DeletionOutcome::NoRecycleBin:
+        deletion->no_recycle_bin.push_back(path);
+        break;
+      default:
+        break;
+    }
   }
-  if (deletion->worker->Done()) FDeletions.erase(deletion);
-  if (gone.empty()) return;
-  // Rows found by path: the list may have been rebuilt since Delete was pressed.
-  std::vector<int> rows;
-  for (int i = 0; i < lst.Count(); ++i) {
-    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
+  std::vector<std::wstring> ask_about;
+  if (deletion->worker->Done()) {
+    ask_about = std::move(deletion->no_recycle_bin);
+    FDeletions.erase(deletion);
   }
-  lst.DeleteItems(std::move(rows));
+  if (!gone.empty()) {
+    // Rows found by path: the list may have been rebuilt since Delete was pressed.
+    std::vector<int> rows;
+    for (int i = 0; i < lst.Count(); ++i) {
+      if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
+    }
+    lst.DeleteItems(std::move(rows));
+  }
+  // Once per Delete, for all its files that could not be recycled; nothing of them goes unless
+  // the answer is Yes.
+  if (ask_about.empty()) return;
+  if (!AskYesNo(Handle(), NoRecycleBinQuestion(ask_about.size()).c_str(), L"Delete files")) return;
+  StartDeletion(std::make_shared<std::vector<std::wstring>>(std::move(ask_about)), DeletionKind::Permanent);
 }
 
 bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
@@ -421,16 +475,27 @@ void TFrmMain::lstKeyDown(WORD Key) {
   if (Key == VK_DELETE && lst.SelectedCount() > 0) btndeleteClick();
 }
 
-void TFrmMain::btndeleteClick() {
+void TFrmMain::btndeleteClick() { DeleteSelected(ShiftHeld() ? DeletionKind::Permanent : DeletionKind::Recycle); }
+
+std::vector<std::wstring> TFrmMain::SelectedPaths() const {
+  std::vector<std::wstring> paths;
+  for (int index : lst.SelectedIndices()) paths.push_back(lst.ItemText(index, 3));
+  return paths;
+}
+
+void TFrmMain::DeleteSelected(DeletionKind Kind) {
   // The files are those selected now. The question is owned by this window, which stays disabled
   // until it is answered: no second question, no other selection meanwhile.
-  auto paths = std::make_shared<std::vector<std::wstring>>();
-  for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
-  if (!AskYesNo(Handle(), L"This will definitively delete selected files, are you sure ?", L"Delete files")) return;
+  auto paths = std::make_shared<std::vector<std::wstring>>(SelectedPaths());
   if (paths->empty()) return;
+  if (!AskYesNo(Handle(), DeletionQuestion(paths->size(), Kind).c_str(), L"Delete files")) return;
   // The selection has served: the rows it named go as their files do, and a row whose file stays
   // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
   lst.ClearSelection();
+  StartDeletion(std::move(paths), Kind);
+}
+
+void TFrmMain::StartDeletion(std::shared_ptr<std::vector<std::wstring>> paths, DeletionKind kind) {
   // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
   // them.
   std::vector<std::size_t> order(paths->size());
@@ -439,9 +504,80 @@ void TFrmMain::btndeleteClick() {
   const WPARAM serial = ++FDeletionSerial;
   auto worker = std::make_unique<FileWorker>(
       paths, std::move(order),
-      [](const std::wstring& path) -> std::int64_t { return DeleteRecordingFile(path) ? 1 : 0; },
+      [kind](const std::wstring& path) { return static_cast<std::int64_t>(DeleteRecording(path, kind)); },
       [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
-  FDeletions.push_back({serial, std::move(paths), std::move(worker)});
+  FDeletions.push_back({serial, std::move(paths), std::move(worker), {}});
+}
+
+void TFrmMain::lstContextPopup(POINT MousePos) {
+  // A right click beside the rows leaves none selected: no menu then.
+  if (lst.SelectedCount() == 0) return;
+  PopupMenu menu;
+  menu.Add(kRowOpen, L"&Open");
+  menu.Add(kRowShowInFolder, L"Show in &folder");
+  menu.AddSeparator();
+  menu.Add(kRowCopy, L"&Copy");
+  menu.Add(kRowCopyPath, L"Copy &path");
+  menu.AddSeparator();
+  menu.Add(kRowDelete, L"&Delete");
+  menu.SetDefault(kRowOpen);
+  switch (menu.Track(Handle(), MousePos)) {
+    case kRowOpen:
+      btnopenClick();
+      break;
+    case kRowShowInFolder:
+      mnuShowInFolderClick();
+      break;
+    case kRowCopy:
+      mnuCopyClick();
+      break;
+    case kRowCopyPath:
+      mnuCopyPathClick();
+      break;
+    case kRowDelete:
+      btndeleteClick();
+      break;
+    default:
+      break;  // dismissed
+  }
+}
+
+void TFrmMain::ReportFailure(const std::wstring& text) {
+  ::MessageBoxW(Handle(), text.c_str(), Application::Instance().Title().c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFrmMain::mnuShowInFolderClick() {
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (paths.empty()) return;
+  const HRESULT shown = ShowInFolder(paths);
+  if (FAILED(shown)) {
+    ReportFailure(L"Unable to show " + paths.front() + L" in its folder: " +
+                  SystemErrorText(static_cast<DWORD>(shown)) + L".");
+  }
+}
+
+void TFrmMain::mnuCopyClick() {
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (paths.empty()) return;
+  if (const DWORD error = CopyFilesToClipboard(Handle(), paths)) {
+    ReportFailure(L"Unable to copy " + RecordingCount(paths.size()) + L" to the clipboard: " + SystemErrorText(error) +
+                  L".");
+  }
+}
+
+void TFrmMain::mnuCopyPathClick() {
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (paths.empty()) return;
+  std::wstring text;
+  for (const std::wstring& path : paths) text += (text.empty() ? L"" : L"\r\n") + path;
+  if (const DWORD error = CopyTextToClipboard(Handle(), text)) {
+    ReportFailure(L"Unable to copy the path to the clipboard: " + SystemErrorText(error) + L".");
+  }
+}
+
+void TFrmMain::lstBeginDrag() {
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (!paths.empty()) DragFilesOut(Handle(), paths);
 }
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }

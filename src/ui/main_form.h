@@ -13,6 +13,7 @@
 
 #include "core/catalogue.h"
 #include "core/file_worker.h"
+#include "core/recording_deletion.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -69,6 +70,18 @@ class TFrmMain : public Form, public ClientLink {
   void btncloseClick();
   void lstDblClick();
   void lstKeyDown(WORD Key);
+  // The rows' context menu: Open, Show in folder, Copy, Copy path, Delete.
+  void lstContextPopup(POINT MousePos);
+  // Dragging rows out hands their files to the drop target, as copies.
+  void lstBeginDrag();
+  void mnuShowInFolderClick();
+  void mnuCopyClick();
+  void mnuCopyPathClick();
+  // The File location of each selected row, in row order.
+  std::vector<std::wstring> SelectedPaths() const;
+  // Asks, then removes the selected recordings' files on a worker: to the Recycle Bin, or for
+  // good. Delete (button, key, menu) recycles; with Shift held it deletes for good.
+  void DeleteSelected(DeletionKind Kind);
   void lstAdvancedCustomDrawItem(ListView& Sender, ListItemDraw& Item);
   void TimerSelTimer();
   void TimerAttachTimer();
@@ -89,6 +102,9 @@ class TFrmMain : public Form, public ClientLink {
   void ListingArrived(WPARAM generation);
   void ProbeResultsArrived(WPARAM generation);
   void DeletionResultsArrived(WPARAM serial);
+  void StartDeletion(std::shared_ptr<std::vector<std::wstring>> paths, DeletionKind kind);
+  // A box naming what failed, modal to this window.
+  void ReportFailure(const std::wstring& text);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool StopWorkers(std::chrono::milliseconds limit);
 
@@ -105,6 +121,8 @@ class TFrmMain : public Form, public ClientLink {
     WPARAM serial;
     std::shared_ptr<const std::vector<std::wstring>> paths;
     std::unique_ptr<FileWorker> worker;
+    // Files that could only have been deleted for good, asked about once the worker is done.
+    std::vector<std::wstring> no_recycle_bin;
   };
   std::vector<Deletion> FDeletions;
   WPARAM FDeletionSerial = 0;

@@ -1,5 +1,7 @@
 #include "ui/toolkit/list_view.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
 namespace callwright {
@@ -298,9 +300,40 @@ bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& 
       if (OnKeyDown) OnKeyDown(reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey);
       result = 0;
       return true;
+    case LVN_BEGINDRAG:
+      if (OnBeginDrag) OnBeginDrag();
+      result = 0;
+      return true;
     default:
       return false;
   }
+}
+
+POINT ListView::KeyboardPopupPoint() const {
+  int row = ListView_GetNextItem(Handle(), -1, LVNI_FOCUSED);
+  if (row < 0) row = FirstSelected();
+  POINT at{0, 0};
+  RECT label{};
+  if (row >= 0) {
+    ListView_EnsureVisible(Handle(), row, FALSE);
+    label.left = LVIR_LABEL;
+    if (::SendMessageW(Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&label))) {
+      at = {label.left, label.bottom};
+    }
+  }
+  ::ClientToScreen(Handle(), &at);
+  return at;
+}
+
+LRESULT ListView::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  // The control sends itself WM_CONTEXTMENU after a right click (once NM_RCLICK is not taken), and
+  // the system does for Shift+F10 and the Menu key, with the point (-1, -1).
+  if (msg == WM_CONTEXTMENU && OnContextPopup) {
+    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    OnContextPopup(at.x == -1 && at.y == -1 ? KeyboardPopupPoint() : at);
+    return 0;
+  }
+  return Control::HandleMessage(msg, wparam, lparam);
 }
 
 }  // namespace callwright

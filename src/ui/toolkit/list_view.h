@@ -90,8 +90,21 @@ class ListView : public Control {
   // A key pressed while the list has the focus (LVN_KEYDOWN), before the list acts on it. Enter
   // never comes here: the dialog manager gives it to the form.
   std::function<void(WORD key)> OnKeyDown;
+  // The context menu is asked for: a right click (at the pointer), Shift+F10 or the Menu key (at
+  // the focused row, made visible first). `screen_at` is in screen coordinates.
+  std::function<void(POINT screen_at)> OnContextPopup;
+  // The user starts dragging rows with the left button (LVN_BEGINDRAG).
+  std::function<void()> OnBeginDrag;
 
   bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+  // Where a context menu asked for from the keyboard opens: below the start of the focused row's
+  // caption (else the first selected row's), in screen coordinates; the list's top-left corner
+  // without either.
+  POINT KeyboardPopupPoint() const;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);

@@ -1,9 +1,13 @@
 #include "ui/toolkit/shell.h"
 
+#include <algorithm>
+
 // After windows.h.
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/com.h"
 
 namespace callwright {
 
@@ -72,6 +76,48 @@ bool ShellOpenOrReport(HWND owner, const std::wstring& target) {
   ::MessageBoxW(owner, ShellOpenFailureText(target, result).c_str(), Application::Instance().Title().c_str(),
                 MB_OK | MB_ICONEXCLAMATION);
   return false;
+}
+
+SelectInFolderFunction SelectInFolder = &::SHOpenFolderAndSelectItems;
+
+namespace {
+
+std::wstring ParentText(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+}  // namespace
+
+HRESULT ShowInFolder(const std::vector<std::wstring>& paths) {
+  struct Folder {
+    std::wstring text;
+    std::vector<IdList> items;
+  };
+  std::vector<Folder> folders;
+  for (const std::wstring& path : paths) {
+    PIDLIST_ABSOLUTE parsed = nullptr;
+    const HRESULT parse = ::SHParseDisplayName(path.c_str(), nullptr, &parsed, 0, nullptr);
+    IdList item(parsed);
+    if (FAILED(parse) || !item) return FAILED(parse) ? parse : E_FAIL;
+    const std::wstring parent = ParentText(path);
+    auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) {
+      return ::CompareStringOrdinal(f.text.c_str(), -1, parent.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
+    if (folder == folders.end()) folder = folders.insert(folders.end(), Folder{parent, {}});
+    folder->items.push_back(std::move(item));
+  }
+  for (const Folder& folder : folders) {
+    // The folder is the first item's list without its last ID; the items are given by their last
+    // ID, relative to that folder (SHOpenFolderAndSelectItems' contract).
+    IdList folder_list(::ILClone(folder.items.front().get()));
+    if (!folder_list || !::ILRemoveLastID(folder_list.get())) return E_OUTOFMEMORY;
+    std::vector<PCUITEMID_CHILD> children;
+    for (const IdList& item : folder.items) children.push_back(::ILFindLastID(item.get()));
+    const HRESULT shown = SelectInFolder(folder_list.get(), static_cast<UINT>(children.size()), children.data(), 0);
+    if (FAILED(shown)) return shown;
+  }
+  return S_OK;
 }
 
 }  // namespace callwright

@@ -40,7 +40,7 @@ bool CheckBox::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& 
     return true;
   }
   if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
-    const SIZE size{Width(), Height()};
+    const SIZE size{PixelWidth(), PixelHeight()};
     if (!backdrop_ || size.cx != backdrop_size_.cx || size.cy != backdrop_size_.cy) {
       BitmapHandle picture = RenderBackdrop();
       backdrop_.Reset(::CreatePatternBrush(picture.Get()));

@@ -19,49 +19,80 @@ RECT BoundsInParent(HWND hwnd) {
   ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
   return r;
 }
-}  // namespace
 
-HFONT DefaultFont() {
-  static FontHandle font([] {
-    LOGFONTW lf{};
-    lf.lfHeight = -11;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfQuality = DEFAULT_QUALITY;
-    wcscpy_s(lf.lfFaceName, L"Tahoma");
-    return ::CreateFontIndirectW(&lf);
-  }());
-  return font.Get();
+int DpiOf(HWND hwnd) {
+  const Window* window = Window::FromHandle(hwnd);
+  return window ? window->Dpi() : WindowDpi(hwnd);
 }
 
+RECT DesignRect(int left, int top, int width, int height) {
+  return {left, top, left + std::max(width, 0), top + std::max(height, 0)};
+}
+
+// Position and size are scaled on their own, so that equal sizes stay equal wherever they lie.
+RECT ScaleRect(const RECT& design, int dpi) {
+  const int left = ScaleToDpi(design.left, dpi);
+  const int top = ScaleToDpi(design.top, dpi);
+  return {left, top, left + ScaleToDpi(design.right - design.left, dpi),
+          top + ScaleToDpi(design.bottom - design.top, dpi)};
+}
+
+RECT UnscaleRect(const RECT& pixels, int dpi) {
+  const int left = UnscaleFromDpi(pixels.left, dpi);
+  const int top = UnscaleFromDpi(pixels.top, dpi);
+  return {left, top, left + UnscaleFromDpi(pixels.right - pixels.left, dpi),
+          top + UnscaleFromDpi(pixels.bottom - pixels.top, dpi)};
+}
+}  // namespace
+
 void Control::CreateControl(const ControlParams& params) {
-  HWND hwnd =
-      ::CreateWindowExW(params.ex_style, params.class_name, params.text,
-                        params.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, params.left, params.top, params.width,
-                        params.height, params.parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+  const int dpi = DpiOf(params.parent);
+  design_ = DesignRect(params.left, params.top, params.width, params.height);
+  const RECT pixels = ScaleRect(design_, dpi);
+  HWND hwnd = ::CreateWindowExW(params.ex_style, params.class_name, params.text,
+                                params.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, pixels.left, pixels.top,
+                                pixels.right - pixels.left, pixels.bottom - pixels.top, params.parent, nullptr,
+                                ::GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) ThrowCreationError(params.class_name);
   creation_index_ = g_next_creation_index++;
   Subclass(hwnd);
-  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(dpi)), FALSE);
   PlaceAboveBackdrops();
 }
 
 void Control::CreateOwnControl(const ControlParams& params, HCURSOR cursor) {
+  const int dpi = DpiOf(params.parent);
+  design_ = DesignRect(params.left, params.top, params.width, params.height);
+  const RECT pixels = ScaleRect(design_, dpi);
   creation_index_ = g_next_creation_index++;
   Create({.class_name = params.class_name,
           .caption = params.text,
           .style = params.style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
           .ex_style = params.ex_style,
-          .x = params.left,
-          .y = params.top,
-          .width = params.width,
-          .height = params.height,
+          .x = pixels.left,
+          .y = pixels.top,
+          .width = pixels.right - pixels.left,
+          .height = pixels.bottom - pixels.top,
           .parent = params.parent,
           .class_style = 0,
           .background = nullptr,
           .cursor = cursor});
-  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(dpi)), FALSE);
   PlaceAboveBackdrops();
+}
+
+int Control::Dpi() const {
+  const Window* root = FromHandle(::GetAncestor(Handle(), GA_ROOT));
+  return root && root != this ? root->Dpi() : WindowDpi(Handle());
+}
+
+void Control::DpiChanged() {
+  const int dpi = Dpi();
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(dpi)), FALSE);
+  const RECT pixels = ScaleRect(design_, dpi);
+  ::SetWindowPos(Handle(), nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 void Control::PlaceAboveBackdrops() {
@@ -85,14 +116,20 @@ void Control::PlaceAboveBackdrops() {
 }
 
 void Control::SetBounds(int left, int top, int width, int height) {
-  ::SetWindowPos(Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+  design_ = DesignRect(left, top, width, height);
+  const RECT pixels = ScaleRect(design_, Dpi());
+  ::SetWindowPos(Handle(), nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Control::SetLeft(int left) {
-  ::SetWindowPos(Handle(), nullptr, left, Top(), 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  const RECT design = design_;
+  SetBounds(left, design.top, design.right - design.left, design.bottom - design.top);
 }
 
-RECT Control::Bounds() const { return BoundsInParent(Handle()); }
+// What the control shows, read back: the pixels are the truth, and a length scaled up comes back
+// as it was given.
+RECT Control::Bounds() const { return UnscaleRect(PixelBounds(), Dpi()); }
 
 int Control::Width() const {
   RECT r = Bounds();
@@ -101,6 +138,25 @@ int Control::Width() const {
 
 int Control::Height() const {
   RECT r = Bounds();
+  return r.bottom - r.top;
+}
+
+void Control::SetPixelBounds(const RECT& bounds) {
+  const int width = std::max<int>(bounds.right - bounds.left, 0);
+  const int height = std::max<int>(bounds.bottom - bounds.top, 0);
+  design_ = UnscaleRect({bounds.left, bounds.top, bounds.left + width, bounds.top + height}, Dpi());
+  ::SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT Control::PixelBounds() const { return BoundsInParent(Handle()); }
+
+int Control::PixelWidth() const {
+  const RECT r = PixelBounds();
+  return r.right - r.left;
+}
+
+int Control::PixelHeight() const {
+  const RECT r = PixelBounds();
   return r.bottom - r.top;
 }
 
@@ -123,7 +179,7 @@ void Control::SetAlign(Align align) {
 }
 
 BitmapHandle Control::RenderBackdrop() const {
-  const RECT bounds = Bounds();
+  const RECT bounds = PixelBounds();
   const int width = std::max<int>(bounds.right - bounds.left, 1);
   const int height = std::max<int>(bounds.bottom - bounds.top, 1);
   DcHandle screen_compatible(::CreateCompatibleDC(nullptr));
@@ -166,18 +222,20 @@ void AlignChildren(HWND parent) {
   const int width = area.right - area.left;
   for (Control* c : aligned) {
     if (c->GetAlign() != Align::Top) continue;
-    const int height = c->Height();
-    c->SetBounds(area.left, area.top, width, height);
+    const int height = c->PixelHeight();
+    c->SetPixelBounds({area.left, area.top, area.left + width, area.top + height});
     area.top += height;
   }
   for (Control* c : aligned) {
     if (c->GetAlign() != Align::Bottom) continue;
-    const int height = c->Height();
-    c->SetBounds(area.left, area.bottom - height, width, height);
+    const int height = c->PixelHeight();
+    c->SetPixelBounds({area.left, area.bottom - height, area.left + width, area.bottom});
     area.bottom -= height;
   }
   for (Control* c : aligned) {
-    if (c->GetAlign() == Align::Client) c->SetBounds(area.left, area.top, width, area.bottom - area.top);
+    if (c->GetAlign() == Align::Client) {
+      c->SetPixelBounds({area.left, area.top, area.left + width, std::max(area.bottom, area.top)});
+    }
   }
 }
 

@@ -7,16 +7,16 @@
 #include <string_view>
 
 #include "base/handles.h"
+#include "ui/toolkit/dpi.h"
 #include "ui/toolkit/window.h"
 
 namespace callwright {
 
-// Tahoma 8 point (height -11 at 96 dpi), the font of every window of the program.
-HFONT DefaultFont();
-
 // How a control follows its parent's client area (see AlignChildren).
 enum class Align { None, Top, Bottom, Client };
 
+// Geometry: positions and sizes given to and read from a control are at 96 dpi (as the windows are
+// designed) and scaled to the DPI of its form; the Pixel functions work in real pixels.
 class Control : public Window {
  public:
   // Negative sizes are taken as 0.
@@ -27,6 +27,20 @@ class Control : public Window {
   int Top() const { return Bounds().top; }
   int Width() const;
   int Height() const;
+  void SetPixelBounds(const RECT& bounds);
+  RECT PixelBounds() const;
+  int PixelWidth() const;
+  int PixelHeight() const;
+
+  // The DPI of the form the control lies on.
+  int Dpi() const override;
+  // A length at 96 dpi at this control's DPI.
+  int Scale(int value) const { return ScaleToDpi(value, Dpi()); }
+  // The program's font at this control's DPI.
+  HFONT Font() const { return DefaultFont(Dpi()); }
+  // The form's DPI changed: the control takes the font and its 96-dpi bounds at the new DPI.
+  // Controls that hold pictures or sizes of their own extend it.
+  virtual void DpiChanged();
   void SetEnabled(bool enabled) { ::EnableWindow(Handle(), enabled ? TRUE : FALSE); }
   bool Enabled() const { return ::IsWindowEnabled(Handle()) != FALSE; }
   void SetVisible(bool visible) { ::ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE); }
@@ -67,11 +81,13 @@ class Control : public Window {
 
   Align align_ = Align::None;
   unsigned creation_index_ = 0;
+  // The bounds at 96 dpi, as last given; pixels are derived from them.
+  RECT design_{};
 };
 
 // Places the aligned child controls of `parent` in its client area: top-aligned ones from the top
 // and bottom-aligned ones from the bottom, each group in creation order, then client-aligned ones
-// in what is left. Containers call it on WM_SIZE.
+// in what is left, in pixels. Containers call it on WM_SIZE.
 void AlignChildren(HWND parent);
 
 // The window's client area filled with a colour, for WM_ERASEBKGND.

@@ -11,6 +11,8 @@ namespace callwright {
 
 Form::Form(const FormParams& params)
     : main_form_(params.main_form), escape_closes_(params.escape_closes), min_outer_size_(params.min_outer_size) {
+  // The window's DPI is known once it exists (that of the monitor it is on): made at 96 dpi, then
+  // sized for its DPI.
   RECT r{0, 0, params.client_width, params.client_height};
   ::AdjustWindowRectEx(&r, params.style, FALSE, params.ex_style);
   CreateParams create;
@@ -27,7 +29,14 @@ Form::Form(const FormParams& params)
   // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);
-  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+  dpi_ = WindowDpi(Handle());
+  if (dpi_ != kDesignDpi) {
+    RECT scaled{0, 0, ScaleToDpi(params.client_width, dpi_), ScaleToDpi(params.client_height, dpi_)};
+    AdjustWindowRectForDpi(scaled, create.style, create.ex_style, dpi_);
+    ::SetWindowPos(Handle(), nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(dpi_)), FALSE);
   Application::Instance().AddForm(this);
 }
 
@@ -40,9 +49,39 @@ void Form::CreationDone() {
 }
 
 SIZE Form::ClientSize() const {
+  const SIZE pixels = PixelClientSize();
+  return {UnscaleFromDpi(pixels.cx, dpi_), UnscaleFromDpi(pixels.cy, dpi_)};
+}
+
+SIZE Form::PixelClientSize() const {
   RECT r{};
   ::GetClientRect(Handle(), &r);
   return {r.right - r.left, r.bottom - r.top};
+}
+
+void Form::ApplyDpi(int dpi) {
+  dpi_ = dpi;
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont(dpi_)), FALSE);
+  // Every control of the form, containers before what they hold.
+  std::vector<HWND> children;
+  ::EnumChildWindows(
+      Handle(),
+      [](HWND child, LPARAM param) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&children));
+  for (HWND child : children) {
+    if (auto* control = dynamic_cast<Control*>(FromHandle(child))) control->DpiChanged();
+  }
+  for (HWND child : children) {
+    if (dynamic_cast<Control*>(FromHandle(child))) AlignChildren(child);
+  }
+  AlignChildren(Handle());
+  if (created_) {
+    FormDpiChanged();
+    FormResize();
+  }
 }
 
 void Form::CentreForFirstShow() {
@@ -142,8 +181,20 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      if (min_outer_size_.cx > 0) info->ptMinTrackSize.x = min_outer_size_.cx;
-      if (min_outer_size_.cy > 0) info->ptMinTrackSize.y = min_outer_size_.cy;
+      if (min_outer_size_.cx > 0) info->ptMinTrackSize.x = ScaleToDpi(min_outer_size_.cx, dpi_);
+      if (min_outer_size_.cy > 0) info->ptMinTrackSize.y = ScaleToDpi(min_outer_size_.cy, dpi_);
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      // The window moved to a monitor of another scale (or the scale changed): the system suggests
+      // the window's new place and size.
+      ApplyDpi(HIWORD(wparam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      if (suggested) {
+        ::SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
       return 0;
     }
     case WM_CLOSE: {

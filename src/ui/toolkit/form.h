@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "ui/toolkit/dpi.h"
 #include "ui/toolkit/window.h"
 
 namespace callwright {
@@ -14,7 +15,7 @@ class Form : public Window {
   struct FormParams {
     const wchar_t* class_name;
     const wchar_t* caption;
-    int client_width;
+    int client_width;   // at 96 dpi, as every size here
     int client_height;
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD ex_style = 0;
@@ -39,7 +40,12 @@ class Form : public Window {
   void ShowModal();
   // As the title bar's close box: the close query decides, then the form hides.
   void Close() { ::SendMessageW(Handle(), WM_CLOSE, 0, 0); }
+  // At 96 dpi, as the forms are designed (see Control).
   SIZE ClientSize() const;
+  SIZE PixelClientSize() const;
+  int Dpi() const override { return dpi_; }
+  // A length at 96 dpi at this form's DPI.
+  int Scale(int value) const { return ScaleToDpi(value, dpi_); }
 
   // Whole-window opacity (a layered window), 255 = opaque.
   void SetAlphaBlend(bool on);
@@ -55,6 +61,9 @@ class Form : public Window {
   virtual void FormShow() {}
   virtual void FormHide() {}
   virtual void FormResize() {}
+  // The DPI changed and every control took its font and bounds at the new one: the form renews what
+  // it made for the old DPI (pictures, image lists). FormResize follows.
+  virtual void FormDpiChanged() {}
   virtual void FormCloseQuery(bool& /*can_close*/) {}
   // Enter that the focused control leaves to the form (the dialog manager's IDOK): the form's
   // default command, as a dialog's default button.
@@ -71,10 +80,13 @@ class Form : public Window {
 
  private:
   void CentreForFirstShow();
+  // Takes `dpi`: the fonts and 96-dpi bounds of the form and of every control on it, then the layout.
+  void ApplyDpi(int dpi);
 
   bool main_form_;
   bool escape_closes_;
-  SIZE min_outer_size_;
+  SIZE min_outer_size_;  // at 96 dpi
+  int dpi_ = kDesignDpi;
   bool created_ = false;
   bool shown_before_ = false;
   BYTE alpha_ = 255;

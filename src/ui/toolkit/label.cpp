@@ -30,6 +30,11 @@ void Label::SetCaption(std::wstring_view caption) {
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
+void Label::DpiChanged() {
+  Control::DpiChanged();
+  FitWidth();
+}
+
 void Label::SetTextColour(COLORREF colour) {
   colour_ = colour;
   ::InvalidateRect(Handle(), nullptr, TRUE);
@@ -40,11 +45,11 @@ void Label::FitWidth() {
   SIZE size{0, 0};
   {
     const ClientDc dc(Handle());
-    const Selection font(dc.Get(), DefaultFont());
+    const Selection font(dc.Get(), Font());
     ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
   }
-  const RECT bounds = Bounds();
-  SetBounds(bounds.left, bounds.top, size.cx, bounds.bottom - bounds.top);
+  const RECT bounds = PixelBounds();
+  SetPixelBounds({bounds.left, bounds.top, bounds.left + size.cx, bounds.bottom});
 }
 
 LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -58,7 +63,7 @@ LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       BitmapHandle canvas = RenderBackdrop();
       DcHandle buffer(::CreateCompatibleDC(paint.Dc()));
       const Selection selected_canvas(buffer.Get(), canvas.Get());
-      const Selection selected_font(buffer.Get(), DefaultFont());
+      const Selection selected_font(buffer.Get(), Font());
       ::SetBkMode(buffer.Get(), TRANSPARENT);
       ::SetTextColor(buffer.Get(), colour_);
       const std::wstring text = Text();

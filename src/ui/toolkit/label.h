@@ -17,7 +17,8 @@ class Label : public Control, public Clickable {
   // Changes the text and the width to follow it.
   void SetCaption(std::wstring_view caption);
   void SetTextColour(COLORREF colour);
-
+  // The text's width follows the new font.
+  void DpiChanged() override;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;

@@ -57,8 +57,10 @@ void ListView::AddColumn(std::wstring_view caption, int width) {
   LVCOLUMNW column{};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column.pszText = text.data();
-  column.cx = width;
+  if (columns_ == 0) columns_dpi_ = Dpi();
+  column.cx = ScaleToDpi(width, columns_dpi_);
   column.iSubItem = columns_;
+  design_widths_.push_back(width);
   ::SendMessageW(Handle(), LVM_INSERTCOLUMNW, columns_, reinterpret_cast<LPARAM>(&column));
   // Rows added before the column get an empty cell in it.
   const std::size_t old_stride = static_cast<std::size_t>(std::max(columns_, 1));
@@ -72,6 +74,24 @@ void ListView::AddColumn(std::wstring_view caption, int width) {
     }
     cells_ = std::move(cells);
   }
+}
+
+int ListView::ColumnWidth(int column) const {
+  return static_cast<int>(::SendMessageW(Handle(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+void ListView::DpiChanged() {
+  Control::DpiChanged();
+  const int dpi = Dpi();
+  for (int column = 0; column < columns_; ++column) {
+    const int width = ColumnWidth(column);
+    const int design = design_widths_[static_cast<std::size_t>(column)];
+    // A column as designed gets the designed width at the new DPI; one the user sized keeps its share.
+    const int scaled = width == ScaleToDpi(design, columns_dpi_) ? ScaleToDpi(design, dpi)
+                                                                 : ::MulDiv(width, dpi, columns_dpi_);
+    ::SendMessageW(Handle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(scaled, 0));
+  }
+  columns_dpi_ = dpi;
 }
 
 void ListView::SetSmallImages(const ImageList* images) {

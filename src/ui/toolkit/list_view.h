@@ -53,8 +53,12 @@ class ListView : public Control {
  public:
   ListView(HWND parent, int left, int top, int width, int height);
 
-  // Columns come before rows.
+  // Columns come before rows; the width is at 96 dpi.
   void AddColumn(std::wstring_view caption, int width);
+  // Column widths in pixels.
+  int ColumnWidth(int column) const;
+  // The columns keep their share of the width: scaled from the old DPI to the new.
+  void DpiChanged() override;
   // nullptr takes the image list back from the control.
   void SetSmallImages(const ImageList* images);
   void SetSmallImages(const ImageList& images) { SetSmallImages(&images); }
@@ -113,6 +117,8 @@ class ListView : public Control {
   const std::wstring* Cell(int index, int column) const;
   void SetControlCount(bool keep_view);
   int columns_ = 0;
+  std::vector<int> design_widths_;  // at 96 dpi, as added
+  int columns_dpi_ = kDesignDpi;    // the DPI the columns are sized for
   std::vector<std::wstring> cells_;  // columns_ per row
   std::vector<std::intptr_t> data_;
   std::vector<int> images_;

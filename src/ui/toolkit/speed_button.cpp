@@ -69,7 +69,7 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
   BitmapHandle canvas = RenderBackdrop();
   DcHandle dc(::CreateCompatibleDC(item.hDC));
   const Selection selected_canvas(dc.Get(), canvas.Get());
-  const Selection selected_font(dc.Get(), DefaultFont());
+  const Selection selected_font(dc.Get(), Font());
 
   RECT frame{0, 0, width, height};
   if (pressed) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/system_error_win.h"
+#include "ui/toolkit/dpi.h"
 
 namespace callwright {
 
@@ -148,5 +149,7 @@ LRESULT Window::DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam) {
   return subclassed_ ? ::DefSubclassProc(Handle(), msg, wparam, lparam)
                      : ::DefWindowProcW(Handle(), msg, wparam, lparam);
 }
+
+int Window::Dpi() const { return WindowDpi(Handle()); }
 
 }  // namespace callwright

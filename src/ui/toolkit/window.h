@@ -26,6 +26,9 @@ class Window {
   // The colour a child of this window lies on.
   virtual COLORREF BackgroundColour() const { return ::GetSysColor(COLOR_BTNFACE); }
 
+  // The DPI the window is laid out and drawn at (see ui/toolkit/dpi.h).
+  virtual int Dpi() const;
+
   // A WM_COMMAND, WM_NOTIFY, WM_DRAWITEM or WM_CTLCOLOR* message from this window that reached its
   // parent; true when handled, with the parent's answer in `result`.
   virtual bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);

@@ -40,6 +40,9 @@ SetCompressor /SOLID lzma
 ; A file that cannot be written (a program still running from the folder) is retried or ends the
 ; setup; it is never skipped.
 AllowSkipFiles off
+; NSIS would quietly put a drive root given with /D= aside for the default folder; .onInit refuses
+; it instead, in so many words.
+AllowRootDirInstall true
 
 !define PRODUCT "Callwright"
 !define PUBLISHER "Callwright"

@@ -79,4 +79,4 @@ rm -rf "$stage"
 
 echo "Packages in $dist:"
 (cd "$dist" && find . -type f | sed 's|^\./||' | sort | while read -r f; do
-   printf '  %-60s %10s bytes\n' "$f" "$(stat -c %s "$f")"; done)
+   printf '  %10s bytes  %s\n' "$(stat -c %s "$f")" "$f"; done)

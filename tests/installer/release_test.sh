@@ -57,12 +57,16 @@ else
   fail "the two builds differ"
 fi
 program_b="$copy/build/windows/bin/Callwright.exe"
-utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; }
-for folder in "$copy" "$root"; do
-  if grep -qaF "$folder" "$program_b" || grep -qaF "$(utf16 "$folder")" "$program_b"; then
-    fail "Callwright.exe names the build folder $folder"
-  fi
-done
+if /usr/bin/python3 - "$program_b" "$copy" "$root" <<'EOF_PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+sys.exit(0 if any(f.encode() in data or f.encode("utf-16-le") in data for f in sys.argv[2:]) else 1)
+EOF_PY
+then
+  fail "Callwright.exe names a build folder ($copy or $root)"
+else
+  pass "no build folder in Callwright.exe"
+fi
 
 echo "== signatures"
 /usr/bin/python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extract("Callwright.exe", sys.argv[2])' \
@@ -71,9 +75,10 @@ echo "== signatures"
 (
   source "$root/scripts/wine-env.sh"
   wine_env_start "$copy/build/windows" "$work/wineprefix"
-  wine "$work/dist-a/$setup" /S '/D=C:\Callwright Release' >/dev/null 2>&1
+  # Wine quotes an argument with a space, and NSIS takes /D= only unquoted.
+  wine "$work/dist-a/$setup" /S '/D=C:\CallwrightRelease' >/dev/null 2>&1
 )
-installed="$work/wineprefix/drive_c/Callwright Release"
+installed="$work/wineprefix/drive_c/CallwrightRelease"
 verify() { osslsigncode verify -in "$1" -CAfile "$work/cert.pem" > "$work/verify.log" 2>&1; }
 for file in "$work/dist-a/$setup" "$work/from-zip/Callwright.exe" "$installed/Callwright.exe" "$installed/uninstall.exe"; do
   name="${file#"$work"/}"

@@ -77,7 +77,8 @@ void TFrmSettings::FormShow() {
 void TFrmSettings::FormHide() { StoreFolder(); }
 
 void TFrmSettings::StoreFolder() {
-  // The folder box shows the destination folder; an empty or blank one never replaces the stored.
+  // The folder box shows the destination folder; an empty or blank one never replaces the stored,
+  // and one that "path" gives already leaves "path" as it was read (empty or relative stays so).
   const std::wstring folder = edtpath.Text();
   if (IsBlank(folder) || folder == ReadDestinationFolder()) return;
   WriteSetting(L"SYSTEM", L"path", folder);
@@ -105,7 +106,8 @@ void TFrmSettings::btnopenClick() {
     Application::Instance().ShowException(AppError(refusal));
     return;
   }
-  // Live at once for recording and listing; stored when the window hides.
+  // Live at once for recording and listing (the visible list shows it now); stored when the window
+  // hides or the program ends.
   SetDestinationFolder(folder);
   if (FrmMain && FrmMain->Visible()) FrmMain->RefreshList();
 }

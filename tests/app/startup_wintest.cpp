@@ -348,6 +348,8 @@ TEST_F(CallwrightProcessTest, EveryWayOutStoresThePickedFolderRemovesTheIconAndE
   bool first_way = true;
   for (const Way& way : ways) {
     SCOPED_TRACE(way.name);
+    // Made again by the start's show sequence, after which the folder box is filled.
+    fs::remove_all(Records());
     fs::remove(folder_.Join(L"config.ini"));
     ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"1", folder_.Join(L"config.ini").c_str()));
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, folder_.Join(L"config.ini").c_str());
@@ -389,7 +391,10 @@ TEST_F(CallwrightProcessTest, EveryWayOutStoresThePickedFolderRemovesTheIconAndE
     EXPECT_EQ(StoredPath(), L"<missing>");
 
     way.end(process->Id(), main, application);
-    ASSERT_TRUE(process->Wait(10000)) << "ended";
+    if (!process->Wait(10000)) {
+      ADD_FAILURE() << "still running";
+      continue;
+    }
     EXPECT_EQ(process->ExitCode(), 0u);
     EXPECT_EQ(WineTrayIconCount(), icons_before) << "the icon went before the process";
     EXPECT_EQ(StoredPath(), picked);

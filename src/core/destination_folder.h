@@ -60,6 +60,10 @@ std::optional<std::wstring> FolderTextForClient(std::wstring_view prefix);
 // The destination folder resolved and canonical, whether or not the client can be given it.
 std::wstring ResolvedDestinationFolder();
 
+// Creates a folder (given as a prefix, see FolderPrefix) with all its missing parents; 0 or the
+// system's error code (ERROR_DIRECTORY when a file holds its name).
+unsigned long CreateFolderTree(const std::wstring& prefix);
+
 // A destination folder readied for recording, as the recording command uses it.
 struct PreparedFolder {
   std::wstring destination;  // the destination folder it was made for, resolved

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <exception>
 #include <string>
-#include <system_error>
 #include <unordered_set>
 
 #include "assets/resource_ids.h"

@@ -36,7 +36,7 @@ TEST(DropFilesBlock, HeaderThenWidePathsEachEndedAndTheListEndedByOneMoreNul) {
       // An empty path or one holding a NUL would end the list early: left out.
       {{L"", L"C:\\x.wav", std::wstring(L"C:\\y\0z.wav", 10)}, std::u16string(u"C:\\x.wav\0\0", 10)},
       // Outside the basic plane: a surrogate pair, as Windows holds it.
-      {{L"C:\\\U0001F4DE.wav"}, std::u16string(u"C:\\\U0001F4DE.wav\0\0", 12)},
+      {{L"C:\\\U0001F4DE.wav"}, std::u16string(u"C:\\\U0001F4DE.wav\0\0", 11)},
       {{L"C:\\Записи 録音\\a.wav"}, std::u16string(u"C:\\Записи 録音\\a.wav\0\0", 20)},
   };
   for (const Case& c : cases) {

@@ -212,6 +212,59 @@ void ClickAt(POINT at) {
   ::SendInput(2, inputs, sizeof(INPUT));
 }
 
+void RightClickAt(POINT at) {
+  ::SetCursorPos(at.x, at.y);
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  ::SendInput(2, inputs, sizeof(INPUT));
+}
+
+namespace {
+void SendMouse(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  ::SendInput(1, &input, sizeof(INPUT));
+}
+
+// A move as the mouse makes it, in absolute coordinates of the primary screen (0..65535).
+void MoveMouse(POINT to) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = static_cast<LONG>((to.x * 65536 + ::GetSystemMetrics(SM_CXSCREEN) - 1) / ::GetSystemMetrics(SM_CXSCREEN));
+  input.mi.dy = static_cast<LONG>((to.y * 65536 + ::GetSystemMetrics(SM_CYSCREEN) - 1) / ::GetSystemMetrics(SM_CYSCREEN));
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  ::SendInput(1, &input, sizeof(INPUT));
+}
+}  // namespace
+
+void DragWithMouse(POINT from, POINT to, int steps, DWORD pause_ms) {
+  MoveMouse(from);
+  ::Sleep(pause_ms);
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  ::Sleep(pause_ms);
+  for (int i = 1; i <= steps; ++i) {
+    MoveMouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+    ::Sleep(pause_ms);
+  }
+  SendMouse(MOUSEEVENTF_LEFTUP);
+}
+
+void PressKeyWith(WORD modifier, WORD virtual_key) {
+  INPUT inputs[4] = {};
+  const WORD keys[4] = {modifier, virtual_key, virtual_key, modifier};
+  for (int i = 0; i < 4; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i];
+    inputs[i].ki.wScan = static_cast<WORD>(::MapVirtualKeyW(keys[i], MAPVK_VK_TO_VSC));
+    inputs[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+  }
+  ::SendInput(4, inputs, sizeof(INPUT));
+}
+
 void PressKey(WORD virtual_key) {
   INPUT inputs[2] = {};
   inputs[0].type = INPUT_KEYBOARD;

@@ -68,6 +68,14 @@ std::vector<std::wstring> MenuItemTexts(HMENU menu);
 bool ClickMenuItem(HWND menu_window, int position);
 // A real left click (SendInput) at this point of the screen.
 void ClickAt(POINT at);
+// A real right click (SendInput) at this point of the screen.
+void RightClickAt(POINT at);
+// A real left-button drag (SendInput): the pointer to `from`, the button down, moved to `to` in
+// `steps` even steps with a pause after each, the button up. Blocks for the drag's duration: run it
+// on a thread of its own while the window's thread runs its loops.
+void DragWithMouse(POINT from, POINT to, int steps, DWORD pause_ms);
+// A real key press and release with a modifier (VK_SHIFT, VK_CONTROL...) held meanwhile.
+void PressKeyWith(WORD modifier, WORD virtual_key);
 // A real key press and release (SendInput); it goes to the window that has the keyboard.
 void PressKey(WORD virtual_key);
 

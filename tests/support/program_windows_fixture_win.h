@@ -1,13 +1,14 @@
 #pragma once
 // The program's four windows, as start-up creates them, for tests that drive them: config.ini
 // beside this test program set aside and removed before and after, the default Records folder
-// removed again when the test made it, and the shell-open and message-box seams given back to the
-// program's own functions.
+// removed again when the test made it, the shell-open and message-box seams given back to the
+// program's own functions, and a stand-in Recycle Bin for Delete.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "support/config_file_win.h"
+#include "support/recycle_bin_win.h"
 #include "support/temp_dir_win.h"
 #include "ui/program_windows.h"
 
@@ -27,6 +28,8 @@ class ProgramWindowsTest : public ::testing::Test {
 
   ConfigFileAside aside_;
   TempDir folder_;  // a fresh folder for the test's recordings
+  // Delete's Recycle Bin: Wine has none to move files into.
+  FakeRecycleBin recycle_bin_;
   std::unique_ptr<ProgramWindows> windows_;
   TFrmMain* main_ = nullptr;
   TFrmSettings* settings_ = nullptr;

@@ -201,7 +201,7 @@ TEST_F(DesktopTest, EnterAndDeleteInTheListActAsOpenAndDelete) {
 
     PressKey(VK_DELETE);
     EXPECT_EQ(no.Answered(), 1);
-    EXPECT_EQ(no.LastText(), L"This will definitively delete selected files, are you sure ?");
+    EXPECT_EQ(no.LastText(), L"Move 2 recordings to the Recycle Bin?");
     EXPECT_EQ(owner, main_->Handle()) << "modal to the main window, as the button's question";
     EXPECT_EQ(main_->lst.Count(), 3) << "No deletes nothing";
     EXPECT_EQ(main_->lst.SelectedCount(), 2);

@@ -247,7 +247,7 @@ TEST_F(MainWindowTest, DeleteAnsweredYesRemovesExactlyTheSelectedRowsAndFiles) {
   main_->btndelete.Click();
   EXPECT_EQ(yes.Answered(), 1);
   WaitForDeletion();
-  EXPECT_EQ(yes.LastText(), L"This will definitively delete selected files, are you sure ?");
+  EXPECT_EQ(yes.LastText(), L"Move 3 recordings to the Recycle Bin?");
   EXPECT_EQ(owner, main_->Handle()) << "modal to the main window";
   EXPECT_FALSE(main_enabled) << "no second Delete and no other selection while the question is open";
   EXPECT_TRUE(::IsWindowEnabled(main_->Handle()));

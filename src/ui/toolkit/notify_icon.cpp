@@ -44,9 +44,10 @@ NOTIFYICONDATAW NotifyIcon::Data(UINT flags) const {
 void NotifyIcon::Add() {
   // Version 4 shows no tooltip of its own unless NIF_SHOWTIP asks for the standard one.
   NOTIFYICONDATAW data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP);
-  // A taskbar that announces itself may still hold the icon (it also does so when the screen's
-  // scale changes): then the icon is changed in place, never left without an owner that knows it.
   tried_ = true;
+  // A taskbar that announces itself may still hold the icon (it also does so when the screen's
+  // scale changes), as may a shell whose add timed out: then the icon is changed in place, never
+  // left without an owner that knows it.
   shown_ = NotifyIconCall(NIM_ADD, &data) != FALSE || NotifyIconCall(NIM_MODIFY, &data) != FALSE;
   if (!shown_) {
     ScheduleRetry();
@@ -62,7 +63,10 @@ void NotifyIcon::ScheduleRetry() {
   if (retry_delay_ms_ != 0) return;
   retry_delay_ms_ = next_retry_delay_ms_;
   next_retry_delay_ms_ = std::min(next_retry_delay_ms_ * 2, kLongestRetryDelayMs);
-  ::SetTimer(Application::Instance().Handle(), RetryTimerId(), retry_delay_ms_, nullptr);
+  // Without a timer the next change of state is the next try.
+  if (::SetTimer(Application::Instance().Handle(), RetryTimerId(), retry_delay_ms_, nullptr) == 0) {
+    retry_delay_ms_ = 0;
+  }
 }
 
 void NotifyIcon::StopRetrying() {

@@ -77,12 +77,15 @@ class TFrmMain : public Form, public ClientLink {
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
+  void FormDpiChanged() override;
   void FormCloseQuery(bool& CanClose) override;
   void FormEndSession() override;
   void FormEnterKey() override;
 
  private:
   void FormCreate();
+  // The rows' icons at the window's DPI.
+  void LoadListIcons();
   void FormDestroy();
   void ListingArrived(WPARAM generation);
   void ProbeResultsArrived(WPARAM generation);

@@ -15,6 +15,7 @@
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
 #include "support/window_answerer_win.h"
+#include "ui/toolkit/accessible.h"
 #include "ui/toolkit/notify_icon.h"
 
 namespace callwright {
@@ -38,7 +39,8 @@ HWND FindButton(HWND window, const std::wstring& caption) {
       window,
       [](HWND child, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
-        if (test::WindowText(child) != *s->caption) return TRUE;
+        // Read as shown: without the access-key mark.
+        if (WithoutAccessKeyMarks(test::WindowText(child)) != *s->caption) return TRUE;
         s->found = child;
         return FALSE;
       },

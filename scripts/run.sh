@@ -88,10 +88,10 @@ driver wait "Callwright" 30000 || { echo "Callwright's main window did not appea
 driver move "Callwright" 24 64
 sleep 1
 screenshot main-window-150
-driver click "Callwright" "&Settings"
-driver wait "Settings" 5000 && driver move "Settings" 4 4
 driver click "Callwright" "&About"
 driver wait "About" 5000 && driver move "About" 524 4
+driver click "Callwright" "&Settings"
+driver wait "Settings" 5000 && driver move "Settings" 4 4
 sleep 2
 screenshot windows-150
 # Closing the main window shows the notice about running on in the background.

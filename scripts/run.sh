@@ -49,7 +49,7 @@ call 1002 "live:jane" 500
 call 1003 "anna.k" 15000 &
 busy_call=$!
 for _ in $(seq 1 100); do ls Records/*_anna.k.wav >/dev/null 2>&1 && break; sleep 0.1; done
-driver click "Callwright" "Refresh"
+driver click "Callwright" "&Refresh"
 sleep 1
 echo "Screenshots:"
 screenshot main-window
@@ -58,9 +58,9 @@ if command -v xdotool >/dev/null; then
   xdotool mousemove 13 32 && sleep 1.5 && screenshot tray-tooltip && xdotool mousemove 600 700
 fi
 
-driver click "Callwright" "Settings"
+driver click "Callwright" "&Settings"
 driver wait "Settings" 5000 && driver move "Settings" 440 24
-driver click "Callwright" "About"
+driver click "Callwright" "&About"
 driver wait "About" 5000 && driver move "About" 440 330
 sleep 2
 screenshot windows
@@ -73,5 +73,34 @@ echo "  size: $(stat -c %s "$recording") bytes"
 echo "Commands the client received: $demo/clientsim-1001.log"
 
 # Close answered Yes ends the program.
-driver click "Callwright" "Close"
+driver click "Callwright" "&Close"
+driver answer "Close process" "&Yes" || true
+
+# The four windows again at 150 % display scale: the prefix's LogPixels, read when a program starts.
+for _ in $(seq 1 50); do pgrep -x Callwright.exe >/dev/null || break; sleep 0.1; done
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+at_100() { wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true; }
+trap 'at_100; wine_env_stop' EXIT
+echo
+echo "Screenshots at 150 %:"
+wine Callwright.exe >/dev/null 2>&1 &
+driver wait "Callwright" 30000 || { echo "Callwright's main window did not appear at 150 %" >&2; exit 1; }
+driver move "Callwright" 24 64
+sleep 1
+screenshot main-window-150
+driver click "Callwright" "&About"
+driver wait "About" 5000 && driver move "About" 524 4
+driver click "Callwright" "&Settings"
+driver wait "Settings" 5000 && driver move "Settings" 4 4
+sleep 2
+screenshot windows-150
+# Closing the main window shows the notice about running on in the background.
+driver close "Callwright"
+driver wait "Info" 5000 && driver move "Info" 24 64
+sleep 1
+screenshot info-150
+driver close "Info"
+# A second start shows the hidden main window again; its Close ends the program.
+wine Callwright.exe >/dev/null 2>&1 || true
+driver click "Callwright" "&Close" || true
 driver answer "Close process" "&Yes" || true

@@ -108,7 +108,7 @@ TFrmAbout::TFrmAbout()
       Image2(pbottom.Handle(), 68, 9, kIconSize, kIconSize),
       Image3(pbottom.Handle(), 98, 9, kIconSize, kIconSize),
       Image4(pbottom.Handle(), 128, 9, kIconSize, kIconSize),
-      SpeedButton2(pbottom.Handle(), 249, 8, 73, 27, L"OK"),
+      SpeedButton2(pbottom.Handle(), 249, 8, 73, 27, L"&OK"),
       Timer(Handle(), 70, false, [this] { TimerTimer(); }),
       blend(Handle(), 10, false, [this] { blendTimer(); }),
       Water([](int n) { return ProgramRandom()(n); }) {
@@ -131,27 +131,32 @@ TFrmAbout::TFrmAbout()
 
   imgback.SetAlign(Align::Client);
   imgback.SetStretch(true);
-  imgback.SetPicture(LoadPngResource(IDP_ABOUT_BOTTOM));
+  imgback.SetPicture(IDP_ABOUT_BOTTOM);
 
   struct LinkSetup {
     Image& icon;
     int picture;
     void (TFrmAbout::*click)();
+    const wchar_t* name;  // where it leads, for screen readers
   };
   const LinkSetup links[] = {
-      {imgyoutube, IDP_ICON_YOUTUBE, &TFrmAbout::imgyoutubeClick},
-      {Image1, IDP_ICON_TWITTER, &TFrmAbout::Image1Click},
-      {Image2, IDP_ICON_FACEBOOK, &TFrmAbout::Image2Click},
-      {Image3, IDP_ICON_GOOGLE, &TFrmAbout::Image3Click},
-      {Image4, IDP_ICON_MAIL, &TFrmAbout::Image4Click},
+      {imgyoutube, IDP_ICON_YOUTUBE, &TFrmAbout::imgyoutubeClick, L"Callwright on YouTube"},
+      {Image1, IDP_ICON_TWITTER, &TFrmAbout::Image1Click, L"Callwright on Twitter"},
+      {Image2, IDP_ICON_FACEBOOK, &TFrmAbout::Image2Click, L"Callwright on Facebook"},
+      {Image3, IDP_ICON_GOOGLE, &TFrmAbout::Image3Click, L"Callwright on Google+"},
+      {Image4, IDP_ICON_MAIL, &TFrmAbout::Image4Click, L"Contact Callwright"},
   };
+  lsite.SetAccessibleName(kSiteCaption);
+  lsite.SetAccessibleRole(AccessibleRole::Link);
   for (const LinkSetup& link : links) {
-    link.icon.SetPicture(LoadPngResource(link.picture));
+    link.icon.SetAccessibleName(link.name);
+    link.icon.SetAccessibleRole(AccessibleRole::Link);
+    link.icon.SetPicture(link.picture);
     link.icon.SetHandCursor(true);
     link.icon.OnClick = [this, click = link.click] { (this->*click)(); };
   }
 
-  SpeedButton2.SetGlyph(LoadPngResource(IDP_ABOUT_OK));
+  SpeedButton2.SetGlyph(IDP_ABOUT_OK);
   SpeedButton2.OnClick = [this] { SpeedButton2Click(); };
 
   FormCreate();
@@ -159,7 +164,8 @@ TFrmAbout::TFrmAbout()
 }
 
 void TFrmAbout::FormCreate() {
-  Bmp = ToDib24(MakeBitmap24(LoadPngResource(IDP_ABOUT_HEADER)));
+  // The water runs on the header at the window's scale.
+  Bmp = ToDib24(MakeBitmap24(LoadPngResourceForDpi(IDP_ABOUT_HEADER, Dpi())));
   BITMAP size{};
   if (!Bmp || !::GetObjectW(Bmp.Get(), sizeof(size), &size)) return;
   img.ClearPicture();
@@ -167,6 +173,8 @@ void TFrmAbout::FormCreate() {
   Water.SetSize(size.bmWidth, std::abs(size.bmHeight));
   FSourcePixels = Dib24Pixels(Bmp.Get());
 }
+
+void TFrmAbout::FormDpiChanged() { FormCreate(); }
 
 void TFrmAbout::TimerTimer() {
   Random& random = ProgramRandom();

@@ -52,6 +52,7 @@ class TFrmAbout : public Form {
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
+  void FormDpiChanged() override;
   void FormEnterKey() override;
 
  private:

@@ -17,12 +17,12 @@ TFrmInfo::TFrmInfo()
             .escape_closes = true}),
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),
-      c(p.Handle(), 10, 13, 225, 17, L"Do not show this message next time."),
+      c(p.Handle(), 10, 13, 225, 17, L"&Do not show this message next time."),
       Memo(Handle(), 4, 4, 250, 85,
            {.read_only = false, .word_wrap = true, .vertical_scroll_bar = false, .want_return = false}) {
   imgbottom.SetAlign(Align::Client);
   imgbottom.SetStretch(true);
-  imgbottom.SetPicture(LoadPngResource(IDP_BOTTOM_STRIP));
+  imgbottom.SetPicture(IDP_BOTTOM_STRIP);
   c.OnClick = [this] { cClick(); };
   Memo.SetLines({
       L"When closing this window, the application will ",

@@ -118,22 +118,22 @@ TFrmMain::TFrmMain()
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),
       TimerAttach(Handle(), 10000, true, [this] { TimerAttachTimer(); }),
-      btnabout(p.Handle(), 0, 9, 81, 25, L"About"),
-      btnsettings(p.Handle(), 0, 9, 81, 25, L"Settings"),
+      btnabout(p.Handle(), 0, 9, 81, 25, L"&About"),
+      btnsettings(p.Handle(), 0, 9, 81, 25, L"&Settings"),
       lst(Handle(), 4, 40, 371, 208),
       Img16(16, 16),
-      btnopen(Handle(), 0, 9, 81, 25, L"Open"),
-      btndelete(Handle(), 0, 9, 81, 25, L"Delete"),
-      btnrefresh(Handle(), 0, 9, 81, 25, L"Refresh"),
+      btnopen(Handle(), 0, 9, 81, 25, L"&Open"),
+      btndelete(Handle(), 0, 9, 81, 25, L"&Delete"),
+      btnrefresh(Handle(), 0, 9, 81, 25, L"&Refresh"),
       TimerSel(Handle(), 200, false, [this] { TimerSelTimer(); }),
-      btnclose(p.Handle(), 0, 9, 81, 25, L"Close"),
-      btnfol(Handle(), 0, 9, 81, 25, L"Browse") {
+      btnclose(p.Handle(), 0, 9, 81, 25, L"&Close"),
+      btnfol(Handle(), 0, 9, 81, 25, L"&Browse") {
   Image1.SetAlign(Align::Client);
   Image1.SetStretch(true);
-  Image1.SetPicture(LoadPngResource(IDP_MAIN_BACKGROUND));
+  Image1.SetPicture(IDP_MAIN_BACKGROUND);
   imgbottom.SetAlign(Align::Client);
   imgbottom.SetStretch(true);
-  imgbottom.SetPicture(LoadPngResource(IDP_MAIN_BAR));
+  imgbottom.SetPicture(IDP_MAIN_BAR);
 
   struct ButtonSetup {
     SpeedButton& button;
@@ -150,19 +150,20 @@ TFrmMain::TFrmMain()
       {btnfol, IDP_GLYPH_BROWSE, &TFrmMain::btnfolClick},
   };
   for (const ButtonSetup& setup : buttons) {
-    setup.button.SetGlyph(LoadPngResource(setup.glyph));
+    setup.button.SetGlyph(setup.glyph);
     setup.button.OnClick = [this, click = setup.click] { (this->*click)(); };
   }
   btnopen.SetEnabled(false);
   btndelete.SetEnabled(false);
 
-  Img16.Add(LoadPngResource(IDP_LIST_ICON_BLUE));
-  Img16.Add(LoadPngResource(IDP_LIST_ICON_GREEN));
+  LoadListIcons();
   lst.AddColumn(L"When", 150);
   lst.AddColumn(L"Partner Handle", 100);
   lst.AddColumn(L"Size", 70);
   lst.AddColumn(L"File location", 160);
   lst.SetSmallImages(Img16);
+  lst.SetAccessibleName(L"Recordings");
+  lst.SetAccessibleRole(AccessibleRole::List);
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
   lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
@@ -190,6 +191,14 @@ TFrmMain::~TFrmMain() {
   lst.SetSmallImages(nullptr);
   FormDestroy();
 }
+
+void TFrmMain::LoadListIcons() {
+  Img16.Resize(Scale(16), Scale(16));
+  Img16.Add(LoadPngResourceForDpi(IDP_LIST_ICON_BLUE, Dpi()));
+  Img16.Add(LoadPngResourceForDpi(IDP_LIST_ICON_GREEN, Dpi()));
+}
+
+void TFrmMain::FormDpiChanged() { LoadListIcons(); }
 
 void TFrmMain::FormCreate() {
   ShowRequestMsg = ::RegisterWindowMessageW(L"CALLWRIGHTAPP");

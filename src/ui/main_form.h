@@ -91,6 +91,7 @@ class TFrmMain : public Form, public ClientLink {
   void FormShow() override;
   void FormHide() override;
   void FormResize() override;
+  void FormDpiChanged() override;
   void FormCloseQuery(bool& CanClose) override;
   void FormEndSession() override;
   void FormEnterKey() override;
@@ -98,6 +99,8 @@ class TFrmMain : public Form, public ClientLink {
 
  private:
   void FormCreate();
+  // The rows' icons at the window's DPI.
+  void LoadListIcons();
   void FormDestroy();
   void ListingArrived(WPARAM generation);
   void ProbeResultsArrived(WPARAM generation);

@@ -40,19 +40,23 @@ TFrmSettings::TFrmSettings()
       btnopen(GroupBox1.Handle(), 282, 27, 31, 22),
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),
-      startup(Handle(), 8, 167, 265, 17, L"Start Callwright with Windows."),
-      btnok(p.Handle(), 0, 9, 81, 25, L"OK") {
+      startup(Handle(), 8, 167, 265, 17, L"Start Callwright &with Windows."),
+      btnok(p.Handle(), 0, 9, 81, 25, L"&OK") {
   imgtop.SetAlign(Align::Top);
-  imgtop.SetPicture(LoadPngResource(IDP_SETTINGS_HEADER));
-  btnopen.SetGlyph(LoadPngResource(IDP_GLYPH_FOLDER));
+  imgtop.SetPicture(IDP_SETTINGS_HEADER);
+  btnopen.SetGlyph(IDP_GLYPH_FOLDER);
   btnopen.OnClick = [this] { btnopenClick(); };
+  // The folder box is read by its group's caption; the glyph says nothing to a screen reader.
+  edtpath.SetAccessibleName(GroupBox1.Text());
+  edtpath.SetAccessibleRole(AccessibleRole::Text);
+  btnopen.SetAccessibleName(L"Choose folder\u2026");
   // Painted off screen as a whole, so the strip and the button never flicker while resizing.
   ::SetWindowLongPtrW(p.Handle(), GWL_EXSTYLE, ::GetWindowLongPtrW(p.Handle(), GWL_EXSTYLE) | WS_EX_COMPOSITED);
   imgbottom.SetAlign(Align::Client);
   imgbottom.SetStretch(true);
-  imgbottom.SetPicture(LoadPngResource(IDP_BOTTOM_STRIP));
+  imgbottom.SetPicture(IDP_BOTTOM_STRIP);
   startup.OnClick = [this] { startupClick(); };
-  btnok.SetGlyph(LoadPngResource(IDP_GLYPH_OK));
+  btnok.SetGlyph(IDP_GLYPH_OK);
   btnok.OnClick = [this] { btnokClick(); };
 
   edtpath.SetText(DestinationFolder());

@@ -19,6 +19,7 @@
 #include "support/window_answerer_win.h"
 #include "ui/program_windows.h"
 #include "ui/toolkit/application.h"
+#include "ui/toolkit/accessible.h"
 #include "ui/toolkit/notify_icon.h"
 
 namespace callwright {
@@ -42,7 +43,8 @@ HWND FindButton(HWND window, const std::wstring& caption) {
       window,
       [](HWND child, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
-        if (test::WindowText(child) != *s->caption) return TRUE;
+        // Read as shown: without the access-key mark.
+        if (WithoutAccessKeyMarks(test::WindowText(child)) != *s->caption) return TRUE;
         s->found = child;
         return FALSE;
       },

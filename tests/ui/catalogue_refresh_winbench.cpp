@@ -118,8 +118,8 @@ class RemoteMainWindow {
           ::GetClassNameW(child, text, 64);
           if (std::wstring(text) == WC_LISTVIEWW) self->list_ = child;
           ::GetWindowTextW(child, text, 64);
-          if (std::wstring(text) == L"Refresh") self->refresh_ = child;
-          if (std::wstring(text) == L"Delete") self->delete_ = child;
+          if (std::wstring(text) == L"&Refresh") self->refresh_ = child;
+          if (std::wstring(text) == L"&Delete") self->delete_ = child;
           return TRUE;
         },
         reinterpret_cast<LPARAM>(this));

@@ -164,6 +164,46 @@ TEST(ToolkitSpeedButton, DrawsItsGlyphSeeThroughOnTheImageBehindIt) {
   EXPECT_NE(canvas.At(0, 0), RGB(10, 20, 30)) << "pressed: a frame";
 }
 
+TEST(ToolkitSpeedButton, UnderlinesItsAccessKeyAndShowsTheFocusOnlyWhenKeyboardCuesAreOn) {
+  TestForm form;
+  SpeedButton button(form.Handle(), 0, 0, 81, 25, L"&Open");
+  EXPECT_EQ(button.Text(), L"Open") << "the caption as shown";
+  EXPECT_EQ(button.TextWithAccessKey(), L"&Open");
+  const auto draw = [&](UINT state) {
+    Canvas canvas(81, 25);
+    DrawButton(button, form.Handle(), canvas, state);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < 25; ++y) {
+      for (int x = 0; x < 81; ++x) pixels.push_back(canvas.At(x, y));
+    }
+    return pixels;
+  };
+  // The system marks an item whose window hides keyboard cues (until Alt is pressed).
+  const std::vector<COLORREF> hidden = draw(ODS_NOACCEL);
+  const std::vector<COLORREF> shown = draw(0);
+  int underline = 0;
+  int first_row = -1, last_row = -1;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == hidden[i]) continue;
+    ++underline;
+    EXPECT_EQ(shown[i], ::GetSysColor(COLOR_BTNTEXT)) << i % 81 << "," << i / 81;
+    const int row = static_cast<int>(i / 81);
+    if (first_row < 0) first_row = row;
+    last_row = row;
+  }
+  EXPECT_GE(underline, 3) << "the O underlined";
+  EXPECT_LE(underline, 10) << "only the O";
+  EXPECT_EQ(first_row, last_row) << "one line";
+
+  // The focus rectangle: drawn round the inside with the focus, not when the system hides it.
+  const std::vector<COLORREF> focused = draw(ODS_FOCUS);
+  EXPECT_NE(focused, shown);
+  int changed_outside_the_text = 0;
+  for (int x = 0; x < 81; ++x) changed_outside_the_text += focused[3 * 81 + x] != shown[3 * 81 + x];
+  EXPECT_GT(changed_outside_the_text, 20) << "its top edge";
+  EXPECT_EQ(draw(ODS_FOCUS | ODS_NOFOCUSRECT), shown);
+}
+
 TEST(ToolkitSpeedButton, GlyphStandsLeftOfTheCaption) {
   TestForm form;
   SpeedButton button(form.Handle(), 0, 0, 81, 25, L"Open");

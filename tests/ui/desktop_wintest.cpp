@@ -165,6 +165,67 @@ TEST_F(DesktopTest, TabInTheMainWindowKeepsTheFocusOnTheList) {
   EXPECT_TRUE(main_->Visible());
 }
 
+// Alt held while the letter is pressed, as the keyboard makes it.
+void PressAltKey(wchar_t letter) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  const WORD key = static_cast<WORD>(letter);  // 'A'..'Z' are their own virtual keys
+  add(VK_MENU, false);
+  add(key, false);
+  add(key, true);
+  add(VK_MENU, true);
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  RunLoopFor(80);
+}
+
+TEST_F(DesktopTest, AltAndTheUnderlinedLetterPressEachButtonAndBox) {
+  ShowActive(*main_);
+  std::vector<std::string> pressed;
+  struct Key {
+    Form* form;
+    wchar_t letter;
+    const char* what;
+  };
+  // Every button and box records its click instead of acting.
+  struct Recorded {
+    std::function<void()>* on_click;
+    const char* what;
+  };
+  const Recorded recorded[] = {
+      {&main_->btnrefresh.OnClick, "Refresh"},      {&main_->btnfol.OnClick, "Browse"},
+      {&main_->btndelete.OnClick, "Delete"},        {&main_->btnopen.OnClick, "Open"},
+      {&main_->btnclose.OnClick, "Close"},          {&main_->btnabout.OnClick, "About"},
+      {&main_->btnsettings.OnClick, "Settings"},    {&settings_->startup.OnClick, "autostart"},
+      {&settings_->btnok.OnClick, "settings OK"},   {&info_->c.OnClick, "notice box"},
+      {&about_->SpeedButton2.OnClick, "about OK"},
+  };
+  for (const Recorded& r : recorded) *r.on_click = [&pressed, what = r.what] { pressed.emplace_back(what); };
+  // Open and Delete act on a selection; the timer would take their enabling back.
+  main_->TimerSel.SetEnabled(false);
+  main_->btnopen.SetEnabled(true);
+  main_->btndelete.SetEnabled(true);
+
+  const Key keys[] = {
+      {main_, 'R', "Refresh"},      {main_, 'B', "Browse"},     {main_, 'D', "Delete"},
+      {main_, 'O', "Open"},         {main_, 'C', "Close"},      {main_, 'A', "About"},
+      {main_, 'S', "Settings"},     {settings_, 'W', "autostart"}, {settings_, 'O', "settings OK"},
+      {info_, 'D', "notice box"},   {about_, 'O', "about OK"},
+  };
+  for (const Key& key : keys) {
+    if (!key.form->Visible() || ::GetForegroundWindow() != key.form->Handle()) ShowActive(*key.form);
+    pressed.clear();
+    PressAltKey(key.letter);
+    EXPECT_EQ(pressed, std::vector<std::string>{key.what}) << "Alt+" << static_cast<char>(key.letter);
+  }
+}
+
 // What the shell was asked to open, opening nothing.
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {

@@ -4,6 +4,7 @@
 //   wait <caption prefix> <timeout ms>       until a visible top-level window with that caption exists
 //   click <caption prefix> <control text>    clicks the control (a button) with that text
 //   move <caption prefix> <x> <y>            moves the window
+//   close <caption prefix>                   closes the window as its close box does
 //   answer <caption> <button text>           waits up to 5 s for a message box, presses its button
 //
 // Exit code 0 on success, 1 when the window or control was not found, 2 on bad arguments.
@@ -70,7 +71,7 @@ HWND FindChild(HWND parent, const std::wstring& text) {
 }
 
 int Usage() {
-  std::fputws(L"usage: callwright-uidriver wait|click|move|answer ...\n", stderr);
+  std::fputws(L"usage: callwright-uidriver wait|click|move|close|answer ...\n", stderr);
   return 2;
 }
 
@@ -96,6 +97,12 @@ int wmain(int argc, wchar_t** argv) {
     if (!window) return 1;
     ::SetWindowPos(window, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+  }
+  if (command == L"close" && argc == 3) {
+    HWND window = WaitTopLevel(caption, 5000);
+    if (!window) return 1;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
     return 0;
   }
   if (command == L"answer" && argc == 4) {

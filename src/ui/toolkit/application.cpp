@@ -128,7 +128,10 @@ void Application::Dispatch(MSG& msg) {
   // Enter and Esc work in them.
   if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
     HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
-    if (FindForm(root) && ::IsDialogMessageW(root, &msg)) return;
+    if (FindForm(root)) {
+      ShowKeyboardCuesFor(msg);
+      if (::IsDialogMessageW(root, &msg)) return;
+    }
   }
   ::TranslateMessage(&msg);
   ::DispatchMessageW(&msg);

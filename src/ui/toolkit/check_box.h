@@ -23,6 +23,10 @@ class CheckBox : public Control {
 
   bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
+ protected:
+  bool ShowsAccessKeys() const override { return true; }
+  AccessibleRole DefaultAccessibleRole() const override { return AccessibleRole::CheckButton; }
+
  private:
   bool checked_ = false;
   // What lies behind the box, as its background. The brush's bitmap lives as long as the brush:

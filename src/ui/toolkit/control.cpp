@@ -123,8 +123,11 @@ void Control::SetBounds(int left, int top, int width, int height) {
 }
 
 void Control::SetLeft(int left) {
-  const RECT design = design_;
-  SetBounds(left, design.top, design.right - design.left, design.bottom - design.top);
+  // Only the position changes: a size set in pixels (e.g. a text's width) stays exact.
+  const int width = design_.right - design_.left;
+  design_.left = left;
+  design_.right = left + width;
+  ::SetWindowPos(Handle(), nullptr, Scale(left), PixelBounds().top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
 // What the control shows, read back: the pixels are the truth, and a length scaled up comes back
@@ -162,10 +165,25 @@ int Control::PixelHeight() const {
 
 void Control::SetText(std::wstring_view text) { ::SetWindowTextW(Handle(), std::wstring(text).c_str()); }
 
-std::wstring Control::Text() const {
+std::wstring Control::TextWithAccessKey() const {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(Handle())) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(Handle(), text.data(), static_cast<int>(text.size()))));
   return text;
+}
+
+std::wstring Control::Text() const {
+  return ShowsAccessKeys() ? WithoutAccessKeyMarks(TextWithAccessKey()) : TextWithAccessKey();
+}
+
+std::wstring Control::AccessibleName() const {
+  if (!accessible_name_.empty()) return accessible_name_;
+  return ShowsAccessKeys() ? Text() : std::wstring();
+}
+
+bool Control::AnswerGetObject(WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  const AccessibleRole role = accessible_role_ != AccessibleRole::None ? accessible_role_ : DefaultAccessibleRole();
+  result = AnswerAccessibleObject(Handle(), wparam, lparam, AccessibleName(), role);
+  return result != 0;
 }
 
 void Control::Repaint() {

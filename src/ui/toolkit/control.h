@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/handles.h"
+#include "ui/toolkit/accessible.h"
 #include "ui/toolkit/dpi.h"
 #include "ui/toolkit/window.h"
 
@@ -45,8 +46,17 @@ class Control : public Window {
   bool Enabled() const { return ::IsWindowEnabled(Handle()) != FALSE; }
   void SetVisible(bool visible) { ::ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE); }
   bool Visible() const { return ::IsWindowVisible(Handle()) != FALSE; }
+  // Captions of buttons and boxes may mark their access key ("&Refresh": Alt+R); Text() gives the
+  // caption as shown, without the marks.
   void SetText(std::wstring_view text);
   std::wstring Text() const;
+  std::wstring TextWithAccessKey() const;
+
+  // What a screen reader reads: by default the caption of a control that shows access keys, and
+  // the role the system gives the class.
+  void SetAccessibleName(std::wstring name) { accessible_name_ = std::move(name); }
+  void SetAccessibleRole(AccessibleRole role) noexcept { accessible_role_ = role; }
+  std::wstring AccessibleName() const;
   // Repaints at once rather than at the next WM_PAINT.
   void Repaint();
 
@@ -56,6 +66,11 @@ class Control : public Window {
   unsigned CreationIndex() const noexcept { return creation_index_; }
 
  protected:
+  // Buttons and boxes: their captions carry access-key marks.
+  virtual bool ShowsAccessKeys() const { return false; }
+  virtual AccessibleRole DefaultAccessibleRole() const { return AccessibleRole::None; }
+  bool AnswerGetObject(WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
   struct ControlParams {
     const wchar_t* class_name;
     const wchar_t* text = L"";
@@ -83,6 +98,8 @@ class Control : public Window {
   unsigned creation_index_ = 0;
   // The bounds at 96 dpi, as last given; pixels are derived from them.
   RECT design_{};
+  std::wstring accessible_name_;
+  AccessibleRole accessible_role_ = AccessibleRole::None;
 };
 
 // Places the aligned child controls of `parent` in its client area: top-aligned ones from the top

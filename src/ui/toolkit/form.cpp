@@ -9,6 +9,20 @@
 
 namespace callwright {
 
+void ShowKeyboardCuesFor(const MSG& msg) {
+  WORD cues = 0;
+  if (msg.message == WM_SYSKEYDOWN && (msg.wParam == VK_MENU || (msg.lParam & (1 << 29)))) {
+    cues = UISF_HIDEACCEL | UISF_HIDEFOCUS;
+  } else if (msg.message == WM_KEYDOWN &&
+             (msg.wParam == VK_TAB || (msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN))) {
+    cues = UISF_HIDEFOCUS;
+  }
+  if (!cues || !msg.hwnd) return;
+  HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+  const LRESULT hidden = ::SendMessageW(root, WM_QUERYUISTATE, 0, 0);
+  if (hidden & cues) ::SendMessageW(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, cues), 0);
+}
+
 Form::Form(const FormParams& params)
     : main_form_(params.main_form), escape_closes_(params.escape_closes), min_outer_size_(params.min_outer_size) {
   // The window's DPI is known once it exists (that of the monitor it is on): made at 96 dpi, then
@@ -44,6 +58,8 @@ Form::~Form() { Application::Instance().RemoveForm(this); }
 
 void Form::CreationDone() {
   created_ = true;
+  // For the form and every control on it.
+  ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
   AlignChildren(Handle());
   FormResize();
 }
@@ -149,6 +165,7 @@ void Form::ShowModal() {
       quit = true;
       break;
     }
+    ShowKeyboardCuesFor(msg);
     if (!::IsDialogMessageW(Handle(), &msg)) {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);

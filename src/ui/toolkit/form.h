@@ -10,6 +10,10 @@
 
 namespace callwright {
 
+// Keyboard cues (access-key underlines, focus rectangles) are hidden until the keyboard is used in
+// the form, as in the system's dialogs: Alt shows both, Tab and the arrow keys the focus.
+void ShowKeyboardCuesFor(const MSG& msg);
+
 class Form : public Window {
  public:
   struct FormParams {

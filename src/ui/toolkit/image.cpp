@@ -24,7 +24,18 @@ Image::Image(HWND parent, int left, int top, int width, int height) {
       {.class_name = kImageClass, .parent = parent, .left = left, .top = top, .width = width, .height = height});
 }
 
+void Image::SetPicture(int picture_id) {
+  SetPicture(LoadPngResourceForDpi(picture_id, Dpi()));
+  picture_id_ = picture_id;
+}
+
+void Image::DpiChanged() {
+  Control::DpiChanged();
+  if (picture_id_ != 0) SetPicture(picture_id_);
+}
+
 void Image::SetPicture(const Picture& picture) {
+  picture_id_ = 0;
   has_alpha_ = AnyTransparency(picture);
   bitmap_ = has_alpha_ ? MakeBitmap32(picture) : MakeBitmap24(picture);
   size_ = bitmap_ ? SIZE{picture.width, picture.height} : SIZE{0, 0};
@@ -32,6 +43,7 @@ void Image::SetPicture(const Picture& picture) {
 }
 
 void Image::SetBitmap(BitmapHandle bitmap) {
+  picture_id_ = 0;
   bitmap_ = std::move(bitmap);
   has_alpha_ = false;
   BITMAP info{};
@@ -41,6 +53,7 @@ void Image::SetBitmap(BitmapHandle bitmap) {
 }
 
 void Image::ClearPicture() {
+  picture_id_ = 0;
   bitmap_.Reset();
   size_ = {0, 0};
   has_alpha_ = false;

@@ -16,7 +16,11 @@ class Image : public Control, public Clickable {
  public:
   Image(HWND parent, int left, int top, int width, int height);
 
+  // Drawn at the picture's own size.
   void SetPicture(const Picture& picture);
+  // A picture resource designed at 96 dpi, at the image's DPI (again when the DPI changes).
+  void SetPicture(int picture_id);
+  void DpiChanged() override;
   // A bitmap the caller keeps drawing into (e.g. one frame of an animation); call Repaint after each
   // change. Drawn as is, without transparency.
   void SetBitmap(BitmapHandle bitmap);
@@ -43,6 +47,7 @@ class Image : public Control, public Clickable {
   SIZE size_{0, 0};
   bool has_alpha_ = false;  // bitmap_ holds premultiplied alpha
   bool stretch_ = false;
+  int picture_id_ = 0;  // the resource to load again at another DPI
 };
 
 }  // namespace callwright

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 
 #include "base/gdi_scopes.h"
@@ -12,7 +13,7 @@ namespace {
 constexpr wchar_t kLabelClass[] = L"TLabel";
 }
 
-Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption) {
+Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption) : design_height_(height) {
   const std::wstring text(caption);
   CreateOwnControl({.class_name = kLabelClass,
                     .text = text.c_str(),
@@ -49,7 +50,7 @@ void Label::FitWidth() {
     ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
   }
   const RECT bounds = PixelBounds();
-  SetPixelBounds({bounds.left, bounds.top, bounds.left + size.cx, bounds.bottom});
+  SetPixelBounds({bounds.left, bounds.top, bounds.left + size.cx, bounds.top + std::max<int>(Scale(design_height_), size.cy)});
 }
 
 LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {

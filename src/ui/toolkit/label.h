@@ -1,5 +1,6 @@
 #pragma once
-// A line of text on what lies behind it, in a colour of choice, as wide as its text.
+// A line of text on what lies behind it, in a colour of choice, as wide as its text and at least as
+// high as it.
 #include <windows.h>
 
 #include <functional>
@@ -27,6 +28,7 @@ class Label : public Control, public Clickable {
   void FitWidth();
 
   COLORREF colour_ = ::GetSysColor(COLOR_BTNTEXT);
+  int design_height_;  // at 96 dpi; the text's own height when that is more
 };
 
 }  // namespace callwright

@@ -33,6 +33,12 @@ ImageList::~ImageList() {
   if (list_) ::ImageList_Destroy(list_);
 }
 
+void ImageList::Resize(int width, int height) {
+  ::ImageList_SetIconSize(list_, width, height);
+  width_ = width;
+  height_ = height;
+}
+
 int ImageList::Add(const Picture& picture) {
   if (picture.width != width_ || picture.height != height_) return -1;
   BitmapHandle bitmap = MakeBitmap32(picture);

@@ -28,6 +28,9 @@ class ImageList {
   // Returns the new image's index, or -1 when the picture does not have the list's size.
   int Add(const Picture& picture);
   int Count() const { return ::ImageList_GetImageCount(list_); }
+  int Width() const noexcept { return width_; }
+  // Empties the list and gives it another image size; the handle stays (lists that show it keep it).
+  void Resize(int width, int height);
 
  private:
   HIMAGELIST list_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
@@ -12,6 +14,8 @@
 namespace callwright {
 namespace {
 
+// Pictures are designed at 96 dpi, as the windows.
+constexpr int kDesignDpiForPictures = 96;
 // Larger pictures are taken as damaged data rather than attempted.
 constexpr png_uint_32 kMaxSide = 16384;
 // Deflate cannot pack more than about 1032 bytes into one; a picture that claims more than that
@@ -152,6 +156,117 @@ Picture LoadPngResource(int id) {
   const DWORD size = ::SizeofResource(module, resource);
   if (bytes == nullptr || size == 0) throw AppError(L"Picture " + std::to_wstring(id) + L" cannot be loaded");
   return DecodePng(static_cast<const std::uint8_t*>(bytes), size);
+}
+
+namespace {
+
+bool HasPngResource(int id) {
+  return ::FindResourceW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), RT_RCDATA) != nullptr;
+}
+
+struct Tap {
+  int index;
+  float weight;
+};
+
+// The source samples of each target sample along one axis, weights summing to 1.
+std::vector<std::vector<Tap>> Taps(int from, int to) {
+  std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(to));
+  const double ratio = static_cast<double>(from) / to;
+  const double radius = std::max(1.0, ratio);
+  for (int t = 0; t < to; ++t) {
+    const double centre = (t + 0.5) * ratio - 0.5;
+    const int first = static_cast<int>(std::floor(centre - radius)) + 1;
+    const int last = static_cast<int>(std::ceil(centre + radius)) - 1;
+    double total = 0;
+    std::vector<Tap>& list = taps[static_cast<std::size_t>(t)];
+    for (int s = first; s <= last; ++s) {
+      const double weight = 1.0 - std::abs(s - centre) / radius;
+      if (weight <= 0) continue;
+      list.push_back({std::clamp(s, 0, from - 1), static_cast<float>(weight)});
+      total += weight;
+    }
+    if (list.empty()) list.push_back({std::clamp(static_cast<int>(std::lround(centre)), 0, from - 1), 1.0f});
+    else for (Tap& tap : list) tap.weight = static_cast<float>(tap.weight / total);
+  }
+  return taps;
+}
+
+}  // namespace
+
+int PictureScaleFor(int dpi, const int* available, int count) {
+  if (count <= 0) return 100;
+  // Exact or the next larger; above the largest, the largest.
+  for (int i = 0; i < count; ++i) {
+    if (available[i] * kDesignDpiForPictures >= dpi * 100) return available[i];
+  }
+  return available[count - 1];
+}
+
+Picture ResizePicture(const Picture& picture, int width, int height) {
+  CheckPicture(picture);
+  if (width <= 0 || height <= 0) throw AppError(L"Invalid picture size");
+  if (width == picture.width && height == picture.height) return picture;
+  // Premultiplied, so that a transparent pixel's colour weighs nothing.
+  const std::size_t source_pixels = std::size_t(picture.width) * picture.height;
+  std::vector<float> premultiplied(source_pixels * 4);
+  for (std::size_t i = 0; i < source_pixels; ++i) {
+    const float alpha = picture.bgra[i * 4 + 3] / 255.0f;
+    for (int c = 0; c < 3; ++c) premultiplied[i * 4 + c] = picture.bgra[i * 4 + c] * alpha;
+    premultiplied[i * 4 + 3] = picture.bgra[i * 4 + 3];
+  }
+  const auto across = Taps(picture.width, width);
+  const auto down = Taps(picture.height, height);
+  std::vector<float> rows(std::size_t(width) * picture.height * 4, 0.0f);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      float* out = &rows[(std::size_t(y) * width + x) * 4];
+      for (const Tap& tap : across[static_cast<std::size_t>(x)]) {
+        const float* in = &premultiplied[(std::size_t(y) * picture.width + tap.index) * 4];
+        for (int c = 0; c < 4; ++c) out[c] += in[c] * tap.weight;
+      }
+    }
+  }
+  Picture result;
+  result.width = width;
+  result.height = height;
+  result.bgra.assign(std::size_t(width) * height * 4, 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (const Tap& tap : down[static_cast<std::size_t>(y)]) {
+        const float* in = &rows[(std::size_t(tap.index) * width + x) * 4];
+        for (int c = 0; c < 4; ++c) sum[c] += in[c] * tap.weight;
+      }
+      std::uint8_t* out = &result.bgra[(std::size_t(y) * width + x) * 4];
+      const float alpha = std::clamp(sum[3], 0.0f, 255.0f);
+      out[3] = static_cast<std::uint8_t>(std::lround(alpha));
+      for (int c = 0; c < 3; ++c) {
+        const float straight = alpha > 0 ? sum[c] / (alpha / 255.0f) : 0.0f;
+        out[c] = static_cast<std::uint8_t>(std::lround(std::clamp(straight, 0.0f, 255.0f)));
+      }
+    }
+  }
+  return result;
+}
+
+Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
+  int available[std::size(kPictureScales)] = {};
+  int count = 0;
+  for (std::size_t i = 0; i < std::size(kPictureScales); ++i) {
+    if (i == 0 || HasPngResource(id + static_cast<int>(i) * kScaledPictureStep)) available[count++] = kPictureScales[i];
+  }
+  const int scale = PictureScaleFor(dpi, available, count);
+  const int index = static_cast<int>(std::find(std::begin(kPictureScales), std::end(kPictureScales), scale) -
+                                     std::begin(kPictureScales));
+  Picture picture = LoadPngResource(id + index * kScaledPictureStep);
+  if (keyed) MakeKeyColourTransparent(picture);
+  // The designed size: the drawn size at its scale, back at 100 %; then scaled as geometry is.
+  const int design_width = ::MulDiv(picture.width, 100, scale);
+  const int design_height = ::MulDiv(picture.height, 100, scale);
+  const int width = std::max(1, ::MulDiv(design_width, dpi, kDesignDpiForPictures));
+  const int height = std::max(1, ::MulDiv(design_height, dpi, kDesignDpiForPictures));
+  return ResizePicture(picture, width, height);
 }
 
 std::size_t Bitmap24RowStep(int width) {

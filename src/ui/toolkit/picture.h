@@ -20,6 +20,22 @@ struct Picture {
 Picture DecodePng(const std::uint8_t* data, std::size_t size);
 // Decodes the RCDATA resource `id` of the running module.
 Picture LoadPngResource(int id);
+
+// Artwork comes at 100, 125, 150 and 200 %: the 100 % picture is resource `id`, the others
+// `id` + kScaledPictureStep times 1, 2, 3 (those that exist).
+inline constexpr int kScaledPictureStep = 1000;
+inline constexpr int kPictureScales[] = {100, 125, 150, 200};
+// The picture `id` (designed at 96 dpi) for `dpi`: the scale drawn for it, else the next larger
+// one scaled down; only above the largest scale one is scaled up. The size is the designed size
+// scaled, rounded as window geometry is.
+// A keyed picture (see MakeKeyColourTransparent) is keyed before it is resampled.
+Picture LoadPngResourceForDpi(int id, int dpi, bool keyed = false);
+// The percentage whose artwork serves `dpi`, among those `available` (ascending).
+int PictureScaleFor(int dpi, const int* available, int count);
+// The picture resampled to width x height with a tent filter over premultiplied colours (as wide as
+// a source pixel when enlarging, as wide as a target pixel when reducing), so that edges neither
+// alias nor bleed colour from transparent pixels.
+Picture ResizePicture(const Picture& picture, int width, int height);
 // A 24-bit bottom-up DIB section of the picture (alpha dropped), e.g. for images and the water effect.
 BitmapHandle MakeBitmap24(const Picture& picture);
 // Bytes from one row of a 24-bit DIB to the next: three a pixel, padded to a multiple of 4.

@@ -9,19 +9,26 @@
 namespace callwright {
 
 namespace {
-constexpr int kGlyphSpacing = 4;
+constexpr int kGlyphSpacing = 4;  // at 96 dpi
 
-void DrawCaption(HDC dc, const std::wstring& caption, int x, int y, bool disabled) {
+// The caption with its access key, the key underlined unless keyboard cues are hidden.
+void DrawCaption(HDC dc, const std::wstring& marked, int x, int y, SIZE size, bool disabled, bool hide_key) {
   ::SetBkMode(dc, TRANSPARENT);
+  // The marks taken out rather than DT_HIDEPREFIX, which not every DrawText honours.
+  const std::wstring caption = hide_key ? WithoutAccessKeyMarks(marked) : marked;
+  const UINT format = DT_SINGLELINE | DT_LEFT | DT_TOP | DT_NOCLIP | (hide_key ? DT_NOPREFIX : 0u);
+  const int length = static_cast<int>(caption.size());
   if (disabled) {
     // Embossed, as disabled controls of the platform are drawn.
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
-    ::TextOutW(dc, x + 1, y + 1, caption.c_str(), static_cast<int>(caption.size()));
+    RECT shadow{x + 1, y + 1, x + 1 + size.cx, y + 1 + size.cy};
+    ::DrawTextW(dc, caption.c_str(), length, &shadow, format);
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
   } else {
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
   }
-  ::TextOutW(dc, x, y, caption.c_str(), static_cast<int>(caption.size()));
+  RECT area{x, y, x + size.cx, y + size.cy};
+  ::DrawTextW(dc, caption.c_str(), length, &area, format);
 }
 }  // namespace
 
@@ -38,15 +45,35 @@ SpeedButton::SpeedButton(HWND parent, int left, int top, int width, int height, 
 }
 
 void SpeedButton::SetGlyph(const Picture& glyph) {
-  glyph_.Reset();
-  glyph_disabled_.Reset();
-  glyph_size_ = {0, 0};
+  glyph_id_ = 0;
   if (glyph.width <= 0 || glyph.height <= 0 ||
       glyph.bgra.size() < static_cast<std::size_t>(glyph.width) * glyph.height * 4) {
+    TakeGlyph({});
     return;
   }
   Picture normal = glyph;
   MakeKeyColourTransparent(normal);
+  TakeGlyph(normal);
+}
+
+void SpeedButton::SetGlyph(int picture_id) {
+  TakeGlyph(LoadPngResourceForDpi(picture_id, Dpi(), true));
+  glyph_id_ = picture_id;
+}
+
+void SpeedButton::DpiChanged() {
+  Control::DpiChanged();
+  if (glyph_id_ != 0) SetGlyph(glyph_id_);
+}
+
+void SpeedButton::TakeGlyph(const Picture& normal) {
+  glyph_.Reset();
+  glyph_disabled_.Reset();
+  glyph_size_ = {0, 0};
+  if (normal.width <= 0 || normal.height <= 0) {
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+    return;
+  }
   Picture disabled = normal;
   for (std::size_t i = 0; i + 3 < disabled.bgra.size(); i += 4) {
     std::uint8_t* px = &disabled.bgra[i];
@@ -55,7 +82,7 @@ void SpeedButton::SetGlyph(const Picture& glyph) {
   }
   glyph_ = MakeBitmap32(normal);
   glyph_disabled_ = MakeBitmap32(disabled);
-  glyph_size_ = {glyph.width, glyph.height};
+  glyph_size_ = {normal.width, normal.height};
   ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
@@ -78,11 +105,16 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
     ::DrawEdge(dc.Get(), &frame, BDR_RAISEDINNER, BF_RECT);
   }
 
-  const std::wstring caption = Text();
+  const std::wstring caption = TextWithAccessKey();
   SIZE text{0, 0};
-  if (!caption.empty()) ::GetTextExtentPoint32W(dc.Get(), caption.c_str(), static_cast<int>(caption.size()), &text);
+  if (!caption.empty()) {
+    RECT measured{0, 0, 0, 0};
+    ::DrawTextW(dc.Get(), caption.c_str(), static_cast<int>(caption.size()), &measured, DT_SINGLELINE | DT_CALCRECT);
+    text = {measured.right - measured.left, measured.bottom - measured.top};
+  }
+  const LRESULT cues = ::SendMessageW(Handle(), WM_QUERYUISTATE, 0, 0);
   const int glyph_width = glyph_ ? glyph_size_.cx : 0;
-  const int gap = glyph_width > 0 && !caption.empty() ? kGlyphSpacing : 0;
+  const int gap = glyph_width > 0 && !caption.empty() ? Scale(kGlyphSpacing) : 0;
   const int shift = pressed ? 1 : 0;
   int x = (width - (glyph_width + gap + text.cx)) / 2 + shift;
   if (glyph_) {
@@ -93,7 +125,17 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
                  glyph_size_.cx, glyph_size_.cy, blend);
     x += glyph_width + gap;
   }
-  if (!caption.empty()) DrawCaption(dc.Get(), caption, x, (height - text.cy) / 2 + shift, disabled);
+  if (!caption.empty()) {
+    const bool hide_key = (item.itemState & ODS_NOACCEL) != 0 || (cues & UISF_HIDEACCEL) != 0;
+    DrawCaption(dc.Get(), caption, x, (height - text.cy) / 2 + shift, text, disabled, hide_key);
+  }
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT) && !(cues & UISF_HIDEFOCUS)) {
+    RECT focus = frame;
+    ::InflateRect(&focus, -Scale(3), -Scale(3));
+    ::SetTextColor(dc.Get(), ::GetSysColor(COLOR_BTNTEXT));
+    ::SetBkColor(dc.Get(), ::GetSysColor(COLOR_BTNFACE));
+    ::DrawFocusRect(dc.Get(), &focus);
+  }
 
   ::BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, dc.Get(), 0, 0, SRCCOPY);
 }
@@ -148,6 +190,11 @@ LRESULT SpeedButton::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_UPDATEUISTATE: {
+      const LRESULT result = DefaultHandling(msg, wparam, lparam);
+      ::InvalidateRect(Handle(), nullptr, FALSE);
+      return result;
+    }
     default:
       break;
   }

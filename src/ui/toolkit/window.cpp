@@ -131,6 +131,8 @@ LRESULT Window::Dispatch(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool
     return subclass_proc ? ::DefSubclassProc(hwnd, msg, wparam, lparam) : ::DefWindowProcW(hwnd, msg, wparam, lparam);
   }
   try {
+    LRESULT answer = 0;
+    if (msg == WM_GETOBJECT && self->AnswerGetObject(wparam, lparam, answer)) return answer;
     return self->HandleMessage(msg, wparam, lparam);
   } catch (const std::exception& error) {
     ReportError(error);

@@ -62,6 +62,8 @@ class Window {
   [[noreturn]] static void ThrowCreationError(const wchar_t* class_name);
 
   virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
+  // WM_GETOBJECT before anything else sees it; true with the answer in `result` when answered.
+  virtual bool AnswerGetObject(WPARAM /*wparam*/, LPARAM /*lparam*/, LRESULT& /*result*/) { return false; }
   // Passes a child's notification to the child's object (see HandleReflectedMessage), else gives
   // the message to the class's or the subclassed control's own procedure.
   LRESULT DefaultHandling(UINT msg, WPARAM wparam, LPARAM lparam);

@@ -42,6 +42,9 @@ std::optional<std::wstring> FolderTextForClient(std::wstring_view prefix);
 // The destination folder resolved and canonical, whether or not the client can be given it.
 std::wstring ResolvedDestinationFolder();
 
+// Creates a folder (given as a prefix, see FolderPrefix) with all its missing parents; 0 or the
+// system's error code (ERROR_DIRECTORY when a file holds its name).
+unsigned long CreateFolderTree(const std::wstring& prefix);
 // Readies the destination folder for recording: creates it when missing and proves that a file
 // can be created and deleted in it. Returns what the user must be told, or empty when all is well.
 std::wstring PrepareRecordingFolder();

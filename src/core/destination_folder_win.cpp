@@ -38,7 +38,8 @@ std::wstring ShortPath(const std::wstring& folder) {
   return short_path;
 }
 
-// Creates a folder with all its missing parents; 0 or the system's error code.
+}  // namespace
+
 DWORD CreateFolderTree(const std::wstring& prefix) {
   const std::wstring folder = FolderFromPrefix(prefix);
   const DWORD attributes = ::GetFileAttributesW(folder.c_str());
@@ -55,6 +56,8 @@ DWORD CreateFolderTree(const std::wstring& prefix) {
   error = ::GetLastError();
   return error == ERROR_ALREADY_EXISTS ? 0 : error;
 }
+
+namespace {
 
 // Creates and deletes a uniquely named file in the folder; 0 or the system's error code.
 DWORD ProbeWriting(const std::wstring& prefix) {

@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <unordered_set>
 
 #include "assets/resource_ids.h"
@@ -212,8 +210,7 @@ void TFrmMain::FormShow() {
   }
   const std::wstring stored_folder = ReadSetting(L"SYSTEM", L"path", default_folder);
   SetDestinationFolder(IsBlankFolder(stored_folder) ? default_folder : stored_folder);
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
+  CreateFolderTree(FolderPrefix(default_folder));
   // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
   const std::wstring folder_problem = PrepareRecordingFolder();
   RefreshList();

@@ -1,0 +1,91 @@
+#!/usr/bin/env python3
+"""Bytes of a linked program by where they come from, read from the GNU linker's map (-Wl,-Map).
+
+    scripts/exe-shares.py <map> [--objects LIB] [--codecs REGEX]
+
+Prints, for each library (or our own object files), the bytes of the loaded sections (code,
+read-only and initialised data, unwind tables, resources) it contributes, largest first; then the
+program's total less the audio codec libraries (names matching --codecs), which is the size that
+the executable's size target is about. --objects LIB lists the members of that one library instead.
+Section padding and the headers are not counted, so the sum is a little below the file size.
+"""
+import argparse
+import os
+import re
+import sys
+from collections import defaultdict
+
+LOADED = re.compile(r"^\.(text|rdata|data|pdata|xdata|rsrc|CRT|tls|idata|edata|reloc)\b")
+ENTRY = re.compile(r"^ (\.\S+)?\s+0x([0-9a-fA-F]+)\s+0x([0-9a-fA-F]+)\s+(\S.*)$")
+DEFAULT_CODECS = r"opus|vorbis|ogg|lame|mp3|flac|speex|mpg123|sndfile|faac|fdk|aac"
+
+
+def contributions(path):
+    """(section, size, input file) of every input section in the map's memory map."""
+    with open(path, encoding="utf-8", errors="replace") as handle:
+        lines = handle.read().splitlines()
+    try:
+        start = lines.index("Linker script and memory map")
+    except ValueError:
+        sys.exit(f"{path}: no memory map")
+    pending = None  # a section name alone on its line: its address and size follow on the next
+    for line in lines[start:]:
+        if re.match(r"^ \.\S+$", line):
+            pending = line.strip()
+            continue
+        match = ENTRY.match(line)
+        if match:
+            section = match.group(1) or pending
+            pending = None
+            if section and LOADED.match(section):
+                yield section, int(match.group(3), 16), match.group(4).strip()
+        else:
+            pending = None
+
+
+def split(source):
+    """Library and member of an input file: "lib.a(member.o)" or an object of its own."""
+    match = re.match(r"^(.*?)\((.*)\)$", source)
+    if match:
+        return os.path.basename(match.group(1)), match.group(2)
+    return "(objects)", os.path.basename(source)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("map")
+    parser.add_argument("--objects", help="list the members of this library (e.g. libstdc++.a)")
+    parser.add_argument("--codecs", default=DEFAULT_CODECS, help="regular expression of the codec libraries")
+    parser.add_argument("--top", type=int, default=25)
+    args = parser.parse_args()
+
+    by_library = defaultdict(int)
+    by_member = defaultdict(int)
+    total = 0
+    for section, size, source in contributions(args.map):
+        library, member = split(source)
+        if section.startswith(".rsrc"):
+            library = "(resources)"
+        by_library[library] += size
+        if args.objects and library == args.objects:
+            by_member[member] += size
+        total += size
+
+    if args.objects:
+        rows = sorted(by_member.items(), key=lambda item: -item[1])[: args.top]
+        print(f"  {args.objects}: {by_library.get(args.objects, 0):,} bytes, largest members:")
+        for member, size in rows:
+            print(f"    {size:>10,}  {member}")
+        return
+    codecs = re.compile(args.codecs, re.IGNORECASE)
+    codec_bytes = sum(size for library, size in by_library.items() if codecs.search(library))
+    for library, size in sorted(by_library.items(), key=lambda item: -item[1]):
+        if size >= 1024:
+            mark = "  (audio codec)" if codecs.search(library) else ""
+            print(f"    {size:>10,}  {library}{mark}")
+    print(f"  loaded sections {total:,} bytes; audio codec libraries {codec_bytes:,} bytes; "
+          f"without them {total - codec_bytes:,} bytes")
+
+
+if __name__ == "__main__":
+    main()

@@ -3,6 +3,9 @@
 # Host programs (bench_*): a Release build in build/bench. Windows programs (*_winbench.exe): the
 # windows preset, under Wine. Each runs with its defaults.
 #   scripts/bench.sh [name part]   runs only the benchmarks whose program name contains it
+#   scripts/bench.sh limits        Callwright next to bare Win32 programs: the recording command,
+#                                  start-up, and the sizes (with Callwright.exe's bytes by library,
+#                                  the audio codec libraries' share apart: scripts/exe-shares.py)
 # With BASELINE=<git revision> the same benchmarks also run that revision's build, side by side:
 # its host benchmarks run right after ours, and the Windows benchmarks that compare whole programs
 # get its Callwright.exe in CALLWRIGHT_BASELINE (the catalogue and hidden-CPU benchmarks).
@@ -77,3 +80,7 @@ for bench in build/windows/bin/*_winbench.exe; do
   echo "-- $(basename "$bench" .exe)"
   scripts/wine-exec.sh "$bench"
 done
+if [[ "limits" == *"$only"* ]]; then
+  echo "-- Callwright.exe by library (from the linker map)"
+  python3 scripts/exe-shares.py build/windows/Callwright.map
+fi

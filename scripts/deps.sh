@@ -8,7 +8,7 @@ CACHE_DIR="${CALLWRIGHT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/callwright}"
 # Built for size and for reading only, every function and object in a section of its own so that
 # the program's link drops what it never calls. A folder of its own per build
 # recipe: a build tree configured for an earlier recipe keeps the library it was made with.
-MINGW_PREFIX="$CACHE_DIR/mingw-sections"
+MINGW_PREFIX="$CACHE_DIR/mingw"
 PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
           g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
           wine wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick dpkg-dev ca-certificates
@@ -105,6 +105,8 @@ build_libpng() {
   cmake_target_build "$1" -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG -ffunction-sections -fdata-sections" \
     -DDFA_XTRA="$1/read-only.dfa" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON -DZLIB_USE_STATIC_LIBS=ON
+  # Marks the read-only build: a library cached by an older full build is replaced.
+  touch "$MINGW_PREFIX/lib/libpng-read-only.stamp"
 }
 build_libogg() { cmake_target_build "$1" -DINSTALL_DOCS=OFF; }
 # The stack protector would need libssp at link time; the program links without it.
@@ -118,7 +120,7 @@ build_opus() { autotools_target_build "$1" --disable-extra-programs --disable-st
 build_libopusenc() { autotools_target_build "$1" --disable-examples; }
 build_opusfile() { autotools_target_build "$1" --disable-http --disable-examples; }
 
-target_library libpng1.6 libpng16.a build_libpng
+target_library libpng1.6 libpng-read-only.stamp build_libpng
 target_library libogg libogg.a build_libogg
 target_library flac libFLAC.a build_flac
 target_library opus libopus.a build_opus

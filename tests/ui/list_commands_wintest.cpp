@@ -422,6 +422,7 @@ TEST_F(ListCommandsTest, AVolumeWithoutARecycleBinIsToldAndAskedOnceAndNothingGo
   const Case cases[] = {
       {"no bin, No", FakeRecycleBin::Volume::WithoutBin, IDNO},
       {"no file operation, No", FakeRecycleBin::Volume::NoOperation, IDNO},
+      {"a file operation that cannot recycle, No", FakeRecycleBin::Volume::Unimplemented, IDNO},
       {"no bin, Yes", FakeRecycleBin::Volume::WithoutBin, IDYES},
   };
   const std::vector<std::wstring> paths = ShowRecordings(3);

@@ -49,6 +49,7 @@ class FakeRecycleBin::FileOperation final : public IFileOperation {
 
   HRESULT STDMETHODCALLTYPE Advise(IFileOperationProgressSink* sink, DWORD* cookie) override {
     if (!sink || !cookie) return E_POINTER;
+    if (Unimplemented()) return E_NOTIMPL;
     sink_ = sink;
     *cookie = 7;
     Record([](Operation& o) { o.advised = true; });
@@ -61,11 +62,13 @@ class FakeRecycleBin::FileOperation final : public IFileOperation {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE SetOperationFlags(DWORD flags) override {
+    if (Unimplemented()) return E_NOTIMPL;
     Record([flags](Operation& o) { o.flags = flags; });
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE DeleteItem(IShellItem* item, IFileOperationProgressSink* item_sink) override {
     if (!item) return E_INVALIDARG;
+    if (Unimplemented()) return E_NOTIMPL;
     items_.emplace_back(item);
     item_sinks_.emplace_back(item_sink);
     const std::wstring path = FileSystemPath(item);
@@ -73,6 +76,7 @@ class FakeRecycleBin::FileOperation final : public IFileOperation {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE PerformOperations() override {
+    if (Unimplemented()) return E_NOTIMPL;
     HRESULT result = S_OK;
     Volume volume;
     {
@@ -130,6 +134,11 @@ class FakeRecycleBin::FileOperation final : public IFileOperation {
 
  private:
   ~FileOperation() = default;
+
+  bool Unimplemented() const {
+    const std::lock_guard guard(bin_.lock_);
+    return bin_.volume_ == Volume::Unimplemented;
+  }
 
   template <typename F>
   void Record(F&& change) {

@@ -21,6 +21,7 @@ class FakeRecycleBin {
     WithBin,       // PreDeleteItem gets TSF_DELETE_RECYCLE_IF_POSSIBLE; the file moves to Folder()
     WithoutBin,    // PreDeleteItem gets no such flag; the file would be deleted for good
     NoOperation,   // the factory fails, as where the system has no file operation
+    Unimplemented, // the object is made but its methods answer E_NOTIMPL, as Wine 8's does
   };
 
   // Installs itself as the factory until destroyed.

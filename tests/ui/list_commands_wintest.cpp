@@ -286,7 +286,7 @@ std::wstring ClipboardText() {
 
 TEST_F(ListCommandsTest, CopyPutsTheFilesOnTheClipboardAsExplorerDoesAndCopyPathTheirPaths) {
   const std::vector<std::wstring> paths = ShowRecordings(3);
-  ASSERT_EQ(CopyTextToClipboard(nullptr, L"before"), 0u);
+  ASSERT_EQ(CopyTextToClipboard(main_->Handle(), L"before"), 0u);
   Select({0, 2}, 2);
   ASSERT_TRUE(RightClickMenu(2, kCopy));
   DWORD effect = 0;
@@ -422,6 +422,7 @@ TEST_F(ListCommandsTest, AVolumeWithoutARecycleBinIsToldAndAskedOnceAndNothingGo
   const Case cases[] = {
       {"no bin, No", FakeRecycleBin::Volume::WithoutBin, IDNO},
       {"no file operation, No", FakeRecycleBin::Volume::NoOperation, IDNO},
+      {"a file operation that cannot recycle, No", FakeRecycleBin::Volume::Unimplemented, IDNO},
       {"no bin, Yes", FakeRecycleBin::Volume::WithoutBin, IDYES},
   };
   const std::vector<std::wstring> paths = ShowRecordings(3);
@@ -450,6 +451,19 @@ TEST_F(ListCommandsTest, AVolumeWithoutARecycleBinIsToldAndAskedOnceAndNothingGo
       for (const std::wstring& path : paths) EXPECT_FALSE(fs::exists(path)) << c.what;
     }
   }
+}
+
+// The system's own file operation, not the stand-in: it recycles the file or leaves it, and never
+// deletes it otherwise. (Wine's answers E_NOTIMPL: there it is left, and Delete asks.)
+TEST(RecycleFile, TheSystemsFileOperationRecyclesOrLeavesTheFile) {
+  const test::TempDir folder;
+  const std::wstring file = folder.Join(L"05032013_141516_anna.wav");
+  ASSERT_TRUE(test::WriteBytes(file, "RIFF"));
+  ASSERT_EQ(CreateFileOperation, &CreateShellFileOperation);
+  const ComApartment apartment;
+  const RecycleResult result = RecycleFile(file);
+  EXPECT_EQ(result == RecycleResult::Recycled, !fs::exists(file)) << static_cast<int>(result);
+  EXPECT_NE(result, RecycleResult::Failed);
 }
 
 }  // namespace

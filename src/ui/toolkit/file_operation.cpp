@@ -77,26 +77,28 @@ class RecycleWatch final : public IFileOperationProgressSink {
 }  // namespace
 
 RecycleResult RecycleFile(const std::wstring& path) {
+  // Whatever keeps the operation from recycling (no object, flags or sink refused, methods not
+  // implemented as in Wine) reads as no Recycle Bin: the caller then asks before deleting for good.
   ComPtr<IFileOperation> operation;
-  // Without the shell's file operation nothing here can recycle.
   if (FAILED(CreateFileOperation(operation.GetAddressOf())) || !operation) return RecycleResult::NoRecycleBin;
   // Before Windows 8 the extended flag is refused; FOF_ALLOWUNDO alone recycles there.
   if (FAILED(operation->SetOperationFlags(kRecycleFlags)) &&
       FAILED(operation->SetOperationFlags(kRecycleFlags & ~static_cast<DWORD>(FOFX_RECYCLEONDELETE)))) {
-    return RecycleResult::Failed;
+    return RecycleResult::NoRecycleBin;
   }
   ComPtr<IShellItem> item;
   if (FAILED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item)))) return RecycleResult::Failed;
   ComPtr<RecycleWatch> watch;
   watch.Attach(new RecycleWatch);
   DWORD cookie = 0;
-  if (FAILED(operation->Advise(watch.Get(), &cookie))) return RecycleResult::Failed;
+  // Without the sink nothing would stop a deletion for good.
+  if (FAILED(operation->Advise(watch.Get(), &cookie))) return RecycleResult::NoRecycleBin;
   HRESULT result = operation->DeleteItem(item.Get(), nullptr);
   if (SUCCEEDED(result)) result = operation->PerformOperations();
   BOOL aborted = FALSE;
   if (SUCCEEDED(result) && FAILED(operation->GetAnyOperationsAborted(&aborted))) aborted = TRUE;
   operation->Unadvise(cookie);
-  if (watch->Refused()) return RecycleResult::NoRecycleBin;
+  if (watch->Refused() || result == E_NOTIMPL) return RecycleResult::NoRecycleBin;
   return SUCCEEDED(result) && !aborted ? RecycleResult::Recycled : RecycleResult::Failed;
 }
 

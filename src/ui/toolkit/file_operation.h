@@ -18,8 +18,8 @@ HRESULT CreateShellFileOperation(IFileOperation** operation);
 
 enum class RecycleResult {
   Recycled,      // the operation reports the file moved
-  NoRecycleBin,  // the file would have been deleted for good (its volume has no Recycle Bin, or
-                 // the system has no file operation): left alone
+  NoRecycleBin,  // the file would have been deleted for good (its volume has no Recycle Bin), or
+                 // the system's file operation cannot recycle at all: left alone
   Failed,        // the operation failed or left the file (in use, no access, gone)
 };
 

@@ -3,12 +3,10 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <unordered_set>
 
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
@@ -25,7 +23,7 @@
 namespace callwright {
 
 TFrmMain* FrmMain = nullptr;
-RecordingMeasure MeasureRecording = [](const std::wstring& path) { return GetRecordingSize(path); };
+RecordingMeasure MeasureRecording = [](const std::wstring& path) { return MeasureRecordingFile(path); };
 UINT ShowRequestMsg = 0;
 WNDPROC PrevMainWndProc = nullptr;
 
@@ -33,17 +31,10 @@ namespace {
 
 constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
-// Posted by a listing's worker when measured sizes wait; wParam tells the listing.
-constexpr UINT kProbeResultsMessage = WM_APP + 1;
-// Posted by a listing's worker when its rows are built; wParam tells the listing.
-constexpr UINT kListingMessage = WM_APP + 3;
-// Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
-constexpr UINT kDeletionResultsMessage = WM_APP + 2;
-// Measures reach the window in batches: a wake-up per file would cost the window and the worker
-// more than the files themselves.
-constexpr std::chrono::milliseconds kProbeNoticeInterval{30};
-// Each notice costs the window a pass over the rows: a few a second.
-constexpr std::chrono::milliseconds kDeletionNoticeInterval{150};
+// Posted by the recordings' workers when results wait.
+constexpr UINT kRecordingsMessage = WM_APP + 1;
+// Posted when a deletion kept files whose calls are still recording; wParam: how many.
+constexpr UINT kKeptBusyMessage = WM_APP + 2;
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
@@ -57,20 +48,9 @@ bool StartedHidden() {
   return hidden;
 }
 
-bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
-// True when the file is gone afterwards (also when it was gone before); a file the client still
-// writes, or one we may not delete, stays.
-bool DeleteRecordingFile(const std::wstring& path) {
-  if (::DeleteFileW(path.c_str())) return true;
-  const DWORD delete_error = ::GetLastError();
-  if (NotFound(delete_error)) return true;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return NotFound(::GetLastError());
-  const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
+std::vector<WavEntry> ListRecordingNames(const std::wstring& folder, const std::function<bool()>& stop) {
+  return ListWavEntries(folder, stop, EntryPath::Name);
 }
-
 
 }  // namespace
 
@@ -133,6 +113,22 @@ TFrmMain::TFrmMain()
   lst.AddColumn(L"Size", 70);
   lst.AddColumn(L"File location", 160);
   lst.SetSmallImages(Img16);
+  const HWND window = Handle();
+  FRecordings = std::make_unique<RecordingList>(RecordingListServices{
+      .list = &ListRecordingNames,
+      .measure = [](const std::wstring& path) { return MeasureRecording(path); },
+      .remove = [](const std::wstring& path) { return DeleteRecordingFile(path); },
+      .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
+  });
+  FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
+  FRecordings->OnDeletionDone = [this](std::size_t busy_kept) { DeletionDone(busy_kept); };
+  lst.SetSource({
+      .count = [this] { return FRecordings->Count(); },
+      .text = [this](int row, int column) {
+        return FRecordings->Text(row, static_cast<RecordingList::Column>(column), FSeparators);
+      },
+      .image = [](int row) { return row % 2; },
+  });
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
   lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
@@ -150,10 +146,7 @@ TFrmMain::~TFrmMain() {
   Application::Instance().RemoveEndHandler(FEndHandler);
   // No worker outlives the window it posts to.
   StopWorkers(std::chrono::milliseconds::max());
-  FDeletions.clear();
-  FRetiredProbes.clear();
-  FListingWorker.reset();
-  FProbe.reset();
+  FRecordings.reset();
   // The list shares the image list, which is destroyed before it.
   lst.SetSmallImages(nullptr);
   FormDestroy();
@@ -242,160 +235,66 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
   Hide();
 }
 
-struct TFrmMain::Listing {
-  std::atomic<bool> stop{false};
-  std::vector<std::wstring> cells;
-  std::vector<std::intptr_t> data;
-  std::shared_ptr<std::vector<std::wstring>> paths = std::make_shared<std::vector<std::wstring>>();
-  std::vector<std::size_t> order;
-};
-
 void TFrmMain::RefreshList() {
-  // The running listing belongs to the rows about to be replaced: cancel it; whatever it still
-  // posts carries an older generation and is dropped.
-  for (std::unique_ptr<FileWorker>* worker : {&FListingWorker, &FProbe}) {
-    if (!*worker) continue;
-    (*worker)->Cancel();
-    FRetiredProbes.push_back(std::move(*worker));
-  }
-  if (FListing) FListing->stop = true;
-  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& worker) { return worker->Ended(); });
-  const WPARAM generation = ++FProbeGeneration;
-
-  FListing = std::make_shared<Listing>();
-  const std::wstring folder = RecordingFolder() + L"\\";
-  const NumberSeparators separators = UserNumberSeparators();
-  FSeparators = separators;
-  const HWND window = Handle();
-  FListingWorker = std::make_unique<FileWorker>(
-      std::make_shared<std::vector<std::wstring>>(1, folder), std::vector<std::size_t>{0},
-      [listing = FListing, separators](const std::wstring& folder_text) -> std::int64_t {
-        const std::vector<WavEntry> entries =
-            ListWavEntries(folder_text, [&listing] { return listing->stop.load(); });
-        listing->cells.reserve(entries.size() * 4);
-        listing->data.resize(entries.size());
-        listing->paths->reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-          RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, separators);
-          listing->cells.push_back(std::move(row.When));
-          listing->cells.push_back(std::move(row.Partner));
-          listing->cells.push_back(std::move(row.Size));
-          listing->cells.push_back(std::move(row.FileLocation));
-          listing->data[i] = static_cast<std::intptr_t>(i);
-          listing->paths->push_back(entries[i].path);
-        }
-        listing->order = NewestFirst(entries);
-        return 0;
-      },
-      [window, generation] { ::PostMessageW(window, kListingMessage, generation, 0); });
+  FSeparators = UserNumberSeparators();
+  FRecordings->List(RecordingFolder());
 }
 
-void TFrmMain::ListingArrived(WPARAM generation) {
-  if (!FListingWorker || !FListing || generation != FProbeGeneration) return;  // an older listing's
-  // Taking the result also makes the worker's writes to the listing visible here.
-  if (FListingWorker->TakeResults().empty()) return;
-  FListingWorker.reset();  // it has ended
-  const std::shared_ptr<Listing> listing = std::move(FListing);
-  const std::size_t count = listing->data.size();
-  lst.SetRows(std::move(listing->cells), std::move(listing->data));
-  FEntryRow.resize(count);
-  for (std::size_t i = 0; i < count; ++i) FEntryRow[i] = static_cast<int>(i);
-  if (count == 0) return;
-  const HWND window = Handle();
-  FProbe = std::make_unique<FileWorker>(
-      listing->paths, std::move(listing->order), MeasureRecording,
-      [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
-}
+bool TFrmMain::Probing() const { return FRecordings->Listing(); }
 
-bool TFrmMain::Probing() const { return FListingWorker || (FProbe && !FProbe->Done()); }
+bool TFrmMain::Deleting() const { return FRecordings->Deleting(); }
 
-void TFrmMain::ProbeResultsArrived(WPARAM generation) {
-  if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
-  for (const FileWorker::Result& result : FProbe->TakeResults()) {
-    if (result.index >= FEntryRow.size()) continue;
-    int row = FEntryRow[result.index];
-    if (row >= 0 && lst.ItemData(row) != static_cast<std::intptr_t>(result.index)) {
-      // Rows went since the map was made.
-      std::fill(FEntryRow.begin(), FEntryRow.end(), -1);
-      for (int i = 0; i < lst.Count(); ++i) {
-        const std::intptr_t entry = lst.ItemData(i);
-        if (entry >= 0 && static_cast<std::size_t>(entry) < FEntryRow.size()) FEntryRow[entry] = i;
-      }
-      row = FEntryRow[result.index];
-    }
-    if (row < 0) continue;
-    std::wstring size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, FSeparators);
-    if (lst.ItemText(row, 2) != size) lst.SetItemText(row, 2, std::move(size));
+void TFrmMain::RecordingsArrived() { FRecordings->Update(); }
+
+void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
+  switch (change.kind) {
+    case RecordingList::Change::Kind::Reset:
+      lst.SourceReset();
+      break;
+    case RecordingList::Change::Kind::Moved:
+      lst.SourceMoved(change.new_index);
+      break;
+    case RecordingList::Change::Kind::Cells:
+      lst.SourceChanged();
+      break;
   }
 }
 
-bool TFrmMain::Deleting() const {
-  return std::any_of(FDeletions.begin(), FDeletions.end(),
-                     [](const Deletion& deletion) { return !deletion.worker->Done(); });
+void TFrmMain::DeletionDone(std::size_t busy_kept) {
+  // Told after the rows have changed, outside the list's update.
+  if (busy_kept > 0) ::PostMessageW(Handle(), kKeptBusyMessage, busy_kept, 0);
 }
 
-void TFrmMain::DeletionResultsArrived(WPARAM serial) {
-  const auto deletion = std::find_if(FDeletions.begin(), FDeletions.end(),
-                                     [serial](const Deletion& d) { return d.serial == serial; });
-  if (deletion == FDeletions.end()) return;
-  std::unordered_set<std::wstring> gone;
-  for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
-    if (result.size > 0) gone.insert((*deletion->paths)[result.index]);
-  }
-  if (deletion->worker->Done()) FDeletions.erase(deletion);
-  if (gone.empty()) return;
-  // Rows found by path: the list may have been rebuilt since Delete was pressed.
-  std::vector<int> rows;
-  for (int i = 0; i < lst.Count(); ++i) {
-    if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
-  }
-  lst.DeleteItems(std::move(rows));
+void TFrmMain::TellKeptBusy(std::size_t busy_kept) {
+  const std::wstring text = busy_kept == 1 ? std::wstring(L"1 recording was kept: its call is still being recorded.")
+                                           : std::to_wstring(busy_kept) +
+                                                 L" recordings were kept: their calls are still being recorded.";
+  MessageBoxCall(Handle(), text.c_str(), L"Recordings kept", MB_OK | MB_ICONINFORMATION);
 }
 
-bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
-  if (FListing) FListing->stop = true;
-  if (FListingWorker) FListingWorker->Cancel();
-  if (FProbe) FProbe->Cancel();
-  for (const auto& probe : FRetiredProbes) probe->Cancel();
-  for (const Deletion& deletion : FDeletions) deletion.worker->Cancel();
-  const auto deadline = limit == std::chrono::milliseconds::max()
-                            ? std::chrono::steady_clock::time_point::max()
-                            : std::chrono::steady_clock::now() + limit;
-  bool all_ended = true;
-  const auto wait = [&](FileWorker& probe) {
-    const auto left = deadline == std::chrono::steady_clock::time_point::max()
-                          ? std::chrono::milliseconds(std::chrono::hours(24))
-                          : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::max(deadline - std::chrono::steady_clock::now(),
-                                         std::chrono::steady_clock::duration::zero()));
-    all_ended = probe.WaitEnded(left) && all_ended;
-  };
-  if (FListingWorker) wait(*FListingWorker);
-  if (FProbe) wait(*FProbe);
-  for (const auto& probe : FRetiredProbes) wait(*probe);
-  for (const Deletion& deletion : FDeletions) wait(*deletion.worker);
-  return all_ended;
+bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) { return !FRecordings || FRecordings->Stop(limit); }
+
+std::vector<std::wstring> TFrmMain::SelectedPaths() const {
+  std::vector<std::wstring> paths;
+  for (int index : lst.SelectedIndices()) paths.push_back(FRecordings->Path(index));
+  return paths;
 }
 
 LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == kListingMessage) {
-    Application::Instance().Guard([&] { ListingArrived(wparam); });
+  if (msg == kRecordingsMessage) {
+    Application::Instance().Guard([&] { RecordingsArrived(); });
     return 0;
   }
-  if (msg == kProbeResultsMessage) {
-    Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
-    return 0;
-  }
-  if (msg == kDeletionResultsMessage) {
-    Application::Instance().Guard([&] { DeletionResultsArrived(wparam); });
+  if (msg == kKeptBusyMessage) {
+    Application::Instance().Guard([&] { TellKeptBusy(wparam); });
     return 0;
   }
   return Form::HandleMessage(msg, wparam, lparam);
 }
 
 void TFrmMain::btnopenClick() {
-  const int first = lst.FirstSelected();
-  if (first >= 0) ShellOpenOrReport(Handle(), lst.ItemText(first, 3));
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (!paths.empty()) ShellOpenOrReport(Handle(), paths.front());
 }
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
@@ -412,24 +311,15 @@ void TFrmMain::lstKeyDown(WORD Key) {
 void TFrmMain::btndeleteClick() {
   // The files are those selected now. The question is owned by this window, which stays disabled
   // until it is answered: no second question, no other selection meanwhile.
-  auto paths = std::make_shared<std::vector<std::wstring>>();
-  for (int index : lst.SelectedIndices()) paths->push_back(lst.ItemText(index, 3));
+  RecordingList::Selection selection = FRecordings->Select(lst.SelectedIndices());
   if (!AskYesNo(Handle(), L"This will definitively delete selected files, are you sure ?", L"Delete files")) return;
-  if (paths->empty()) return;
+  if (selection.names.empty()) return;
   // The selection has served: the rows it named go as their files do, and a row whose file stays
   // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
   lst.ClearSelection();
   // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
   // them.
-  std::vector<std::size_t> order(paths->size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  const HWND window = Handle();
-  const WPARAM serial = ++FDeletionSerial;
-  auto worker = std::make_unique<FileWorker>(
-      paths, std::move(order),
-      [](const std::wstring& path) -> std::int64_t { return DeleteRecordingFile(path) ? 1 : 0; },
-      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
-  FDeletions.push_back({serial, std::move(paths), std::move(worker)});
+  FRecordings->Delete(std::move(selection));
 }
 
 void TFrmMain::btnrefreshClick() { RefreshList(); }

@@ -13,6 +13,7 @@
 
 #include "core/catalogue.h"
 #include "core/file_worker.h"
+#include "core/recording_list.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -51,9 +52,13 @@ class TFrmMain : public Form, public ClientLink {
 
   // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
   // searches the folder and builds the rows, which replace the old ones in one go, with the sizes
-  // of the directory search; each file's own measure ("BUSY" while it cannot be read) follows from
-  // the worker as it gets to the file, newest first.
+  // of the directory search; each file's own measure ("BUSY" while the client writes it) follows
+  // from the worker as it gets to the file, newest first.
   void RefreshList();
+  // The rows `lst` shows, with their workers.
+  RecordingList& Recordings() { return *FRecordings; }
+  // Full paths of the selected rows, in row order: what every command on the selection acts on.
+  std::vector<std::wstring> SelectedPaths() const;
   // The current listing is still being searched, or measured, or its results wait to be shown.
   bool Probing() const;
   // Files that Delete was told to remove are still being removed, or their rows still wait to go.
@@ -84,39 +89,22 @@ class TFrmMain : public Form, public ClientLink {
  private:
   void FormCreate();
   void FormDestroy();
-  void ListingArrived(WPARAM generation);
-  void ProbeResultsArrived(WPARAM generation);
-  void DeletionResultsArrived(WPARAM serial);
+  // Applies the results the workers have waiting.
+  void RecordingsArrived();
+  void RecordingsChanged(const RecordingList::Change& change);
+  void DeletionDone(std::size_t busy_kept);
+  void TellKeptBusy(std::size_t busy_kept);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool StopWorkers(std::chrono::milliseconds limit);
 
-  // The rows of a listing as its worker builds them.
-  struct Listing;
-  // The search of the current listing, then its measuring; older ones cancelled but perhaps still
-  // in a file.
-  std::unique_ptr<FileWorker> FListingWorker;
-  std::shared_ptr<Listing> FListing;
-  std::unique_ptr<FileWorker> FProbe;
-  std::vector<std::unique_ptr<FileWorker>> FRetiredProbes;
-  // Running deletions, each with the paths it was given.
-  struct Deletion {
-    WPARAM serial;
-    std::shared_ptr<const std::vector<std::wstring>> paths;
-    std::unique_ptr<FileWorker> worker;
-  };
-  std::vector<Deletion> FDeletions;
-  WPARAM FDeletionSerial = 0;
+  std::unique_ptr<RecordingList> FRecordings;
   // Stops the workers when the process is ended.
   int FEndHandler = 0;
-  // Tells the current listing's results from older ones still in the queue.
-  WPARAM FProbeGeneration = 0;
   NumberSeparators FSeparators;
-  // Row of each entry of the current listing (-1: deleted); rebuilt when rows go.
-  std::vector<int> FEntryRow;
 };
 
-// Measures one recording for the listing's worker: GetRecordingSize; tests put in their own.
-using RecordingMeasure = std::function<std::int64_t(const std::wstring& path)>;
+// Measures one recording for the listing's worker: MeasureRecordingFile; tests put in their own.
+using RecordingMeasure = std::function<FileOutcome(const std::wstring& path)>;
 extern RecordingMeasure MeasureRecording;
 
 // The main window, created first at start-up.

@@ -274,10 +274,12 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolderWhoseRowStays) 
   if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     GTEST_SKIP() << "no symbolic links to folders here";
   }
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
-  // Listing skips folders, so the rows are put in by hand.
-  main_->lst.AddItem(L"link", {L"", L"", link.wstring()});
-  main_->lst.AddItem(L"real", {L"", L"", real.wstring()});
+  // Listing skips folders, so the rows are put in as the folder watcher puts them.
+  main_->Recordings().FileAdded(link.filename().wstring(), 0);
+  main_->Recordings().FileAdded(real.filename().wstring(), 0);
+  ASSERT_EQ(main_->lst.Count(), 2);
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
@@ -366,9 +368,12 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
   {
     MessageBoxAnswerer yes(L"Delete files", IDYES);
+    MessageBoxAnswerer kept(L"Recordings kept", IDOK);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
     WaitForDeletion();
+    ASSERT_TRUE(PumpUntil([&] { return kept.Answered() == 1; }, 3000)) << "the kept recording is told";
+    EXPECT_EQ(kept.LastText(), L"1 recording was kept: its call is still being recorded.");
   }
   EXPECT_TRUE(fs::exists(files[1])) << "still being written";
   EXPECT_FALSE(fs::exists(files[0]));
@@ -435,10 +440,10 @@ TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
   KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const RecordingMeasure previous = MeasureRecording;
   // The first folder's files wait at the gate and then read as "BUSY".
-  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
-    if (path.rfind(first_folder, 0) != 0) return GetRecordingSize(path);
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) {
+    if (path.rfind(first_folder, 0) != 0) return MeasureRecordingFile(path);
     ::WaitForSingleObject(handle, 20000);
-    return -1;
+    return FileOutcome{FileStatus::Busy};
   };
   ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   main_->Show();
@@ -467,10 +472,10 @@ TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
   KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const RecordingMeasure previous = MeasureRecording;
   std::atomic<int> measured{0};
-  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) {
     ::WaitForSingleObject(handle, 20000);
     ++measured;
-    return GetRecordingSize(path);
+    return MeasureRecordingFile(path);
   };
   main_->Show();
   // Rows are there while the worker waits; their sizes are those of the directory search.
@@ -600,7 +605,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   SetDestinationFolder(L"C:\\before");
-  main_->lst.AddItem(L"left from before");
+  main_->Recordings().FileAdded(L"01012000_000000_left from before.wav", 0);
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
 

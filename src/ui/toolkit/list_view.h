@@ -45,12 +45,19 @@ struct ListItemDraw {
   bool default_draw = true;  // false: the handler painted the row itself
 };
 
-// A virtual list (LVS_OWNERDATA): the rows live in this object and the control asks for the cells
-// it paints, so a long list costs no more than its visible rows. The control only keeps the
-// selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
+// A virtual list (LVS_OWNERDATA): the rows live in this object, or in a source of the owner's
+// (SetSource), and the control asks for the cells it paints, so a long list costs no more than its
+// visible rows. The control only keeps the selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
 // must outlive the list or take it back first (SetSmallImages(nullptr)).
 class ListView : public Control {
  public:
+  // Rows kept elsewhere: their number, and each cell's text and row image made when asked for.
+  struct RowSource {
+    std::function<int()> count;
+    std::function<std::wstring(int row, int column)> text;
+    std::function<int(int row)> image;
+  };
+
   ListView(HWND parent, int left, int top, int width, int height);
 
   // Columns come before rows.
@@ -65,12 +72,21 @@ class ListView : public Control {
   // Replaces every row: `cells` holds the rows one after the other, each with one text per column
   // (missing ones empty); `data` one value per row. The selection is cleared.
   void SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data);
+  // From now on the rows are the source's (the list's own are dropped), shown afresh.
+  void SetSource(RowSource source);
+  // The source's rows were replaced: count and view anew, no selection or focus carried over.
+  void SourceReset();
+  // The source's rows moved: new_index[i] is where old row i is now (-1: gone). Selection and focus
+  // follow their rows; a focused row that went leaves the focus at its place.
+  void SourceMoved(const std::vector<int>& new_index);
+  // The source's texts changed in place.
+  void SourceChanged();
   void DeleteItem(int index);
   // Removes the rows at these indices (any order, repeats ignored) in one go; the other rows keep
   // their selection.
   void DeleteItems(std::vector<int> indices);
   void Clear();
-  int Count() const { return static_cast<int>(data_.size()); }
+  int Count() const { return source_.count ? source_.count() : static_cast<int>(data_.size()); }
   // Column 0 is the caption, column n the n-th sub-item.
   std::wstring ItemText(int index, int column) const;
   // Changes one cell and repaints its row.
@@ -98,7 +114,12 @@ class ListView : public Control {
   void GetDisplayInfo(NMLVDISPINFOW& info) const;
   int FindItem(const NMLVFINDITEMW& find) const;
   const std::wstring* Cell(int index, int column) const;
+  std::wstring CellText(int index, int column) const;
   void SetControlCount(bool keep_view);
+  // Selection and focus of rows that moved: new_index as SourceMoved, `first_removed` the first row
+  // that went (for the focus), the control still counting the old rows.
+  void MoveStates(const std::vector<int>& new_index, int kept, int first_removed);
+  RowSource source_;
   int columns_ = 0;
   std::vector<std::wstring> cells_;  // columns_ per row
   std::vector<std::intptr_t> data_;

@@ -96,6 +96,16 @@ std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separator
   return text;
 }
 
+std::wstring FormatLength(std::uint64_t seconds) {
+  const auto two = [](std::uint64_t value) {
+    return std::wstring{static_cast<wchar_t>(L'0' + value / 10), static_cast<wchar_t>(L'0' + value % 10)};
+  };
+  const std::uint64_t hours = seconds / 3600;
+  const std::uint64_t minutes = seconds / 60 % 60;
+  if (hours == 0) return std::to_wstring(minutes) + L":" + two(seconds % 60);
+  return std::to_wstring(hours) + L":" + two(minutes) + L":" + two(seconds % 60);
+}
+
 std::wstring WhenText(std::wstring_view name) {
   std::wstring when;
   when.reserve(23);

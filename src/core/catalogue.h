@@ -27,6 +27,8 @@ struct NumberSeparators {
 std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
 // A row from a full path and the file's size (negative: could not be read -> "BUSY").
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
+// A length as "m:ss" under an hour, "h:mm:ss" from an hour on.
+std::wstring FormatLength(std::uint64_t seconds);
 // The cells that come from a recording's file name alone (no folder in front).
 std::wstring WhenText(std::wstring_view name);
 std::wstring PartnerText(std::wstring_view name);

@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "base/handles.h"
+#include "core/wav_header.h"
 
 namespace callwright {
 
@@ -100,6 +104,18 @@ FileOutcome MeasureRecordingFile(std::wstring_view path) {
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(file.Get(), &size)) return {StatusOfError(::GetLastError())};
   FileOutcome outcome{FileStatus::Done, size.QuadPart};
+  // The length from the header, read through the same handle: no second open.
+  std::vector<std::uint8_t> head(static_cast<std::size_t>(std::clamp<LONGLONG>(size.QuadPart, 0, kWavHeadBytes)));
+  DWORD read = 0;
+  if (!head.empty() && !::ReadFile(file.Get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
+    const FileStatus status = StatusOfError(::GetLastError());
+    if (status == FileStatus::Busy) return {status};  // a locked range: still being written
+    read = 0;
+  }
+  head.resize(read);
+  const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
+  outcome.length_ms = header.length_ms;
+  outcome.damaged = header.damaged;
   return outcome;
 }
 

@@ -226,6 +226,7 @@ void RecordingList::Update() {
   std::vector<std::size_t> finished;
   bool moved = TakeDeletions(finished);
   const bool reset = TakeListing();
+  TakeRepairs();
   bool cells = false;
   moved = TakeProbes(cells) || moved;
   if (reset) {
@@ -282,20 +283,56 @@ RecordingList::Selection RecordingList::Select(const std::vector<int>& rows) con
   return selection;
 }
 
+std::unique_ptr<RecordingList::Deletion> RecordingList::StartOnFiles(Selection selection, const FileWorker::Work& work,
+                                                                     std::chrono::milliseconds interval) {
+  auto names = std::make_shared<const std::vector<std::wstring>>(std::move(selection.names));
+  auto run = std::make_unique<Deletion>();
+  run->folder = std::move(selection.folder);
+  run->names = names;
+  const std::size_t count = names->size();
+  run->worker = std::make_unique<FileWorker>(
+      std::move(names), Identity(count),
+      [work, folder = run->folder + L"\\"](const std::wstring& name) {
+        return work ? work(folder + name) : FileOutcome{};
+      },
+      services_.wake, interval);
+  return run;
+}
+
 void RecordingList::Delete(Selection selection) {
   if (selection.names.empty()) return;
-  auto names = std::make_shared<const std::vector<std::wstring>>(std::move(selection.names));
-  auto deletion = std::make_unique<Deletion>();
-  deletion->folder = std::move(selection.folder);
-  deletion->names = names;
-  const std::size_t count = names->size();
-  deletion->worker = std::make_unique<FileWorker>(
-      std::move(names), Identity(count),
-      [remove = services_.remove, folder = deletion->folder + L"\\"](const std::wstring& name) {
-        return remove ? remove(folder + name) : FileOutcome{};
-      },
-      services_.wake, services_.delete_interval);
-  deletions_.push_back(std::move(deletion));
+  deletions_.push_back(StartOnFiles(std::move(selection), services_.remove, services_.delete_interval));
+}
+
+void RecordingList::Repair(Selection selection) {
+  if (selection.names.empty()) return;
+  repairs_.push_back(StartOnFiles(std::move(selection), services_.repair, services_.delete_interval));
+}
+
+bool RecordingList::Repairing() const {
+  return std::any_of(repairs_.begin(), repairs_.end(),
+                     [](const std::unique_ptr<Deletion>& repair) { return !repair->worker->Done(); });
+}
+
+void RecordingList::TakeRepairs() {
+  for (const std::unique_ptr<Deletion>& repair : repairs_) {
+    std::unordered_set<std::wstring_view> mended;
+    for (const FileWorker::Result& result : repair->worker->TakeResults()) {
+      if (result.outcome.status == FileStatus::Done) mended.insert((*repair->names)[result.index]);
+    }
+    if (mended.empty() || repair->folder != folder_) continue;
+    // Measured again: the mended header gives the length and clears the mark.
+    std::vector<std::uint32_t> records;
+    auto names = std::make_shared<std::vector<std::wstring>>();
+    for (std::uint32_t record = 0; record < records_.size(); ++record) {
+      if (records_[record].removed || !mended.contains(NameOf(record))) continue;
+      records.push_back(record);
+      names->push_back(NameOf(record));
+    }
+    const std::size_t count = names->size();
+    StartProbe(std::move(records), Identity(count), std::move(names));
+  }
+  std::erase_if(repairs_, [](const std::unique_ptr<Deletion>& repair) { return repair->worker->Done(); });
 }
 
 bool RecordingList::Stop(std::chrono::milliseconds limit) {
@@ -306,6 +343,7 @@ bool RecordingList::Stop(std::chrono::milliseconds limit) {
   for (const auto& probe : probes_) probe->worker->Cancel();
   for (const auto& worker : retired_) worker->Cancel();
   for (const auto& deletion : deletions_) deletion->worker->Cancel();
+  for (const auto& repair : repairs_) repair->worker->Cancel();
   const bool forever = limit == std::chrono::milliseconds::max();
   const auto deadline = forever ? std::chrono::steady_clock::time_point::max() : std::chrono::steady_clock::now() + limit;
   bool all_ended = true;
@@ -320,6 +358,7 @@ bool RecordingList::Stop(std::chrono::milliseconds limit) {
   for (const auto& probe : probes_) wait(*probe->worker);
   for (const auto& worker : retired_) wait(*worker);
   for (const auto& deletion : deletions_) wait(*deletion->worker);
+  for (const auto& repair : repairs_) wait(*repair->worker);
   return all_ended;
 }
 
@@ -368,6 +407,13 @@ std::wstring RecordingList::Text(int row, Column column, const NumberSeparators&
       const Recording& recording = records_[record];
       const wchar_t* state = StateText(recording.state);
       return state ? std::wstring(state) : FormatFileSize(recording.size, separators);
+    }
+    case kLength: {
+      // Empty while the call still records, and for files without a readable header.
+      const Recording& recording = records_[record];
+      return recording.state == RecordingState::Measured && recording.length != Recording::kNoLength
+                 ? FormatLength(recording.length)
+                 : std::wstring();
     }
     case kLocation:
       return PathOf(record);

@@ -43,6 +43,8 @@ struct RecordingListServices {
   // Measures and deletes one file given by its full path. Run on worker threads.
   FileWorker::Work measure;
   FileWorker::Work remove;
+  // Mends a damaged recording (full path); Done when mended. Runs on a worker thread.
+  FileWorker::Work repair;
   // Called on a worker thread when results wait; the owner then calls Update() on its thread.
   // Must not block.
   std::function<void()> wake;
@@ -53,7 +55,7 @@ struct RecordingListServices {
 
 class RecordingList {
  public:
-  enum Column { kWhen, kPartner, kSize, kLocation, kColumnCount };
+  enum Column { kWhen, kPartner, kSize, kLength, kLocation, kColumnCount };
 
   // A change of the shown rows, told after it happened.
   struct Change {
@@ -94,6 +96,9 @@ class RecordingList {
   Selection Select(const std::vector<int>& rows) const;
   // Removes the selected files on a worker; each row goes when its file is gone.
   void Delete(Selection selection);
+  // Mends the selected recordings on a worker; each mended one is measured again.
+  void Repair(Selection selection);
+  bool Repairing() const;
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool Stop(std::chrono::milliseconds limit);
 
@@ -125,6 +130,10 @@ class RecordingList {
   bool TakeListing();
   bool TakeProbes(bool& cells);
   bool TakeDeletions(std::vector<std::size_t>& finished);
+  void TakeRepairs();
+  // Starts a worker over the selection's files.
+  std::unique_ptr<Deletion> StartOnFiles(Selection selection, const FileWorker::Work& work,
+                                         std::chrono::milliseconds interval);
   // Marks the records of these names removed; true when any was shown.
   bool RemoveNames(const std::vector<std::wstring>& names);
   // Rebuilds the shown rows from the records and tells how the old ones moved.
@@ -142,6 +151,7 @@ class RecordingList {
   std::unique_ptr<ListingRun> listing_;
   std::vector<std::unique_ptr<Probe>> probes_;
   std::vector<std::unique_ptr<Deletion>> deletions_;
+  std::vector<std::unique_ptr<Deletion>> repairs_;
   std::vector<std::unique_ptr<FileWorker>> retired_;
   // Files gone while the current listing's search ran (it may have seen them): dropped from its
   // rows when they arrive.

@@ -13,6 +13,7 @@
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
+#include "core/wav_repair_win.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/settings_form.h"
@@ -31,6 +32,20 @@ namespace {
 
 constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
+// The text of a recording whose header the client left unfinished.
+constexpr COLORREF kDamagedTextColour = 0x0000B0;  // red 176
+
+// The list's columns, widths at 96 dpi, in the order of RecordingList::Column.
+struct ColumnSetup {
+  const wchar_t* caption;
+  int width;
+};
+constexpr ColumnSetup kColumns[] = {
+    {L"When", 150}, {L"Partner Handle", 100}, {L"Size", 70}, {L"Length", 60}, {L"File location", 160},
+};
+static_assert(std::size(kColumns) == RecordingList::kColumnCount);
+// The Repair button, at the left end of the bottom bar.
+constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
 // Posted by the recordings' workers when results wait.
 constexpr UINT kRecordingsMessage = WM_APP + 1;
 // Posted when a deletion kept files whose calls are still recording; wParam: how many.
@@ -77,7 +92,9 @@ TFrmMain::TFrmMain()
       btnrefresh(Handle(), 0, 9, 81, 25, L"Refresh"),
       TimerSel(Handle(), 200, false, [this] { TimerSelTimer(); }),
       btnclose(p.Handle(), 0, 9, 81, 25, L"Close"),
-      btnfol(Handle(), 0, 9, 81, 25, L"Browse") {
+      btnfol(Handle(), 0, 9, 81, 25, L"Browse"),
+      btnrepair(p.Handle(), kRepairButton.left, kRepairButton.top, kRepairButton.right - kRepairButton.left,
+                kRepairButton.bottom - kRepairButton.top, L"Repair") {
   Image1.SetAlign(Align::Client);
   Image1.SetStretch(true);
   Image1.SetPicture(LoadPngResource(IDP_MAIN_BACKGROUND));
@@ -105,19 +122,19 @@ TFrmMain::TFrmMain()
   }
   btnopen.SetEnabled(false);
   btndelete.SetEnabled(false);
+  btnrepair.OnClick = [this] { RepairSelected(); };
+  btnrepair.SetEnabled(false);
 
   Img16.Add(LoadPngResource(IDP_LIST_ICON_BLUE));
   Img16.Add(LoadPngResource(IDP_LIST_ICON_GREEN));
-  lst.AddColumn(L"When", 150);
-  lst.AddColumn(L"Partner Handle", 100);
-  lst.AddColumn(L"Size", 70);
-  lst.AddColumn(L"File location", 160);
+  for (const ColumnSetup& column : kColumns) lst.AddColumn(column.caption, column.width);
   lst.SetSmallImages(Img16);
   const HWND window = Handle();
   FRecordings = std::make_unique<RecordingList>(RecordingListServices{
       .list = &ListRecordingNames,
       .measure = [](const std::wstring& path) { return MeasureRecording(path); },
       .remove = [](const std::wstring& path) { return DeleteRecordingFile(path); },
+      .repair = [](const std::wstring& path) { return RepairRecordingFile(path); },
       .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
   });
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
@@ -146,6 +163,8 @@ TFrmMain::~TFrmMain() {
   Application::Instance().RemoveEndHandler(FEndHandler);
   // No worker outlives the window it posts to.
   StopWorkers(std::chrono::milliseconds::max());
+  // The list stops asking for the model's rows before the model goes.
+  lst.SetSource({});
   FRecordings.reset();
   // The list shares the image list, which is destroyed before it.
   lst.SetSmallImages(nullptr);
@@ -322,6 +341,15 @@ void TFrmMain::btndeleteClick() {
   FRecordings->Delete(std::move(selection));
 }
 
+void TFrmMain::RepairSelected() {
+  std::vector<int> damaged;
+  for (int row : lst.SelectedIndices()) {
+    const Recording* recording = FRecordings->At(row);
+    if (recording && recording->damaged && recording->state == RecordingState::Measured) damaged.push_back(row);
+  }
+  FRecordings->Repair(FRecordings->Select(damaged));
+}
+
 void TFrmMain::btnrefreshClick() { RefreshList(); }
 
 void TFrmMain::btnfolClick() { ShellOpenOrReport(Handle(), FolderFromPrefix(RecordingFolder())); }
@@ -357,12 +385,22 @@ void TFrmMain::lstAdvancedCustomDrawItem(ListView&, ListItemDraw& Item) {
   const bool odd = Item.index % 2 != 0;
   Item.brush_colour = odd ? kOddRowColour : kEvenRowColour;
   Item.image_index = odd ? 1 : 0;
+  const Recording* recording = FRecordings->At(Item.index);
+  if (recording && recording->damaged) Item.text_colour = kDamagedTextColour;
 }
 
 void TFrmMain::TimerSelTimer() {
   const bool selected = lst.SelectedCount() > 0;
   btnopen.SetEnabled(selected);
   btndelete.SetEnabled(selected);
+  // A look at the first selected rows only: the timer must stay cheap with every row selected.
+  bool damaged = false;
+  int looked = 0;
+  for (int row = lst.FirstSelected(); row >= 0 && !damaged && looked < 1000; row = lst.NextSelected(row), ++looked) {
+    const Recording* recording = FRecordings->At(row);
+    damaged = recording && recording->damaged;
+  }
+  btnrepair.SetEnabled(damaged);
 }
 
 void TFrmMain::TimerAttachTimer() { DiscoverClient(); }

@@ -43,6 +43,7 @@ class TFrmMain : public Form, public ClientLink {
   WindowTimer TimerSel;
   SpeedButton btnclose;
   SpeedButton btnfol;
+  SpeedButton btnrepair;
 
   // The start-up show has been dealt with (shown, or its work done hidden at a "/hidden" start).
   bool loaded = false;
@@ -63,6 +64,10 @@ class TFrmMain : public Form, public ClientLink {
   bool Probing() const;
   // Files that Delete was told to remove are still being removed, or their rows still wait to go.
   bool Deleting() const;
+
+  // Mends the headers of the selected recordings that are marked damaged (never a BUSY one), on a
+  // worker; each row is measured again afterwards.
+  void RepairSelected();
 
   void btnopenClick();
   void btndeleteClick();

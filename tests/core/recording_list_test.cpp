@@ -67,6 +67,14 @@ class FakeDisk {
   }
   void SetBusy(const std::wstring& path) { busy_.insert(path); }
   void SetDenied(const std::wstring& path) { denied_.insert(path); }
+  void SetDamaged(const std::wstring& path) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    damaged_.insert(path);
+  }
+  int Repairs() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return repairs_;
+  }
   // The next search of `folder` waits at the gate after taking its entries.
   void HoldSearch(const std::wstring& folder, Gate& gate) { search_gates_[folder + L"\\"] = &gate; }
   // Only while no worker runs.
@@ -95,6 +103,12 @@ class FakeDisk {
       return Outcome(path, false);
     };
     services.remove = [this](const std::wstring& path) { return Outcome(path, true); };
+    services.repair = [this](const std::wstring& path) {
+      if (busy_.contains(path)) return FileOutcome{FileStatus::Busy};
+      const std::lock_guard<std::mutex> hold(lock_);
+      ++repairs_;
+      return FileOutcome{damaged_.erase(path) > 0 ? FileStatus::Done : FileStatus::Failed};
+    };
     services.wake = std::move(wake);
     services.measure_interval = 0ms;
     services.delete_interval = 0ms;
@@ -110,7 +124,7 @@ class FakeDisk {
     auto& folder = folders_[path.substr(0, slash)];
     const auto file = folder.find(path.substr(slash + 1));
     if (file == folder.end()) return {FileStatus::Gone};
-    if (!remove) return {FileStatus::Done, file->second, file->second * 10, false};
+    if (!remove) return {FileStatus::Done, file->second, file->second * 10, damaged_.contains(path)};
     folder.erase(file);
     return {FileStatus::Done};
   }
@@ -119,6 +133,8 @@ class FakeDisk {
   std::map<std::wstring, std::map<std::wstring, std::int64_t>> folders_;
   std::set<std::wstring> busy_;
   std::set<std::wstring> denied_;
+  std::set<std::wstring> damaged_;  // guarded by lock_
+  int repairs_ = 0;                 // guarded by lock_
   std::map<std::wstring, Gate*> search_gates_;
   std::map<std::wstring, Gate*> measure_gates_;
 };
@@ -211,6 +227,8 @@ TEST_F(RecordingListTest, CellsComeFromTheNameAndTheFilesState) {
   EXPECT_EQ(Column(RecordingList::kPartner), (std::vector<std::wstring>{L"anna", L"bob", L"carl", L"tape"}));
   EXPECT_EQ(Column(RecordingList::kSize),
             (std::vector<std::wstring>{L"1.50 KB", L"BUSY", L"NO ACCESS", L"1.00 Bytes"}));
+  EXPECT_EQ(Column(RecordingList::kLength), (std::vector<std::wstring>{L"0:15", L"", L"", L"0:00"}))
+      << "empty while BUSY or unreadable";
   EXPECT_EQ(list_.Path(0), kA + L"\\" + kAnna);
   EXPECT_EQ(list_.At(0)->time, 20130305141516u);
   EXPECT_EQ(list_.At(3)->time, 0u);
@@ -328,6 +346,22 @@ TEST_F(RecordingListTest, DeletionKeepsBusyFilesAndTellsHowManyAndMovesTheRowsLe
     for (int& row : where) row = row < 0 ? -1 : change.new_index.at(static_cast<std::size_t>(row));
   }
   EXPECT_EQ(where, (std::vector<int>{-1, 0, 1, -1}));
+}
+
+TEST_F(RecordingListTest, RepairedRecordingsAreMeasuredAgain) {
+  for (const std::wstring& name : {kAnna, kBob, kCarl}) disk_.Put(kA, name, 5);
+  disk_.SetDamaged(kA + L"\\" + kAnna);
+  disk_.SetDamaged(kA + L"\\" + kBob);
+  list_.List(kA);
+  Settle();
+  ASSERT_TRUE(list_.At(0)->damaged);
+  ASSERT_TRUE(list_.At(1)->damaged);
+  EXPECT_FALSE(list_.At(2)->damaged);
+  list_.Repair(list_.Select({0}));
+  for (int i = 0; i < 2000 && (list_.Repairing() || list_.Listing()); ++i) UpdateFor(2ms);
+  EXPECT_FALSE(list_.At(0)->damaged) << "mended and measured again";
+  EXPECT_TRUE(list_.At(1)->damaged) << "not selected";
+  EXPECT_EQ(disk_.Repairs(), 1);
 }
 
 TEST_F(RecordingListTest, FilesAddedAndRemovedFollowTheFolder) {

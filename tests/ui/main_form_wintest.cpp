@@ -96,7 +96,7 @@ class MainWindowTest : public test::ProgramWindowsTest {
 
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
-    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
+    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, RecordingList::kLocation));
     return paths;
   }
 
@@ -127,9 +127,10 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_EQ(main_->Img16.Count(), 2);
   EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ShowRequestWndProc));
 
-  const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"File location"};
-  const std::vector<int> widths{150, 100, 70, 160};
-  for (int i = 0; i < 4; ++i) {
+  const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"Length", L"File location"};
+  const std::vector<int> widths{150, 100, 70, 60, 160};
+  EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(main_->lst.Handle())), 5);
+  for (int i = 0; i < 5; ++i) {
     wchar_t caption[64] = {};
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
     EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When);
     EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner);
     EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size);
-    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation);
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), rows[i].FileLocation);
   }
 
   // Refresh rebuilds from the folder; hiding stops following the selection.
@@ -421,10 +422,10 @@ TEST_F(MainWindowTest, RowsComeAtOnceAndTheWorkersMeasuresMakeThemTheRowsOfTheLi
     EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size) << i;
-    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), rows[i].FileLocation) << i;
     if (main_->lst.ItemText(i, 2) == L"BUSY") {
       ++busy;
-      EXPECT_EQ(main_->lst.ItemText(i, 3), files[2].wstring());
+      EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), files[2].wstring());
     }
   }
   EXPECT_EQ(busy, 1);
@@ -459,7 +460,7 @@ TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
   PumpFor(500);
   ASSERT_EQ(main_->lst.Count(), 3);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(main_->lst.ItemText(i, 3).rfind(other.Path() + L"\\", 0), 0u) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation).rfind(other.Path() + L"\\", 0), 0u) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 2), L"100" + UserNumberSeparators().decimal + L"00 Bytes") << i;
   }
   windows_.reset();  // waits for the workers while the measure is still ours
@@ -489,6 +490,99 @@ TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
   EXPECT_EQ(measured.load(), 4 + 1);
   windows_.reset();
   MeasureRecording = previous;
+}
+
+// ---- the Length column
+
+// A WAV file: the header (with `data_size` in its data chunk, `riff_size` in RIFF) and `audio`
+// bytes; a LIST chunk of odd size before the data when asked.
+std::string WavBytes(std::uint32_t rate, std::uint16_t channels, std::size_t audio, bool list_first = false,
+                     std::int64_t data_size = -1, std::int64_t riff_size = -1) {
+  std::string bytes;
+  const auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const auto put16 = [&](std::uint16_t v) {
+    bytes.push_back(static_cast<char>(v));
+    bytes.push_back(static_cast<char>(v >> 8));
+  };
+  const std::string list = list_first ? std::string("LIST\x05\x00\x00\x00INFO\x21\x00", 14) : std::string();
+  bytes += "RIFF";
+  put32(riff_size >= 0 ? static_cast<std::uint32_t>(riff_size)
+                       : static_cast<std::uint32_t>(4 + 24 + list.size() + 8 + audio));
+  bytes += "WAVEfmt ";
+  put32(16);
+  put16(1);
+  put16(channels);
+  put32(rate);
+  put32(rate * channels * 2);
+  put16(static_cast<std::uint16_t>(channels * 2));
+  put16(16);
+  bytes += list;
+  bytes += "data";
+  put32(data_size >= 0 ? static_cast<std::uint32_t>(data_size) : static_cast<std::uint32_t>(audio));
+  bytes += std::string(audio, '\x01');
+  return bytes;
+}
+
+TEST_F(MainWindowTest, LengthCellsFromTheWavHeaders) {
+  struct Case {
+    const wchar_t* partner;
+    std::string bytes;
+    const wchar_t* length;
+    bool damaged;
+  } cases[] = {
+      {L"mono8k", WavBytes(8000, 1, 16000 * 75), L"1:15", false},
+      {L"stereo16k", WavBytes(16000, 2, 64000 * 3), L"0:03", false},
+      {L"listfirst", WavBytes(8000, 1, 16000 * 2, true), L"0:02", false},
+      {L"damaged", WavBytes(8000, 1, 16000 * 4 + 1, false, 0, 0), L"0:04", true},
+      {L"notwav", std::string("just some text, not a recording"), L"", false},
+  };
+  std::vector<std::wstring> paths;
+  for (const Case& c : cases) {
+    paths.push_back(folder_.Join(std::wstring(L"05032013_141516_") + c.partner + L".wav"));
+    ASSERT_TRUE(test::WriteBytes(paths.back(), c.bytes));
+  }
+  const std::wstring busy = folder_.Join(L"05032013_141516_busy.wav");
+  ASSERT_TRUE(test::WriteBytes(busy, WavBytes(8000, 1, 16000)));
+  test::FileHolder holder(busy);
+  ASSERT_TRUE(holder.Held());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  ASSERT_EQ(main_->lst.Count(), 6);
+  for (int row = 0; row < main_->lst.Count(); ++row) {
+    const std::wstring path = main_->lst.ItemText(row, RecordingList::kLocation);
+    const std::wstring length = main_->lst.ItemText(row, RecordingList::kLength);
+    if (path == busy) {
+      EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kSize), L"BUSY");
+      EXPECT_EQ(length, L"") << "empty while the call records";
+      continue;
+    }
+    const auto c = std::find(paths.begin(), paths.end(), path);
+    ASSERT_NE(c, paths.end());
+    const Case& expected = cases[c - paths.begin()];
+    EXPECT_EQ(length, expected.length) << expected.partner;
+    EXPECT_EQ(main_->Recordings().At(row)->damaged, expected.damaged) << expected.partner;
+  }
+
+  // Repair with every row selected mends the damaged one only; the BUSY one is never touched.
+  const std::wstring damaged = paths[3];
+  const auto busy_size = fs::file_size(busy);
+  for (int row = 0; row < main_->lst.Count(); ++row) main_->lst.SetSelected(row, true);
+  ASSERT_TRUE(PumpUntil([&] { return main_->btnrepair.Enabled(); }, 2000)) << "offered for a damaged row";
+  main_->btnrepair.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Recordings().Repairing() && !main_->Probing(); }, 10000));
+  for (int row = 0; row < main_->lst.Count(); ++row) {
+    EXPECT_FALSE(main_->Recordings().At(row)->damaged) << row;
+    if (main_->lst.ItemText(row, RecordingList::kLocation) == damaged) {
+      EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kLength), L"0:04");
+    }
+  }
+  EXPECT_EQ(fs::file_size(damaged), 44u + 16000 * 4) << "the odd trailing byte dropped";
+  EXPECT_EQ(fs::file_size(busy), busy_size);
+  EXPECT_EQ(holder.Release(), 0u);
+  main_->lst.ClearSelection();
+  EXPECT_TRUE(PumpUntil([&] { return !main_->btnrepair.Enabled(); }, 2000));
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {

@@ -247,6 +247,8 @@ int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelect
 
 int ListView::FirstSelected() const { return ListView_GetNextItem(Handle(), -1, LVNI_SELECTED); }
 
+int ListView::NextSelected(int after) const { return ListView_GetNextItem(Handle(), after, LVNI_SELECTED); }
+
 std::vector<int> ListView::SelectedIndices() const {
   std::vector<int> indices;
   for (int i = FirstSelected(); i >= 0; i = ListView_GetNextItem(Handle(), i, LVNI_SELECTED)) indices.push_back(i);
@@ -310,7 +312,7 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT: {
       const int index = static_cast<int>(draw.nmcd.dwItemSpec);
       const int image = ItemImage(index);
-      ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, image};
+      ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, draw.clrText, image};
       OnCustomDrawItem(*this, item);
       if (item.image_index != image && index >= 0 && index < Count() && !source_.count) {
         // Stored like any change of the row. The control may have fetched the old image for this
@@ -324,6 +326,7 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
       }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
       draw.clrTextBk = item.brush_colour;
+      draw.clrText = item.text_colour;
       return CDRF_NEWFONT;
     }
     default:

@@ -41,6 +41,7 @@ struct ListItemDraw {
   UINT state;                // CDIS_* flags
   DWORD stage;               // CDDS_* stage
   COLORREF brush_colour;     // background of the row
+  COLORREF text_colour;      // its text
   int image_index;           // the row's image
   bool default_draw = true;  // false: the handler painted the row itself
 };
@@ -96,6 +97,7 @@ class ListView : public Control {
 
   int SelectedCount() const;
   int FirstSelected() const;  // -1 without a selection
+  int NextSelected(int after) const;  // -1 past the last
   std::vector<int> SelectedIndices() const;
   void SetSelected(int index, bool selected);
   // Unselects every row with one repaint.

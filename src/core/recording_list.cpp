@@ -25,6 +25,28 @@ const wchar_t* StateText(RecordingState state) {
   }
 }
 
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+int CompareIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const wchar_t x = AsciiLower(a[i]), y = AsciiLower(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view part) {
+  if (part.size() > text.size()) return false;
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (CompareIgnoringCase(text.substr(at, part.size()), part) == 0) return true;
+  }
+  return false;
+}
+
+// Whether a row has a number to sort by in the Size and Length columns.
+bool HasSize(const Recording& r) { return r.state == RecordingState::Listed || r.state == RecordingState::Measured; }
+bool HasLength(const Recording& r) { return r.state == RecordingState::Measured && r.length != Recording::kNoLength; }
+
 std::vector<std::size_t> Identity(std::size_t count) {
   std::vector<std::size_t> order(count);
   std::iota(order.begin(), order.end(), std::size_t{0});
@@ -59,7 +81,27 @@ struct RecordingList::Deletion {
 };
 
 RecordingList::RecordingList(RecordingListServices services)
-    : services_(std::move(services)), names_(std::make_shared<std::vector<std::wstring>>()) {}
+    : services_(std::move(services)), names_(std::make_shared<std::vector<std::wstring>>()) {
+  if (!services_.compare) services_.compare = &CompareIgnoringCase;
+  if (!services_.contains) services_.contains = &ContainsIgnoringCase;
+}
+
+void RecordingList::SetSort(int column, bool ascending) {
+  sort_column_ = column >= 0 && column < kColumnCount ? column : -1;
+  sort_ascending_ = ascending;
+  Rebuild();
+}
+
+void RecordingList::SetFilter(std::wstring text) {
+  if (text == filter_) return;
+  filter_ = std::move(text);
+  Rebuild();
+}
+
+std::size_t RecordingList::Total() const {
+  return static_cast<std::size_t>(
+      std::count_if(records_.begin(), records_.end(), [](const Recording& r) { return !r.removed; }));
+}
 
 RecordingList::~RecordingList() { Stop(std::chrono::milliseconds::max()); }
 
@@ -232,7 +274,8 @@ void RecordingList::Update() {
   if (reset) {
     view_ = MakeView();
     if (OnChange) OnChange({Change::Kind::Reset, {}});
-  } else if (moved) {
+  } else if (moved || (cells && (sort_column_ == kSize || sort_column_ == kLength))) {
+    // A size or length that arrives may move its row under the chosen order.
     Rebuild();
   } else if (cells && OnChange) {
     OnChange({Change::Kind::Cells, {}});
@@ -246,7 +289,56 @@ std::vector<std::uint32_t> RecordingList::MakeView() const {
   std::vector<std::uint32_t> view;
   view.reserve(records_.size());
   for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (!records_[record].removed) view.push_back(record);
+    if (records_[record].removed) continue;
+    if (!filter_.empty()) {
+      const std::wstring& name = NameOf(record);
+      if (!services_.contains(name, filter_) && !services_.contains(WhenText(name), filter_)) continue;
+    }
+    view.push_back(record);
+  }
+  if (sort_column_ < 0) return view;
+  // Ascending with the record's place as the last key, so that equal keys keep the listing's order
+  // both ways; rows without a number come last ascending (first descending).
+  const auto by = [&](auto less) {
+    std::sort(view.begin(), view.end(), [&](std::uint32_t a, std::uint32_t b) {
+      if (less(a, b)) return sort_ascending_;
+      if (less(b, a)) return !sort_ascending_;
+      return a < b;
+    });
+  };
+  switch (sort_column_) {
+    case kWhen:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        return x.time != y.time ? x.time < y.time : CompareIgnoringCase(NameOf(a), NameOf(b)) < 0;
+      });
+      break;
+    case kPartner: {
+      // Partner texts made once, not at every comparison.
+      std::vector<std::wstring> partners(records_.size());
+      for (std::uint32_t record : view) partners[record] = PartnerText(NameOf(record));
+      by([&](std::uint32_t a, std::uint32_t b) { return services_.compare(partners[a], partners[b]) < 0; });
+      break;
+    }
+    case kSize:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        if (HasSize(x) != HasSize(y)) return HasSize(x);
+        return HasSize(x) && x.size < y.size;
+      });
+      break;
+    case kLength:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        if (HasLength(x) != HasLength(y)) return HasLength(x);
+        return HasLength(x) && x.length < y.length;
+      });
+      break;
+    case kLocation:
+      by([&](std::uint32_t a, std::uint32_t b) { return CompareIgnoringCase(NameOf(a), NameOf(b)) < 0; });
+      break;
+    default:
+      break;
   }
   return view;
 }

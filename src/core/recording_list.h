@@ -48,6 +48,12 @@ struct RecordingListServices {
   // Called on a worker thread when results wait; the owner then calls Update() on its thread.
   // Must not block.
   std::function<void()> wake;
+  // Orders two partner texts (negative, 0, positive); by default case-insensitive by code unit.
+  // Windows gives natural order (CompareStringEx with SORT_DIGITSASNUMBERS).
+  std::function<int(std::wstring_view, std::wstring_view)> compare;
+  // Whether `text` holds `part`; by default ignoring ASCII letter case. Windows matches as
+  // FindNLSStringEx with LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC.
+  std::function<bool(std::wstring_view text, std::wstring_view part)> contains;
   // Notices come in batches: a wake-up per file would cost more than the files themselves.
   std::chrono::milliseconds measure_interval{30};
   std::chrono::milliseconds delete_interval{150};
@@ -102,6 +108,17 @@ class RecordingList {
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool Stop(std::chrono::milliseconds limit);
 
+  // Rows ordered by a column (-1: the listing's order), ascending or not. Equal keys keep the
+  // listing's order; rows without a size or length come last ascending. Selection follows rows.
+  void SetSort(int column, bool ascending);
+  int SortColumn() const { return sort_column_; }
+  bool SortAscending() const { return sort_ascending_; }
+  // Only rows whose partner, date text or file name contain `text` are shown; empty shows all.
+  void SetFilter(std::wstring text);
+  const std::wstring& Filter() const { return filter_; }
+  // Recordings listed, shown or filtered out.
+  std::size_t Total() const;
+
   // The folder watcher's entries: a file appeared (measured on a worker) or went.
   void FileAdded(std::wstring_view name, std::int64_t size);
   void FileRemoved(std::wstring_view name);
@@ -147,6 +164,10 @@ class RecordingList {
   std::vector<std::wstring> added_names_;
   std::vector<Recording> records_;
   std::vector<std::uint32_t> view_;  // records in shown order
+
+  int sort_column_ = -1;
+  bool sort_ascending_ = true;
+  std::wstring filter_;
 
   std::unique_ptr<ListingRun> listing_;
   std::vector<std::unique_ptr<Probe>> probes_;

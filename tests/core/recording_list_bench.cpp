@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -80,6 +81,47 @@ void EveryCellMade(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(list.Count());
 }
 BENCHMARK(EveryCellMade)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A listed and measured list of `count` recordings.
+std::unique_ptr<RecordingList> Listed(std::size_t count) {
+  RecordingListServices services;
+  services.list = [count](const std::wstring&, const std::function<bool()>&) { return Entries(count); };
+  services.measure = [](const std::wstring& path) {
+    return FileOutcome{FileStatus::Done, static_cast<std::int64_t>(path.size() * 977 % 100000), 62000};
+  };
+  services.wake = [] {};
+  auto list = std::make_unique<RecordingList>(services);
+  list->List(L"C:\\Records");
+  Settle(*list);
+  return list;
+}
+
+// One header click: the rows ordered anew by the column (the host's default text order).
+void Sort(benchmark::State& state) {
+  const auto list = Listed(static_cast<std::size_t>(state.range(0)));
+  const int column = static_cast<int>(state.range(1));
+  bool ascending = true;
+  for (auto _ : state) {
+    list->SetSort(column, ascending);
+    ascending = !ascending;
+  }
+  state.counters["rows"] = static_cast<double>(list->Count());
+}
+BENCHMARK(Sort)
+    ->ArgsProduct({{100000, 1000000},
+                   {RecordingList::kWhen, RecordingList::kPartner, RecordingList::kSize, RecordingList::kLength}})
+    ->Unit(benchmark::kMillisecond);
+
+// One keystroke in the search box: the rows that hold the text, in the chosen order.
+void FilterKeystroke(benchmark::State& state) {
+  const auto list = Listed(static_cast<std::size_t>(state.range(0)));
+  list->SetSort(RecordingList::kWhen, false);
+  const std::wstring texts[] = {L"partner.name.12", L"partner.name.1"};
+  int next = 0;
+  for (auto _ : state) list->SetFilter(texts[next++ % 2]);
+  state.counters["shown"] = static_cast<double>(list->Count());
+}
+BENCHMARK(FilterKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -364,6 +364,73 @@ TEST_F(RecordingListTest, RepairedRecordingsAreMeasuredAgain) {
   EXPECT_EQ(disk_.Repairs(), 1);
 }
 
+TEST_F(RecordingListTest, SortsByEveryColumnBothWaysKeepingTheListingsOrderOfEqualKeys) {
+  const std::wstring a10 = L"01012020_100000_Anna10.wav", a9 = L"01012020_100000_anna9.wav";
+  const std::wstring b = L"31122019_235959_bob.wav", z = L"02012020_000000_Zed.wav";
+  disk_.Put(kA, a10, 300);
+  disk_.Put(kA, a9, 100);
+  disk_.Put(kA, b, 300);
+  disk_.Put(kA, z, 200);
+  disk_.SetBusy(kA + L"\\" + z);
+  list_.List(kA);
+  Settle();
+  ASSERT_EQ(Names(), (std::vector<std::wstring>{a10, a9, z, b}));
+  struct Case {
+    int column;
+    bool ascending;
+    std::vector<std::wstring> names;
+  } cases[] = {
+      {RecordingList::kWhen, true, {b, a10, a9, z}},
+      {RecordingList::kWhen, false, {z, a9, a10, b}},
+      {RecordingList::kPartner, true, {a10, a9, b, z}},  // the default order: code units, any case
+      {RecordingList::kSize, true, {a9, a10, b, z}},     // BUSY last, equal sizes in listing order
+      {RecordingList::kSize, false, {z, a10, b, a9}},
+      {RecordingList::kLength, true, {a9, a10, b, z}},
+      {RecordingList::kLocation, false, {b, z, a9, a10}},
+      {-1, true, {a10, a9, z, b}},
+  };
+  for (const Case& c : cases) {
+    list_.SetSort(c.column, c.ascending);
+    EXPECT_EQ(Names(), c.names) << c.column << (c.ascending ? " up" : " down");
+  }
+}
+
+// Sort, search and a new listing in every order end in the same rows, and a row followed through
+// every move stays the same recording.
+TEST_F(RecordingListTest, SortFilterAndListingInEveryOrderGiveTheSameRows) {
+  for (const std::wstring& name : {kAnna, kBob, kCarl, kDora}) disk_.Put(kA, name, 10);
+  disk_.Put(kA, L"09032013_120000_annabel.wav", 30);
+  std::vector<int> steps{0, 1, 2};
+  do {
+    list_.SetSort(-1, true);
+    list_.SetFilter(L"");
+    list_.List(kA);
+    Settle();
+    changes_.clear();
+    int followed = 1;  // bob's row
+    ASSERT_EQ(list_.Name(followed), kBob);
+    for (int step : steps) {
+      if (step == 0) list_.SetSort(RecordingList::kSize, false);
+      if (step == 1) list_.SetFilter(L"B");  // bob, annabel
+      if (step == 2) {
+        list_.List(kA);
+        Settle();
+        followed = -1;  // a new listing: nothing carries over
+      }
+      for (const RecordingList::Change& change : changes_) {
+        if (change.kind == RecordingList::Change::Kind::Moved && followed >= 0) {
+          followed = change.new_index.at(static_cast<std::size_t>(followed));
+        }
+      }
+      changes_.clear();
+      if (followed >= 0) EXPECT_EQ(list_.Name(followed), kBob);
+    }
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"09032013_120000_annabel.wav", kBob}))
+        << steps[0] << steps[1] << steps[2];
+    EXPECT_EQ(list_.Total(), 5u);
+  } while (std::next_permutation(steps.begin(), steps.end()));
+}
+
 TEST_F(RecordingListTest, FilesAddedAndRemovedFollowTheFolder) {
   disk_.Put(kA, kAnna, 5);
   list_.List(kA);

@@ -44,6 +44,25 @@ constexpr ColumnSetup kColumns[] = {
     {L"When", 150}, {L"Partner Handle", 100}, {L"Size", 70}, {L"Length", 60}, {L"File location", 160},
 };
 static_assert(std::size(kColumns) == RecordingList::kColumnCount);
+// The chosen order in config.ini: "<column>,up" or "<column>,down"; no key, the listing's order.
+constexpr wchar_t kSortKey[] = L"sort";
+
+// Natural order of partners, as Explorer orders names ("bob2" before "bob10").
+int NaturalCompare(std::wstring_view a, std::wstring_view b) {
+  const int order = ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE | SORT_DIGITSASNUMBERS, a.data(),
+                                      static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), nullptr,
+                                      nullptr, 0);
+  return order == 0 ? 0 : order - CSTR_EQUAL;
+}
+
+// Whether the text holds the part, letter case and accents aside.
+bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
+  if (part.empty()) return true;
+  return ::FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC,
+                           text.data(), static_cast<int>(text.size()), part.data(), static_cast<int>(part.size()),
+                           nullptr, nullptr, nullptr, 0) >= 0;
+}
+
 // The Repair button, at the left end of the bottom bar.
 constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
 // Posted by the recordings' workers when results wait.
@@ -136,6 +155,8 @@ TFrmMain::TFrmMain()
       .remove = [](const std::wstring& path) { return DeleteRecordingFile(path); },
       .repair = [](const std::wstring& path) { return RepairRecordingFile(path); },
       .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
+      .compare = &NaturalCompare,
+      .contains = &ContainsLinguistic,
   });
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
   FRecordings->OnDeletionDone = [this](std::size_t busy_kept) { DeletionDone(busy_kept); };
@@ -148,6 +169,7 @@ TFrmMain::TFrmMain()
   });
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
+  lst.OnColumnClick = [this](int column) { lstColumnClick(column); };
   lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
 
   // ExitProcess kills other threads wherever they are; a worker stopped inside the heap or the
@@ -228,6 +250,11 @@ void TFrmMain::FormShow() {
   std::filesystem::create_directories(std::filesystem::path(default_folder), ignored);
   // Creates a missing destination folder; what keeps recordings out of it is told once a showing.
   const std::wstring folder_problem = PrepareRecordingFolder();
+  // The order chosen last time; anything unreadable is the listing's order.
+  const std::wstring sort = ReadSetting(L"SYSTEM", kSortKey, L"");
+  const std::size_t comma = sort.find(L',');
+  const int column = comma == 1 && sort[0] >= L'0' && sort[0] < L'0' + RecordingList::kColumnCount ? sort[0] - L'0' : -1;
+  ApplySort(column, column < 0 || sort.substr(comma + 1) != L"down");
   RefreshList();
   if (!folder_problem.empty()) Application::Instance().ShowException(AppError(folder_problem));
 }
@@ -277,6 +304,17 @@ void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
       lst.SourceChanged();
       break;
   }
+}
+
+void TFrmMain::ApplySort(int column, bool ascending) {
+  FRecordings->SetSort(column, ascending);
+  lst.SetSortArrow(FRecordings->SortColumn(), ascending);
+}
+
+void TFrmMain::lstColumnClick(int Column) {
+  const bool ascending = FRecordings->SortColumn() == Column ? !FRecordings->SortAscending() : true;
+  ApplySort(Column, ascending);
+  WriteSetting(L"SYSTEM", kSortKey, std::to_wstring(Column) + (ascending ? L",up" : L",down"));
 }
 
 void TFrmMain::DeletionDone(std::size_t busy_kept) {

@@ -77,6 +77,8 @@ class TFrmMain : public Form, public ClientLink {
   void btnaboutClick();
   void btncloseClick();
   void lstDblClick();
+  // Sorts by the column; a second click on it reverses. Stored in config.ini.
+  void lstColumnClick(int Column);
   void lstKeyDown(WORD Key);
   void lstAdvancedCustomDrawItem(ListView& Sender, ListItemDraw& Item);
   void TimerSelTimer();
@@ -97,6 +99,7 @@ class TFrmMain : public Form, public ClientLink {
   // Applies the results the workers have waiting.
   void RecordingsArrived();
   void RecordingsChanged(const RecordingList::Change& change);
+  void ApplySort(int column, bool ascending);
   void DeletionDone(std::size_t busy_kept);
   void TellKeptBusy(std::size_t busy_kept);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.

@@ -585,6 +585,54 @@ TEST_F(MainWindowTest, LengthCellsFromTheWavHeaders) {
   EXPECT_TRUE(PumpUntil([&] { return !main_->btnrepair.Enabled(); }, 2000));
 }
 
+// ---- sorting by a header click
+
+TEST_F(MainWindowTest, AHeaderClickSortsASecondReversesAndTheOrderIsStoredAndSurvivesRefresh) {
+  const std::vector<fs::path> files = MakeRecordings(4);  // sizes 100, 200, 300, 400
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  const HWND header = ListView_GetHeader(main_->lst.Handle());
+  const auto click = [&](int column) {
+    RECT item{};
+    ASSERT_TRUE(Header_GetItemRect(header, column, &item));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpFor(20);
+  };
+  const auto sizes = [&] {
+    std::vector<std::uintmax_t> out;
+    for (int row = 0; row < main_->lst.Count(); ++row) {
+      out.push_back(fs::file_size(main_->lst.ItemText(row, RecordingList::kLocation)));
+    }
+    return out;
+  };
+  main_->lst.SetSelected(0, true);
+  const std::wstring selected = main_->lst.ItemText(0, RecordingList::kLocation);
+  click(RecordingList::kSize);
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{100, 200, 300, 400}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTUP);
+  EXPECT_EQ(ReadConfig(L"sort"), L"2,up");
+  ASSERT_EQ(main_->SelectedPaths(), std::vector<std::wstring>{selected}) << "the selection follows its row";
+  click(RecordingList::kSize);
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTDOWN);
+  EXPECT_EQ(ReadConfig(L"sort"), L"2,down");
+  Refresh();
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100})) << "kept across a Refresh";
+  click(RecordingList::kWhen);
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), -1);
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kWhen), HDF_SORTUP);
+  EXPECT_EQ(main_->lst.ItemText(0, RecordingList::kLocation), files[0].wstring()) << "05032010 is the earliest";
+
+  // The next showing restores the stored order.
+  main_->Hide();
+  ASSERT_TRUE(WriteConfig(L"sort", L"2,down"));
+  ShowMain();
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTDOWN);
+}
+
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
   ShowMain();
   {

@@ -247,6 +247,27 @@ int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelect
 
 int ListView::FirstSelected() const { return ListView_GetNextItem(Handle(), -1, LVNI_SELECTED); }
 
+void ListView::SetSortArrow(int column, bool ascending) {
+  const HWND header = ListView_GetHeader(Handle());
+  for (int i = 0; i < columns_; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!Header_GetItem(header, i, &item)) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+    Header_SetItem(header, i, &item);
+  }
+}
+
+int ListView::SortArrow(int column) const {
+  HDITEMW item{};
+  item.mask = HDI_FORMAT;
+  if (!Header_GetItem(ListView_GetHeader(Handle()), column, &item)) return -1;
+  if (item.fmt & HDF_SORTUP) return HDF_SORTUP;
+  if (item.fmt & HDF_SORTDOWN) return HDF_SORTDOWN;
+  return -1;
+}
+
 int ListView::NextSelected(int after) const { return ListView_GetNextItem(Handle(), after, LVNI_SELECTED); }
 
 std::vector<int> ListView::SelectedIndices() const {
@@ -347,6 +368,10 @@ bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& 
       return true;
     case LVN_ODFINDITEMW:
       result = FindItem(*reinterpret_cast<NMLVFINDITEMW*>(lparam));
+      return true;
+    case LVN_COLUMNCLICK:
+      if (OnColumnClick) OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem);
+      result = 0;
       return true;
     case NM_DBLCLK:
       if (OnDblClick) OnDblClick();

@@ -105,6 +105,13 @@ class ListView : public Control {
 
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;
+  // A click on a column's header (LVN_COLUMNCLICK).
+  std::function<void(int column)> OnColumnClick;
+  // The header's sort arrow: up on `column` when `ascending`, else down; none on the others (and
+  // on all with column -1).
+  void SetSortArrow(int column, bool ascending);
+  // -1 none, else HDF_SORTUP or HDF_SORTDOWN as the header shows it.
+  int SortArrow(int column) const;
   // A key pressed while the list has the focus (LVN_KEYDOWN), before the list acts on it. Enter
   // never comes here: the dialog manager gives it to the form.
   std::function<void(WORD key)> OnKeyDown;

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Fuzzes with libFuzzer under AddressSanitizer and UBSan, one target after the other:
 #   fuzz.sh [seconds] [target...]   (seconds: default $FUZZ_SECONDS or 60, for each target)
-# Targets: catalogue (the catalogue's text routines: row building, size texts, line splitting) and
-# notification (the call event handler: notifications in, commands out). Default: both.
-# The committed seeds (tests/<area>/fuzz/corpus) are only read; new inputs go to
+# Targets: catalogue (the catalogue's text routines: row building, size texts, line splitting),
+# notification (the call event handler: notifications in, commands out) and wav_header (the WAV
+# header reader and its repair sizes: nothing read past the bytes, lengths within the file).
+# Default: all three.
+# The committed seeds (tests/<area>/fuzz/corpus, tests/core/fuzz/wav_corpus) are only read; new
+# inputs go to
 # build/fuzz/<target>/corpus.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-${FUZZ_SECONDS:-60}}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(catalogue notification)
+[ ${#targets[@]} -gt 0 ] || targets=(catalogue notification wav_header)
 
 for target in "${targets[@]}"; do
   case "$target" in
@@ -19,6 +22,8 @@ for target in "${targets[@]}"; do
     notification) sources=("$root/src/recording/notification.cpp" "$root/src/core/timestamp.cpp"
                            "$root/tests/recording/fuzz/notification_fuzz.cpp")
                   seeds="$root/tests/recording/fuzz/corpus" ;;
+    wav_header) sources=("$root/src/core/wav_header.cpp" "$root/tests/core/fuzz/wav_header_fuzz.cpp")
+                seeds="$root/tests/core/fuzz/wav_corpus" ;;
     *) echo "unknown fuzz target: $target" >&2; exit 2 ;;
   esac
   out="$root/build/fuzz/$target"

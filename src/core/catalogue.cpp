@@ -96,18 +96,53 @@ std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separator
   return text;
 }
 
+std::wstring FormatLength(std::uint64_t seconds) {
+  const auto two = [](std::uint64_t value) {
+    return std::wstring{static_cast<wchar_t>(L'0' + value / 10), static_cast<wchar_t>(L'0' + value % 10)};
+  };
+  const std::uint64_t hours = seconds / 3600;
+  const std::uint64_t minutes = seconds / 60 % 60;
+  if (hours == 0) return std::to_wstring(minutes) + L":" + two(seconds % 60);
+  return std::to_wstring(hours) + L":" + two(minutes) + L":" + two(seconds % 60);
+}
+
+std::wstring WhenText(std::wstring_view name) {
+  std::wstring when;
+  when.reserve(23);
+  when.append(CharacterRange(name, 1, 2)).append(L"/");
+  when.append(CharacterRange(name, 3, 4)).append(L"/");
+  when.append(CharacterRange(name, 5, 8)).append(L" at ");
+  when.append(CharacterRange(name, 10, 11)).append(L":");
+  when.append(CharacterRange(name, 12, 13)).append(L":");
+  when.append(CharacterRange(name, 14, 15));
+  return when;
+}
+
+std::wstring PartnerText(std::wstring_view name) { return PartnerFromName(name); }
+
+std::uint64_t RecordingTime(std::wstring_view name) {
+  if (name.size() < 15 || name[8] != L'_') return 0;
+  const auto number = [&](std::size_t first, std::size_t count, std::uint64_t& out) {
+    out = 0;
+    for (std::size_t i = first; i < first + count; ++i) {
+      if (name[i] < L'0' || name[i] > L'9') return false;
+      out = out * 10 + static_cast<std::uint64_t>(name[i] - L'0');
+    }
+    return true;
+  };
+  std::uint64_t day, month, year, clock;
+  if (!number(0, 2, day) || !number(2, 2, month) || !number(4, 4, year) || !number(9, 6, clock)) return 0;
+  return ((year * 100 + month) * 100 + day) * 1000000 + clock;
+}
+
+bool IsRecordingName(std::wstring_view name) { return name.size() >= 4 && MatchesWavAt(name, name.size() - 4); }
+
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators) {
   const std::size_t slash = path.find_last_of(L"\\:");
   const std::wstring_view name = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
 
   RecordingRow row;
-  row.When.reserve(23);
-  row.When.append(CharacterRange(name, 1, 2)).append(L"/");
-  row.When.append(CharacterRange(name, 3, 4)).append(L"/");
-  row.When.append(CharacterRange(name, 5, 8)).append(L" at ");
-  row.When.append(CharacterRange(name, 10, 11)).append(L":");
-  row.When.append(CharacterRange(name, 12, 13)).append(L":");
-  row.When.append(CharacterRange(name, 14, 15));
+  row.When = WhenText(name);
   row.Partner = PartnerFromName(name);
   // Any negative size means the file could not be measured.
   row.Size = size < 0 ? std::wstring(L"BUSY") : FormatFileSize(size, separators);

@@ -27,6 +27,17 @@ struct NumberSeparators {
 std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
 // A row from a full path and the file's size (negative: could not be read -> "BUSY").
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
+// A length as "m:ss" under an hour, "h:mm:ss" from an hour on.
+std::wstring FormatLength(std::uint64_t seconds);
+// The cells that come from a recording's file name alone (no folder in front).
+std::wstring WhenText(std::wstring_view name);
+std::wstring PartnerText(std::wstring_view name);
+// The recording's start from a name that begins "DDMMYYYY_hhmmss" as the number YYYYMMDDhhmmss,
+// so that numbers order as times do; 0 for a name that does not begin so.
+std::uint64_t RecordingTime(std::wstring_view name);
+// The files the recordings list takes: names ending in ".wav", any letter case.
+bool IsRecordingName(std::wstring_view name);
+
 // One entry of the directory search that lists the recordings.
 struct WavEntry {
   std::wstring path;            // folder text + name

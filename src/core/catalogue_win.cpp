@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "base/handles.h"
+#include "core/wav_header.h"
 
 namespace callwright {
 
@@ -12,12 +16,21 @@ bool HasNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_vi
 
 // The directory search also matches generated short names ("take.wavx" is TAKE~1.WAV), so the
 // long name itself must end in ".wav".
-bool EndsInWav(const wchar_t* name) {
-  const std::wstring_view text(name);
-  constexpr std::wstring_view kWav = L".wav";
-  return text.size() >= kWav.size() &&
-         ::CompareStringOrdinal(text.data() + text.size() - kWav.size(), static_cast<int>(kWav.size()),
-                                kWav.data(), static_cast<int>(kWav.size()), TRUE) == CSTR_EQUAL;
+bool EndsInWav(const wchar_t* name) { return IsRecordingName(name); }
+
+FileStatus StatusOfError(DWORD error) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileStatus::Busy;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FileStatus::Gone;
+    case ERROR_ACCESS_DENIED:
+      return FileStatus::Denied;
+    default:
+      return FileStatus::Failed;
+  }
 }
 
 std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
@@ -42,7 +55,8 @@ std::wstring ListWavFiles(std::wstring_view folder) {
   return listing;
 }
 
-std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop) {
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop,
+                                     EntryPath entry_path) {
   std::vector<WavEntry> entries;
   if (HasNul(folder)) return entries;
   const std::wstring pattern = std::wstring(folder) + L"*.wav";
@@ -53,8 +67,11 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::functi
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsInWav(entry.cFileName)) continue;
     WavEntry found;
-    found.path.reserve(folder.size() + std::char_traits<wchar_t>::length(entry.cFileName));
-    found.path.append(folder).append(entry.cFileName);
+    if (entry_path == EntryPath::Full) {
+      found.path.reserve(folder.size() + std::char_traits<wchar_t>::length(entry.cFileName));
+      found.path.append(folder);
+    }
+    found.path.append(entry.cFileName);
     found.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
     found.write_time = (static_cast<std::uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
                        entry.ftLastWriteTime.dwLowDateTime;
@@ -74,6 +91,48 @@ std::int64_t GetRecordingSize(std::wstring_view path) {
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(file.Get(), &size)) return -1;
   return size.QuadPart;
+}
+
+FileOutcome MeasureRecordingFile(std::wstring_view path) {
+  if (HasNul(path)) return {FileStatus::Gone};
+  const std::wstring file_name(path);
+  // Read sharing refuses the client's write handle; delete sharing lets a Delete go through while
+  // the file is measured.
+  const FileHandle file(::CreateFileW(file_name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {StatusOfError(::GetLastError())};
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(file.Get(), &size)) return {StatusOfError(::GetLastError())};
+  FileOutcome outcome{FileStatus::Done, size.QuadPart};
+  // The length from the header, read through the same handle: no second open.
+  std::vector<std::uint8_t> head(static_cast<std::size_t>(std::clamp<LONGLONG>(size.QuadPart, 0, kWavHeadBytes)));
+  DWORD read = 0;
+  if (!head.empty() && !::ReadFile(file.Get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) {
+    const FileStatus status = StatusOfError(::GetLastError());
+    if (status == FileStatus::Busy) return {status};  // a locked range: still being written
+    read = 0;
+  }
+  head.resize(read);
+  const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
+  outcome.length_ms = header.length_ms;
+  outcome.damaged = header.damaged;
+  return outcome;
+}
+
+FileOutcome DeleteRecordingFile(std::wstring_view path) {
+  if (HasNul(path)) return {FileStatus::Gone};
+  const std::wstring file_name(path);
+  if (::DeleteFileW(file_name.c_str())) return {FileStatus::Done};
+  const DWORD delete_error = ::GetLastError();
+  if (StatusOfError(delete_error) == FileStatus::Gone) return {FileStatus::Gone};
+  // A link to a folder goes as a folder does; a real folder never does.
+  const DWORD attributes = ::GetFileAttributesW(file_name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {StatusOfError(::GetLastError())};
+  const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if ((attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(file_name.c_str())) {
+    return {FileStatus::Done};
+  }
+  return {StatusOfError(delete_error)};
 }
 
 NumberSeparators UserNumberSeparators() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/catalogue.h"
+#include "core/file_worker.h"
 
 namespace callwright {
 
@@ -14,10 +15,19 @@ namespace callwright {
 std::wstring ListWavFiles(std::wstring_view folder);
 // The folder's *.wav entries with the sizes and times the search reports, in search order.
 // `folder` ends in "\". Fetches entries in large batches and skips the short names.
-// `stop`, when given, is asked now and then and ends the search early when it says so.
-std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop = {});
+// `stop`, when given, is asked now and then and ends the search early when it says so. With
+// EntryPath::Name the entries' paths are the names alone.
+enum class EntryPath { Full, Name };
+std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop = {},
+                                     EntryPath entry_path = EntryPath::Full);
 // The file's length, or -1 when it cannot be opened for reading with read-only sharing.
 std::int64_t GetRecordingSize(std::wstring_view path);
+// The recordings list's measure: size (and, from a WAV header, length) in one open that shares
+// reading and deleting, so a file the client writes is Busy and a Delete never waits for it.
+FileOutcome MeasureRecordingFile(std::wstring_view path);
+// Deletes a recording; a link to a folder goes too, a real folder never. Done when it is gone now,
+// Gone when it was gone before.
+FileOutcome DeleteRecordingFile(std::wstring_view path);
 // FormatFileSize with the user's separators.
 std::wstring FormatFileSize(std::int64_t size);
 NumberSeparators UserNumberSeparators();

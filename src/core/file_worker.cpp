@@ -33,17 +33,17 @@ void FileWorker::Run() {
       break;
     }
     if (!paths_ || index >= paths_->size()) continue;
-    std::int64_t size = -1;
+    FileOutcome outcome;
     try {
-      size = work_ ? work_((*paths_)[index]) : -1;
+      if (work_) outcome = work_((*paths_)[index]);
     } catch (...) {
-      // An error reads as a file that cannot be read.
+      // An error reads as a failure on the file.
     }
     const auto now = std::chrono::steady_clock::now();
     bool notify = false;
     {
       const std::lock_guard<std::mutex> hold(lock_);
-      waiting_.push_back({index, size});
+      waiting_.push_back({index, outcome});
       if (!notified_) {
         notify = now - last_notice >= notify_interval_;
         held_back = !notify;

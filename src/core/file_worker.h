@@ -16,11 +16,30 @@
 
 namespace callwright {
 
+// What became of one file.
+enum class FileStatus : std::uint8_t {
+  Done,    // measured (size, and length when the file has a readable WAV header), or deleted
+  Busy,    // another process holds it open without the sharing asked for (a call still recording)
+  Gone,    // the file or its folder is not there
+  Denied,  // access denied
+  Failed,  // any other failure
+  NoRecycleBin,  // deleting: left alone, as its volume has no Recycle Bin to take it
+};
+
+struct FileOutcome {
+  FileStatus status = FileStatus::Failed;
+  std::int64_t size = -1;         // Done, measuring: the file's size in bytes
+  std::int64_t length_ms = -1;    // Done, measuring: the length from the WAV header; -1 none
+  bool damaged = false;           // Done, measuring: the header's sizes disagree with the file
+
+  bool operator==(const FileOutcome&) const = default;
+};
+
 class FileWorker {
  public:
-  // The work on one file and its outcome (for measuring: the size, negative when the file cannot
-  // be read). Runs on the worker thread; an error escaping it reads as -1.
-  using Work = std::function<std::int64_t(const std::wstring& path)>;
+  // The work on one file and its outcome. Runs on the worker thread; an error escaping it reads as
+  // Failed.
+  using Work = std::function<FileOutcome(const std::wstring& path)>;
   // Runs on the worker thread when results are waiting and none were waiting before: one call
   // per TakeResults, however many files were done in between; and once at the end of a complete
   // run when no notice is out, so that the receiver sees Done(). Must not block.
@@ -28,7 +47,7 @@ class FileWorker {
 
   struct Result {
     std::size_t index;  // into the paths given
-    std::int64_t size;
+    FileOutcome outcome;
 
     bool operator==(const Result&) const = default;
   };

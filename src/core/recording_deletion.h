@@ -9,13 +9,6 @@ namespace callwright {
 // Delete moves recordings to the Recycle Bin; Shift+Delete removes them for good.
 enum class DeletionKind { Recycle, Permanent };
 
-// The outcome of one file, as the deletion's worker reports it.
-enum class DeletionOutcome : std::int64_t {
-  Kept = 0,          // still there (being written, no access, ...)
-  Gone = 1,          // no longer there
-  NoRecycleBin = 2,  // left alone: it could only have been deleted for good
-};
-
 // "Move 3 recordings to the Recycle Bin?" / "Permanently delete 3 recordings?".
 std::wstring DeletionQuestion(std::size_t count, DeletionKind kind);
 // The one question for the files that could not go to the Recycle Bin.

@@ -3,16 +3,17 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <string>
-#include <unordered_set>
+#include <system_error>
 
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
+#include "base/handles.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
+#include "core/wav_repair_win.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/settings_form.h"
@@ -29,7 +30,7 @@
 namespace callwright {
 
 TFrmMain* FrmMain = nullptr;
-RecordingMeasure MeasureRecording = [](const std::wstring& path) { return GetRecordingSize(path); };
+RecordingMeasure MeasureRecording = [](const std::wstring& path) { return MeasureRecordingFile(path); };
 UINT ShowRequestMsg = 0;
 WNDPROC PrevMainWndProc = nullptr;
 
@@ -37,17 +38,45 @@ namespace {
 
 constexpr COLORREF kOddRowColour = 0xF4F7F9;  // red 249, green 247, blue 244
 constexpr COLORREF kEvenRowColour = 0xFFFFFF;
-// Posted by a listing's worker when measured sizes wait; wParam tells the listing.
-constexpr UINT kProbeResultsMessage = WM_APP + 1;
-// Posted by a listing's worker when its rows are built; wParam tells the listing.
-constexpr UINT kListingMessage = WM_APP + 3;
-// Posted by a deletion's worker when deleted files wait; wParam tells the deletion.
-constexpr UINT kDeletionResultsMessage = WM_APP + 2;
-// Measures reach the window in batches: a wake-up per file would cost the window and the worker
-// more than the files themselves.
-constexpr std::chrono::milliseconds kProbeNoticeInterval{30};
-// Each notice costs the window a pass over the rows: a few a second.
-constexpr std::chrono::milliseconds kDeletionNoticeInterval{150};
+// The text of a recording whose header the client left unfinished.
+constexpr COLORREF kDamagedTextColour = 0x0000B0;  // red 176
+
+// The list's columns, widths at 96 dpi, in the order of RecordingList::Column.
+struct ColumnSetup {
+  const wchar_t* caption;
+  int width;
+};
+constexpr ColumnSetup kColumns[] = {
+    {L"When", 150}, {L"Partner Handle", 100}, {L"Size", 70}, {L"Length", 60}, {L"File location", 160},
+};
+static_assert(std::size(kColumns) == RecordingList::kColumnCount);
+// The chosen order in config.ini: "<column>,up" or "<column>,down"; no key, the listing's order.
+constexpr wchar_t kSortKey[] = L"sort";
+
+// Natural order of partners, as Explorer orders names ("bob2" before "bob10").
+int NaturalCompare(std::wstring_view a, std::wstring_view b) {
+  const int order = ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE | SORT_DIGITSASNUMBERS, a.data(),
+                                      static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), nullptr,
+                                      nullptr, 0);
+  return order == 0 ? 0 : order - CSTR_EQUAL;
+}
+
+// Whether the text holds the part, letter case and accents aside.
+bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
+  if (part.empty()) return true;
+  return ::FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC,
+                           text.data(), static_cast<int>(text.size()), part.data(), static_cast<int>(part.size()),
+                           nullptr, nullptr, nullptr, 0) >= 0;
+}
+
+// The Repair button, at the left end of the bottom bar.
+constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
+// Posted by the recordings' workers when results wait.
+constexpr UINT kRecordingsMessage = WM_APP + 1;
+// Posted when a deletion kept files whose calls are still recording; wParam: how many.
+constexpr UINT kKeptBusyMessage = WM_APP + 2;
+// Posted when a deletion left files that only a permanent deletion could remove.
+constexpr UINT kNoRecycleBinMessage = WM_APP + 3;
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
@@ -61,46 +90,46 @@ bool StartedHidden() {
   return hidden;
 }
 
-bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
-// True when the file is gone afterwards (also when it was gone before); a file the client still
-// writes, or one we may not delete, stays.
-bool DeleteRecordingFile(const std::wstring& path) {
-  if (::DeleteFileW(path.c_str())) return true;
-  const DWORD delete_error = ::GetLastError();
-  if (NotFound(delete_error)) return true;
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return NotFound(::GetLastError());
-  const DWORD link_to_folder = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-  return (attributes & link_to_folder) == link_to_folder && ::RemoveDirectoryW(path.c_str());
+std::vector<WavEntry> ListRecordingNames(const std::wstring& folder, const std::function<bool()>& stop) {
+  return ListWavEntries(folder, stop, EntryPath::Name);
 }
+
+bool NotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 bool FileGone(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && NotFound(::GetLastError());
 }
 
+// Why a file that the Recycle Bin did not take is still there.
+FileStatus WhyKept(const std::wstring& path) {
+  const FileHandle file(::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  if (file) return FileStatus::Failed;
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return FileStatus::Busy;
+  if (error == ERROR_ACCESS_DENIED) return FileStatus::Denied;
+  return NotFound(error) ? FileStatus::Gone : FileStatus::Failed;
+}
+
 // One file of a deletion, on its worker. Only plain files go to the Recycle Bin: a link to a folder
 // is removed as before (the folder it names keeps its content), and a real folder never goes.
-DeletionOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
-  if (kind == DeletionKind::Permanent) return DeleteRecordingFile(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+FileOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
+  if (kind == DeletionKind::Permanent) return DeleteRecordingFile(path);
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return NotFound(::GetLastError()) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
-  }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-    return DeleteRecordingFile(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
-  }
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {NotFound(::GetLastError()) ? FileStatus::Gone : FileStatus::Failed};
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return DeleteRecordingFile(path);
   // The shell's file operation is an apartment object: this worker thread enters one per file.
   const ComApartment apartment;
-  if (RecycleFile(path) == RecycleResult::NoRecycleBin && !FileGone(path)) return DeletionOutcome::NoRecycleBin;
-  return FileGone(path) ? DeletionOutcome::Gone : DeletionOutcome::Kept;
+  const RecycleResult recycled = RecycleFile(path);
+  if (FileGone(path)) return {FileStatus::Done};
+  if (recycled == RecycleResult::NoRecycleBin) return {FileStatus::NoRecycleBin};
+  return {WhyKept(path)};
 }
 
 bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Commands of the rows' context menu.
 enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath, kRowDelete };
-
 
 }  // namespace
 
@@ -127,7 +156,9 @@ TFrmMain::TFrmMain()
       btnrefresh(Handle(), 0, 9, 81, 25, L"&Refresh"),
       TimerSel(Handle(), 200, false, [this] { TimerSelTimer(); }),
       btnclose(p.Handle(), 0, 9, 81, 25, L"&Close"),
-      btnfol(Handle(), 0, 9, 81, 25, L"&Browse") {
+      btnfol(Handle(), 0, 9, 81, 25, L"&Browse"),
+      btnrepair(p.Handle(), kRepairButton.left, kRepairButton.top, kRepairButton.right - kRepairButton.left,
+                kRepairButton.bottom - kRepairButton.top, L"Re&pair") {
   Image1.SetAlign(Align::Client);
   Image1.SetStretch(true);
   Image1.SetPicture(IDP_MAIN_BACKGROUND);
@@ -155,17 +186,36 @@ TFrmMain::TFrmMain()
   }
   btnopen.SetEnabled(false);
   btndelete.SetEnabled(false);
+  btnrepair.OnClick = [this] { RepairSelected(); };
+  btnrepair.SetEnabled(false);
 
   LoadListIcons();
-  lst.AddColumn(L"When", 150);
-  lst.AddColumn(L"Partner Handle", 100);
-  lst.AddColumn(L"Size", 70);
-  lst.AddColumn(L"File location", 160);
+  for (const ColumnSetup& column : kColumns) lst.AddColumn(column.caption, column.width);
   lst.SetSmallImages(Img16);
   lst.SetAccessibleName(L"Recordings");
   lst.SetAccessibleRole(AccessibleRole::List);
+  const HWND window = Handle();
+  FRecordings = std::make_unique<RecordingList>(RecordingListServices{
+      .list = &ListRecordingNames,
+      .measure = [](const std::wstring& path) { return MeasureRecording(path); },
+      .remove = [](const std::wstring& path) { return DeleteRecordingFile(path); },
+      .repair = [](const std::wstring& path) { return RepairRecordingFile(path); },
+      .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
+      .compare = &NaturalCompare,
+      .contains = &ContainsLinguistic,
+  });
+  FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
+  FRecordings->OnDeletionDone = [this](const RecordingList::DeletionReport& report) { DeletionDone(report); };
+  lst.SetSource({
+      .count = [this] { return FRecordings->Count(); },
+      .text = [this](int row, int column) {
+        return FRecordings->Text(row, static_cast<RecordingList::Column>(column), FSeparators);
+      },
+      .image = [](int row) { return row % 2; },
+  });
   lst.OnCustomDrawItem = [this](ListView& sender, ListItemDraw& item) { lstAdvancedCustomDrawItem(sender, item); };
   lst.OnDblClick = [this] { lstDblClick(); };
+  lst.OnColumnClick = [this](int column) { lstColumnClick(column); };
   lst.OnKeyDown = [this](WORD key) { lstKeyDown(key); };
   lst.OnContextPopup = [this](POINT at) { lstContextPopup(at); };
   lst.OnBeginDrag = [this] { lstBeginDrag(); };
@@ -183,10 +233,9 @@ TFrmMain::~TFrmMain() {
   Application::Instance().RemoveEndHandler(FEndHandler);
   // No worker outlives the window it posts to.
   StopWorkers(std::chrono::milliseconds::max());
-  FDeletions.clear();
-  FRetiredProbes.clear();
-  FListingWorker.reset();
-  FProbe.reset();
+  // The list stops asking for the model's rows before the model goes.
+  lst.SetSource({});
+  FRecordings.reset();
   // The list shares the image list, which is destroyed before it.
   lst.SetSmallImages(nullptr);
   FormDestroy();
@@ -254,6 +303,11 @@ void TFrmMain::FormShow() {
   // Created when missing and tried on a worker (see FolderPrepared); the list shows what is there
   // meanwhile.
   PrepareFolder(true);
+  // The order chosen last time; anything unreadable is the listing's order.
+  const std::wstring sort = ReadSetting(L"SYSTEM", kSortKey, L"");
+  const std::size_t comma = sort.find(L',');
+  const int column = comma == 1 && sort[0] >= L'0' && sort[0] < L'0' + RecordingList::kColumnCount ? sort[0] - L'0' : -1;
+  ApplySort(column, column < 0 || sort.substr(comma + 1) != L"down");
   RefreshList();
   FShownFolder = RecordingFolder();
 }
@@ -294,182 +348,95 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
   Hide();
 }
 
-struct TFrmMain::Listing {
-  std::atomic<bool> stop{false};
-  std::vector<std::wstring> cells;
-  std::vector<std::intptr_t> data;
-  std::shared_ptr<std::vector<std::wstring>> paths = std::make_shared<std::vector<std::wstring>>();
-  std::vector<std::size_t> order;
-};
-
 void TFrmMain::RefreshList() {
-  // The running listing belongs to the rows about to be replaced: cancel it; whatever it still
-  // posts carries an older generation and is dropped.
-  for (std::unique_ptr<FileWorker>* worker : {&FListingWorker, &FProbe}) {
-    if (!*worker) continue;
-    (*worker)->Cancel();
-    FRetiredProbes.push_back(std::move(*worker));
-  }
-  if (FListing) FListing->stop = true;
-  std::erase_if(FRetiredProbes, [](const std::unique_ptr<FileWorker>& worker) { return worker->Ended(); });
-  const WPARAM generation = ++FProbeGeneration;
-
-  FListing = std::make_shared<Listing>();
-  const std::wstring folder = RecordingFolder() + L"\\";
-  const NumberSeparators separators = UserNumberSeparators();
-  FSeparators = separators;
-  const HWND window = Handle();
-  FListingWorker = std::make_unique<FileWorker>(
-      std::make_shared<std::vector<std::wstring>>(1, folder), std::vector<std::size_t>{0},
-      [listing = FListing, separators](const std::wstring& folder_text) -> std::int64_t {
-        const std::vector<WavEntry> entries =
-            ListWavEntries(folder_text, [&listing] { return listing->stop.load(); });
-        listing->cells.reserve(entries.size() * 4);
-        listing->data.resize(entries.size());
-        listing->paths->reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-          RecordingRow row = MakeRecordingRow(entries[i].path, entries[i].size, separators);
-          listing->cells.push_back(std::move(row.When));
-          listing->cells.push_back(std::move(row.Partner));
-          listing->cells.push_back(std::move(row.Size));
-          listing->cells.push_back(std::move(row.FileLocation));
-          listing->data[i] = static_cast<std::intptr_t>(i);
-          listing->paths->push_back(entries[i].path);
-        }
-        listing->order = NewestFirst(entries);
-        return 0;
-      },
-      [window, generation] { ::PostMessageW(window, kListingMessage, generation, 0); });
+  FSeparators = UserNumberSeparators();
+  FRecordings->List(RecordingFolder());
 }
 
-void TFrmMain::ListingArrived(WPARAM generation) {
-  if (!FListingWorker || !FListing || generation != FProbeGeneration) return;  // an older listing's
-  // Taking the result also makes the worker's writes to the listing visible here.
-  if (FListingWorker->TakeResults().empty()) return;
-  FListingWorker.reset();  // it has ended
-  const std::shared_ptr<Listing> listing = std::move(FListing);
-  const std::size_t count = listing->data.size();
-  lst.SetRows(std::move(listing->cells), std::move(listing->data));
-  FEntryRow.resize(count);
-  for (std::size_t i = 0; i < count; ++i) FEntryRow[i] = static_cast<int>(i);
-  if (count == 0) return;
-  const HWND window = Handle();
-  FProbe = std::make_unique<FileWorker>(
-      listing->paths, std::move(listing->order), MeasureRecording,
-      [window, generation] { ::PostMessageW(window, kProbeResultsMessage, generation, 0); }, kProbeNoticeInterval);
-}
+bool TFrmMain::Probing() const { return FRecordings->Listing() || PreparingFolderForShow(); }
 
-bool TFrmMain::Probing() const {
-  return FListingWorker || (FProbe && !FProbe->Done()) || PreparingFolderForShow();
-}
+bool TFrmMain::Deleting() const { return FRecordings->Deleting(); }
 
-void TFrmMain::ProbeResultsArrived(WPARAM generation) {
-  if (!FProbe || generation != FProbeGeneration) return;  // from an older listing
-  for (const FileWorker::Result& result : FProbe->TakeResults()) {
-    if (result.index >= FEntryRow.size()) continue;
-    int row = FEntryRow[result.index];
-    if (row >= 0 && lst.ItemData(row) != static_cast<std::intptr_t>(result.index)) {
-      // Rows went since the map was made.
-      std::fill(FEntryRow.begin(), FEntryRow.end(), -1);
-      for (int i = 0; i < lst.Count(); ++i) {
-        const std::intptr_t entry = lst.ItemData(i);
-        if (entry >= 0 && static_cast<std::size_t>(entry) < FEntryRow.size()) FEntryRow[entry] = i;
-      }
-      row = FEntryRow[result.index];
-    }
-    if (row < 0) continue;
-    std::wstring size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, FSeparators);
-    if (lst.ItemText(row, 2) != size) lst.SetItemText(row, 2, std::move(size));
+void TFrmMain::RecordingsArrived() { FRecordings->Update(); }
+
+void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
+  switch (change.kind) {
+    case RecordingList::Change::Kind::Reset:
+      lst.SourceReset();
+      break;
+    case RecordingList::Change::Kind::Moved:
+      lst.SourceMoved(change.new_index);
+      break;
+    case RecordingList::Change::Kind::Cells:
+      lst.SourceChanged();
+      break;
   }
 }
 
-bool TFrmMain::Deleting() const {
-  return std::any_of(FDeletions.begin(), FDeletions.end(),
-                     [](const Deletion& deletion) { return !deletion.worker->Done(); });
+void TFrmMain::ApplySort(int column, bool ascending) {
+  FRecordings->SetSort(column, ascending);
+  lst.SetSortArrow(FRecordings->SortColumn(), ascending);
 }
 
-void TFrmMain::DeletionResultsArrived(WPARAM serial) {
-  const auto deletion = std::find_if(FDeletions.begin(), FDeletions.end(),
-                                     [serial](const Deletion& d) { return d.serial == serial; });
-  if (deletion == FDeletions.end()) return;
-  std::unordered_set<std::wstring> gone;
-  for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
-    const std::wstring& path = (*deletion->paths)[result.index];
-    switch (static_cast<DeletionOutcome>(result.size)) {
-      case DeletionOutcome::Gone:
-        gone.insert(path);
-        break;
-      case DeletionOutcome::NoRecycleBin:
-        deletion->no_recycle_bin.push_back(path);
-        break;
-      default:
-        break;
-    }
+void TFrmMain::lstColumnClick(int Column) {
+  const bool ascending = FRecordings->SortColumn() == Column ? !FRecordings->SortAscending() : true;
+  ApplySort(Column, ascending);
+  WriteSetting(L"SYSTEM", kSortKey, std::to_wstring(Column) + (ascending ? L",up" : L",down"));
+}
+
+void TFrmMain::DeletionDone(const RecordingList::DeletionReport& report) {
+  // Told and asked after the rows have changed, outside the list's update.
+  if (report.busy_kept > 0) ::PostMessageW(Handle(), kKeptBusyMessage, report.busy_kept, 0);
+  if (!report.no_recycle_bin.names.empty()) {
+    FNoRecycleBin.push_back(report.no_recycle_bin);
+    ::PostMessageW(Handle(), kNoRecycleBinMessage, 0, 0);
   }
-  std::vector<std::wstring> ask_about;
-  if (deletion->worker->Done()) {
-    ask_about = std::move(deletion->no_recycle_bin);
-    FDeletions.erase(deletion);
-  }
-  if (!gone.empty()) {
-    // Rows found by path: the list may have been rebuilt since Delete was pressed.
-    std::vector<int> rows;
-    for (int i = 0; i < lst.Count(); ++i) {
-      if (gone.contains(lst.ItemText(i, 3))) rows.push_back(i);
-    }
-    lst.DeleteItems(std::move(rows));
-  }
+}
+
+void TFrmMain::AskNoRecycleBin() {
+  if (FNoRecycleBin.empty()) return;
+  RecordingList::Selection selection = std::move(FNoRecycleBin.front());
+  FNoRecycleBin.erase(FNoRecycleBin.begin());
   // Once per Delete, for all its files that could not be recycled; nothing of them goes unless
   // the answer is Yes.
-  if (ask_about.empty()) return;
-  if (!AskYesNo(Handle(), NoRecycleBinQuestion(ask_about.size()).c_str(), L"Delete files")) return;
-  StartDeletion(std::make_shared<std::vector<std::wstring>>(std::move(ask_about)), DeletionKind::Permanent);
+  if (!AskYesNo(Handle(), NoRecycleBinQuestion(selection.names.size()).c_str(), L"Delete files")) return;
+  StartDeletion(std::move(selection), DeletionKind::Permanent);
 }
 
-bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
-  if (FListing) FListing->stop = true;
-  if (FListingWorker) FListingWorker->Cancel();
-  if (FProbe) FProbe->Cancel();
-  for (const auto& probe : FRetiredProbes) probe->Cancel();
-  for (const Deletion& deletion : FDeletions) deletion.worker->Cancel();
-  const auto deadline = limit == std::chrono::milliseconds::max()
-                            ? std::chrono::steady_clock::time_point::max()
-                            : std::chrono::steady_clock::now() + limit;
-  bool all_ended = true;
-  const auto wait = [&](FileWorker& probe) {
-    const auto left = deadline == std::chrono::steady_clock::time_point::max()
-                          ? std::chrono::milliseconds(std::chrono::hours(24))
-                          : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::max(deadline - std::chrono::steady_clock::now(),
-                                         std::chrono::steady_clock::duration::zero()));
-    all_ended = probe.WaitEnded(left) && all_ended;
-  };
-  if (FListingWorker) wait(*FListingWorker);
-  if (FProbe) wait(*FProbe);
-  for (const auto& probe : FRetiredProbes) wait(*probe);
-  for (const Deletion& deletion : FDeletions) wait(*deletion.worker);
-  return all_ended;
+void TFrmMain::TellKeptBusy(std::size_t busy_kept) {
+  const std::wstring text = busy_kept == 1 ? std::wstring(L"1 recording was kept: its call is still being recorded.")
+                                           : std::to_wstring(busy_kept) +
+                                                 L" recordings were kept: their calls are still being recorded.";
+  MessageBoxCall(Handle(), text.c_str(), L"Recordings kept", MB_OK | MB_ICONINFORMATION);
+}
+
+bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) { return !FRecordings || FRecordings->Stop(limit); }
+
+std::vector<std::wstring> TFrmMain::SelectedPaths() const {
+  std::vector<std::wstring> paths;
+  for (int index : lst.SelectedIndices()) paths.push_back(FRecordings->Path(index));
+  return paths;
 }
 
 LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  if (msg == kListingMessage) {
-    Application::Instance().Guard([&] { ListingArrived(wparam); });
+  if (msg == kRecordingsMessage) {
+    Application::Instance().Guard([&] { RecordingsArrived(); });
     return 0;
   }
-  if (msg == kProbeResultsMessage) {
-    Application::Instance().Guard([&] { ProbeResultsArrived(wparam); });
+  if (msg == kKeptBusyMessage) {
+    Application::Instance().Guard([&] { TellKeptBusy(wparam); });
     return 0;
   }
-  if (msg == kDeletionResultsMessage) {
-    Application::Instance().Guard([&] { DeletionResultsArrived(wparam); });
+  if (msg == kNoRecycleBinMessage) {
+    Application::Instance().Guard([&] { AskNoRecycleBin(); });
     return 0;
   }
   return Form::HandleMessage(msg, wparam, lparam);
 }
 
 void TFrmMain::btnopenClick() {
-  const int first = lst.FirstSelected();
-  if (first >= 0) ShellOpenOrReport(Handle(), lst.ItemText(first, 3));
+  const std::vector<std::wstring> paths = SelectedPaths();
+  if (!paths.empty()) ShellOpenOrReport(Handle(), paths.front());
 }
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
@@ -485,36 +452,31 @@ void TFrmMain::lstKeyDown(WORD Key) {
 
 void TFrmMain::btndeleteClick() { DeleteSelected(ShiftHeld() ? DeletionKind::Permanent : DeletionKind::Recycle); }
 
-std::vector<std::wstring> TFrmMain::SelectedPaths() const {
-  std::vector<std::wstring> paths;
-  for (int index : lst.SelectedIndices()) paths.push_back(lst.ItemText(index, 3));
-  return paths;
-}
-
 void TFrmMain::DeleteSelected(DeletionKind Kind) {
   // The files are those selected now. The question is owned by this window, which stays disabled
   // until it is answered: no second question, no other selection meanwhile.
-  auto paths = std::make_shared<std::vector<std::wstring>>(SelectedPaths());
-  if (paths->empty()) return;
-  if (!AskYesNo(Handle(), DeletionQuestion(paths->size(), Kind).c_str(), L"Delete files")) return;
+  RecordingList::Selection selection = FRecordings->Select(lst.SelectedIndices());
+  if (selection.names.empty()) return;
+  if (!AskYesNo(Handle(), DeletionQuestion(selection.names.size(), Kind).c_str(), L"Delete files")) return;
   // The selection has served: the rows it named go as their files do, and a row whose file stays
   // stays unselected. (Kept, it would cost a change of every later row's state at each removal.)
   lst.ClearSelection();
-  StartDeletion(std::move(paths), Kind);
+  StartDeletion(std::move(selection), Kind);
 }
 
-void TFrmMain::StartDeletion(std::shared_ptr<std::vector<std::wstring>> paths, DeletionKind kind) {
+void TFrmMain::StartDeletion(RecordingList::Selection selection, DeletionKind kind) {
   // A worker removes the files, in row order; only rows whose file is then gone go, as it reports
   // them.
-  std::vector<std::size_t> order(paths->size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  const HWND window = Handle();
-  const WPARAM serial = ++FDeletionSerial;
-  auto worker = std::make_unique<FileWorker>(
-      paths, std::move(order),
-      [kind](const std::wstring& path) { return static_cast<std::int64_t>(DeleteRecording(path, kind)); },
-      [window, serial] { ::PostMessageW(window, kDeletionResultsMessage, serial, 0); }, kDeletionNoticeInterval);
-  FDeletions.push_back({serial, std::move(paths), std::move(worker), {}});
+  FRecordings->Delete(std::move(selection), [kind](const std::wstring& path) { return DeleteRecording(path, kind); });
+}
+
+void TFrmMain::RepairSelected() {
+  std::vector<int> damaged;
+  for (int row : lst.SelectedIndices()) {
+    const Recording* recording = FRecordings->At(row);
+    if (recording && recording->damaged && recording->state == RecordingState::Measured) damaged.push_back(row);
+  }
+  FRecordings->Repair(FRecordings->Select(damaged));
 }
 
 void TFrmMain::lstContextPopup(POINT MousePos) {
@@ -617,12 +579,22 @@ void TFrmMain::lstAdvancedCustomDrawItem(ListView&, ListItemDraw& Item) {
   const bool odd = Item.index % 2 != 0;
   Item.brush_colour = odd ? kOddRowColour : kEvenRowColour;
   Item.image_index = odd ? 1 : 0;
+  const Recording* recording = FRecordings->At(Item.index);
+  if (recording && recording->damaged) Item.text_colour = kDamagedTextColour;
 }
 
 void TFrmMain::TimerSelTimer() {
   const bool selected = lst.SelectedCount() > 0;
   btnopen.SetEnabled(selected);
   btndelete.SetEnabled(selected);
+  // A look at the first selected rows only: the timer must stay cheap with every row selected.
+  bool damaged = false;
+  int looked = 0;
+  for (int row = lst.FirstSelected(); row >= 0 && !damaged && looked < 1000; row = lst.NextSelected(row), ++looked) {
+    const Recording* recording = FRecordings->At(row);
+    damaged = recording && recording->damaged;
+  }
+  btnrepair.SetEnabled(damaged);
 }
 
 void TFrmMain::TimerAttachTimer() { DiscoverClient(); }

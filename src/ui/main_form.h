@@ -14,6 +14,7 @@
 #include "core/catalogue.h"
 #include "core/file_worker.h"
 #include "core/recording_deletion.h"
+#include "core/recording_list.h"
 #include "recording/client_link_win.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
@@ -43,6 +44,7 @@ class TFrmMain : public Form, public ClientLink {
   WindowTimer TimerSel;
   SpeedButton btnclose;
   SpeedButton btnfol;
+  SpeedButton btnrepair;
 
   // The start-up show has been dealt with (shown, or its work done hidden at a "/hidden" start).
   bool loaded = false;
@@ -52,14 +54,20 @@ class TFrmMain : public Form, public ClientLink {
 
   // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
   // searches the folder and builds the rows, which replace the old ones in one go, with the sizes
-  // of the directory search; each file's own measure ("BUSY" while it cannot be read) follows from
-  // the worker as it gets to the file, newest first.
+  // of the directory search; each file's own measure ("BUSY" while the client writes it) follows
+  // from the worker as it gets to the file, newest first.
   void RefreshList();
+  // The rows `lst` shows, with their workers.
+  RecordingList& Recordings() { return *FRecordings; }
   // The current listing is still being searched, or measured, or its results wait to be shown; or
   // the folder of a showing is still being prepared.
   bool Probing() const;
   // Files that Delete was told to remove are still being removed, or their rows still wait to go.
   bool Deleting() const;
+
+  // Mends the headers of the selected recordings that are marked damaged (never a BUSY one), on a
+  // worker; each row is measured again afterwards.
+  void RepairSelected();
 
   void btnopenClick();
   void btndeleteClick();
@@ -69,6 +77,8 @@ class TFrmMain : public Form, public ClientLink {
   void btnaboutClick();
   void btncloseClick();
   void lstDblClick();
+  // Sorts by the column; a second click on it reverses. Stored in config.ini.
+  void lstColumnClick(int Column);
   void lstKeyDown(WORD Key);
   // The rows' context menu: Open, Show in folder, Copy, Copy path, Delete.
   void lstContextPopup(POINT MousePos);
@@ -102,46 +112,32 @@ class TFrmMain : public Form, public ClientLink {
   // The rows' icons at the window's DPI.
   void LoadListIcons();
   void FormDestroy();
-  void ListingArrived(WPARAM generation);
-  void ProbeResultsArrived(WPARAM generation);
-  void DeletionResultsArrived(WPARAM serial);
-  void StartDeletion(std::shared_ptr<std::vector<std::wstring>> paths, DeletionKind kind);
+  // Applies the results the workers have waiting.
+  void RecordingsArrived();
+  void RecordingsChanged(const RecordingList::Change& change);
+  void ApplySort(int column, bool ascending);
+  void DeletionDone(const RecordingList::DeletionReport& report);
+  void TellKeptBusy(std::size_t busy_kept);
+  // Asks once whether files that no Recycle Bin could take are to be deleted for good.
+  void AskNoRecycleBin();
+  void StartDeletion(RecordingList::Selection selection, DeletionKind kind);
   // A box naming what failed, modal to this window.
   void ReportFailure(const std::wstring& text);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool StopWorkers(std::chrono::milliseconds limit);
 
-  // The rows of a listing as its worker builds them.
-  struct Listing;
-  // The search of the current listing, then its measuring; older ones cancelled but perhaps still
-  // in a file.
-  std::unique_ptr<FileWorker> FListingWorker;
-  std::shared_ptr<Listing> FListing;
-  std::unique_ptr<FileWorker> FProbe;
-  std::vector<std::unique_ptr<FileWorker>> FRetiredProbes;
-  // Running deletions, each with the paths it was given.
-  struct Deletion {
-    WPARAM serial;
-    std::shared_ptr<const std::vector<std::wstring>> paths;
-    std::unique_ptr<FileWorker> worker;
-    // Files that could only have been deleted for good, asked about once the worker is done.
-    std::vector<std::wstring> no_recycle_bin;
-  };
-  std::vector<Deletion> FDeletions;
-  WPARAM FDeletionSerial = 0;
+  std::unique_ptr<RecordingList> FRecordings;
+  // Deletions' files that no Recycle Bin took, each waiting for its one question.
+  std::vector<RecordingList::Selection> FNoRecycleBin;
   // Stops the workers when the process is ended.
   int FEndHandler = 0;
-  // Tells the current listing's results from older ones still in the queue.
-  WPARAM FProbeGeneration = 0;
   NumberSeparators FSeparators;
-  // Row of each entry of the current listing (-1: deleted); rebuilt when rows go.
-  std::vector<int> FEntryRow;
   // The recording folder when the window was last shown, before its preparation.
   std::wstring FShownFolder;
 };
 
-// Measures one recording for the listing's worker: GetRecordingSize; tests put in their own.
-using RecordingMeasure = std::function<std::int64_t(const std::wstring& path)>;
+// Measures one recording for the listing's worker: MeasureRecordingFile; tests put in their own.
+using RecordingMeasure = std::function<FileOutcome(const std::wstring& path)>;
 extern RecordingMeasure MeasureRecording;
 
 // The main window, created first at start-up.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "core/catalogue.h"
 
@@ -131,6 +132,22 @@ TEST(MakeRecordingRow, SizeCellIsBusyForAnyNegativeSize) {
   EXPECT_EQ(MakeRecordingRow(path, std::numeric_limits<std::int64_t>::min(), kEnglish).Size, L"BUSY");
   EXPECT_EQ(MakeRecordingRow(path, 0, kEnglish).Size, L"0.00 Bytes");
   EXPECT_EQ(MakeRecordingRow(path, 1023, {L",", L"."}).Size, L"1.023,00 Bytes");
+}
+
+TEST(FormatLength, MinutesUnderAnHourThenHours) {
+  const std::pair<std::uint64_t, const wchar_t*> cases[] = {
+      {0, L"0:00"}, {9, L"0:09"}, {75, L"1:15"}, {3599, L"59:59"}, {3600, L"1:00:00"}, {36061, L"10:01:01"},
+      {4294967294ull, L"1193046:28:14"},
+  };
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(FormatLength(seconds), text) << seconds;
+}
+
+TEST(RecordingTime, OrdersAsTheNamesTimesAndZeroForOtherNames) {
+  EXPECT_EQ(RecordingTime(L"05032013_141516_anna.wav"), 20130305141516u);
+  EXPECT_LT(RecordingTime(L"31122012_235959_x.wav"), RecordingTime(L"01012013_000000_x.wav"));
+  for (const wchar_t* name : {L"", L"05032013-141516_x.wav", L"0503201x_141516_x.wav", L"05032013_14151", L"notes.wav"}) {
+    EXPECT_EQ(RecordingTime(name), 0u) << name;
+  }
 }
 
 TEST(SplitLines, BreaksAtCrLfAndCrLf) {

@@ -185,11 +185,12 @@ std::vector<RecordingRow> ListedTheNewWay(const std::wstring& folder) {
     rows.push_back(MakeRecordingRow(entry.path, entry.size, separators));
     paths->push_back(entry.path);
   }
-  FileWorker probe(paths, NewestFirst(entries), [](const std::wstring& path) { return GetRecordingSize(path); },
+  FileWorker probe(paths, NewestFirst(entries), [](const std::wstring& path) { return MeasureRecordingFile(path); },
                        {});
   EXPECT_TRUE(probe.WaitEnded(std::chrono::seconds(30)));
   for (const FileWorker::Result& result : probe.TakeResults()) {
-    rows[result.index].Size = result.size < 0 ? std::wstring(L"BUSY") : FormatFileSize(result.size, separators);
+    rows[result.index].Size = result.outcome.status != FileStatus::Done ? std::wstring(L"BUSY")
+                                                                        : FormatFileSize(result.outcome.size, separators);
   }
   EXPECT_TRUE(probe.Done());
   return rows;

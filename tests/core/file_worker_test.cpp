@@ -24,6 +24,10 @@ std::shared_ptr<const std::vector<std::wstring>> Paths(std::initializer_list<con
   return paths;
 }
 
+FileOutcome Sized(std::int64_t size) { return {FileStatus::Done, size}; }
+const FileOutcome kBusy{FileStatus::Busy};
+const FileOutcome kFailed{FileStatus::Failed};
+
 // Collects every result until the worker has ended.
 std::vector<FileWorker::Result> AllResults(FileWorker& probe) {
   std::vector<FileWorker::Result> all;
@@ -60,9 +64,9 @@ class Gate {
 
 // A measure that gives every file the size 1 and waits at the gate when it reaches `name`.
 FileWorker::Work HoldAt(Gate& gate, const wchar_t* name) {
-  return [&gate, name](const std::wstring& path) -> std::int64_t {
+  return [&gate, name](const std::wstring& path) {
     if (path == name) gate.Pass();
-    return 1;
+    return Sized(1);
   };
 }
 
@@ -71,12 +75,12 @@ TEST(FileWorker, MeasuresInTheOrderGivenAndReportsEachIndexOnce) {
   std::vector<std::wstring> measured;
   FileWorker probe(
       paths, {2, 0, 3, 1, 7},
-      [&](const std::wstring& path) -> std::int64_t {
+      [&](const std::wstring& path) {
         measured.push_back(path);
-        return path == L"busy" ? -1 : static_cast<std::int64_t>(path.size());
+        return path == L"busy" ? kBusy : Sized(static_cast<std::int64_t>(path.size()));
       },
       {});
-  const std::vector<FileWorker::Result> expected = {{2, 3}, {0, 1}, {3, -1}, {1, 2}};
+  const std::vector<FileWorker::Result> expected = {{2, Sized(3)}, {0, Sized(1)}, {3, kBusy}, {1, Sized(2)}};
   EXPECT_EQ(AllResults(probe), expected);
   EXPECT_EQ(measured, (std::vector<std::wstring>{L"ccc", L"a", L"busy", L"bb"})) << "index 7 does not exist";
   EXPECT_TRUE(probe.Done());
@@ -96,7 +100,7 @@ TEST(FileWorker, NotifiesOnceUntilTheResultsAreTaken) {
   ASSERT_TRUE(probe.WaitEnded(10s));
   EXPECT_EQ(notified, 2) << "a new notice for the result after the take";
   EXPECT_FALSE(probe.Done()) << "a result still waits";
-  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{2, 1}}));
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{2, Sized(1)}}));
   EXPECT_TRUE(probe.Done());
 }
 
@@ -111,7 +115,7 @@ TEST(FileWorker, NoticesComeNoOftenerThanAskedAndTheLastIsAlwaysTold) {
   gate.Open();
   ASSERT_TRUE(worker.WaitEnded(10s));
   EXPECT_EQ(notified, 2) << "the held-back results are told at the end";
-  EXPECT_EQ(worker.TakeResults(), (std::vector<FileWorker::Result>{{1, 1}, {2, 1}}));
+  EXPECT_EQ(worker.TakeResults(), (std::vector<FileWorker::Result>{{1, Sized(1)}, {2, Sized(1)}}));
   EXPECT_TRUE(worker.Done());
 }
 
@@ -128,9 +132,9 @@ TEST(FileWorker, AReceiverThatTookTheLastResultsIsToldTheEnd) {
     bool seen_done = false;
     FileWorker worker(
         paths, {0, 1},
-        [&](const std::wstring& path) -> std::int64_t {
+        [&](const std::wstring& path) {
           if (path == L"a") gate.Pass();
-          return 1;
+          return Sized(1);
         },
         [&] {
           const std::lock_guard<std::mutex> hold(lock);
@@ -156,10 +160,10 @@ TEST(FileWorker, CancelStopsBeforeTheNextFile) {
   std::atomic<int> calls{0};
   FileWorker probe(
       paths, {0, 1, 2},
-      [&](const std::wstring&) -> std::int64_t {
+      [&](const std::wstring&) {
         ++calls;
         gate.Pass();
-        return 5;
+        return Sized(5);
       },
       {});
   ASSERT_TRUE(gate.WaitForVisitor());
@@ -168,20 +172,20 @@ TEST(FileWorker, CancelStopsBeforeTheNextFile) {
   gate.Open();
   ASSERT_TRUE(probe.WaitEnded(10s));
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{0, 5}}));
+  EXPECT_EQ(probe.TakeResults(), (std::vector<FileWorker::Result>{{0, Sized(5)}}));
   EXPECT_FALSE(probe.Done()) << "cancelled before the end";
 }
 
-TEST(FileWorker, AFailingMeasureReadsAsUnreadable) {
+TEST(FileWorker, AnErrorEscapingTheWorkReadsAsAFailure) {
   const auto paths = Paths({L"a", L"b"});
   FileWorker probe(
       paths, {0, 1},
-      [&](const std::wstring& path) -> std::int64_t {
+      [&](const std::wstring& path) {
         if (path == L"a") throw std::runtime_error("no");
-        return 3;
+        return Sized(3);
       },
       {});
-  EXPECT_EQ(AllResults(probe), (std::vector<FileWorker::Result>{{0, -1}, {1, 3}}));
+  EXPECT_EQ(AllResults(probe), (std::vector<FileWorker::Result>{{0, kFailed}, {1, Sized(3)}}));
 }
 
 TEST(FileWorker, DestructionWaitsForTheFileInHandAndMeasuresNoMore) {
@@ -191,11 +195,11 @@ TEST(FileWorker, DestructionWaitsForTheFileInHandAndMeasuresNoMore) {
   {
     FileWorker probe(
         paths, {0, 1},
-        [&](const std::wstring&) -> std::int64_t {
+        [&](const std::wstring&) {
           ++calls;
           std::this_thread::sleep_for(100ms);
           finished = true;
-          return 3;
+          return Sized(3);
         },
         {});
     const auto end = std::chrono::steady_clock::now() + 10s;

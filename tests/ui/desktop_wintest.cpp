@@ -257,7 +257,7 @@ TEST_F(DesktopTest, EnterAndDeleteInTheListActAsOpenAndDelete) {
     main_->lst.SetSelected(1, true);
     main_->lst.SetSelected(2, true);
     PressKey(VK_RETURN);
-    EXPECT_EQ(g_opened, std::vector<std::wstring>{main_->lst.ItemText(1, 3)}) << "once, the first selected row";
+    EXPECT_EQ(g_opened, std::vector<std::wstring>{main_->lst.ItemText(1, RecordingList::kLocation)}) << "once, the first selected row";
     EXPECT_TRUE(main_->Visible());
 
     PressKey(VK_DELETE);
@@ -267,8 +267,8 @@ TEST_F(DesktopTest, EnterAndDeleteInTheListActAsOpenAndDelete) {
     EXPECT_EQ(main_->lst.Count(), 3) << "No deletes nothing";
     EXPECT_EQ(main_->lst.SelectedCount(), 2);
   }
-  const std::wstring kept = main_->lst.ItemText(0, 3);
-  const std::wstring deleted[] = {main_->lst.ItemText(1, 3), main_->lst.ItemText(2, 3)};
+  const std::wstring kept = main_->lst.ItemText(0, RecordingList::kLocation);
+  const std::wstring deleted[] = {main_->lst.ItemText(1, RecordingList::kLocation), main_->lst.ItemText(2, RecordingList::kLocation)};
   {
     test::MessageBoxAnswerer yes(L"Delete files", IDYES);
     PressKey(VK_DELETE);
@@ -277,7 +277,7 @@ TEST_F(DesktopTest, EnterAndDeleteInTheListActAsOpenAndDelete) {
   EXPECT_TRUE(RunLoopUntil([&] { return !main_->Deleting() && main_->lst.Count() == 1; }));
   for (const std::wstring& path : deleted) EXPECT_FALSE(fs::exists(path)) << path;
   EXPECT_TRUE(fs::exists(kept));
-  EXPECT_EQ(main_->lst.ItemText(0, 3), kept);
+  EXPECT_EQ(main_->lst.ItemText(0, RecordingList::kLocation), kept);
   EXPECT_EQ(g_opened.size(), 1u) << "Delete opens nothing";
 }
 

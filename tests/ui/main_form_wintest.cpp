@@ -96,7 +96,7 @@ class MainWindowTest : public test::ProgramWindowsTest {
 
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
-    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
+    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, RecordingList::kLocation));
     return paths;
   }
 
@@ -127,9 +127,10 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_EQ(main_->Img16.Count(), 2);
   EXPECT_EQ(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&ShowRequestWndProc));
 
-  const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"File location"};
-  const std::vector<int> widths{150, 100, 70, 160};
-  for (int i = 0; i < 4; ++i) {
+  const std::vector<std::wstring> columns{L"When", L"Partner Handle", L"Size", L"Length", L"File location"};
+  const std::vector<int> widths{150, 100, 70, 60, 160};
+  EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(main_->lst.Handle())), 5);
+  for (int i = 0; i < 5; ++i) {
     wchar_t caption[64] = {};
     LVCOLUMNW column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, ShowListsTheConfiguredFolderAndCreatesTheDefaultFolder) {
     EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When);
     EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner);
     EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size);
-    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation);
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), rows[i].FileLocation);
   }
 
   // Refresh rebuilds from the folder; hiding stops following the selection.
@@ -274,10 +275,12 @@ TEST_F(MainWindowTest, DeleteRemovesALinkToAFolderButNeverAFolderWhoseRowStays) 
   if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
     GTEST_SKIP() << "no symbolic links to folders here";
   }
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
-  // Listing skips folders, so the rows are put in by hand.
-  main_->lst.AddItem(L"link", {L"", L"", link.wstring()});
-  main_->lst.AddItem(L"real", {L"", L"", real.wstring()});
+  // Listing skips folders, so the rows are put in as the folder watcher puts them.
+  main_->Recordings().FileAdded(link.filename().wstring(), 0);
+  main_->Recordings().FileAdded(real.filename().wstring(), 0);
+  ASSERT_EQ(main_->lst.Count(), 2);
   main_->lst.SetSelected(0, true);
   main_->lst.SetSelected(1, true);
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
@@ -366,9 +369,12 @@ TEST_F(MainWindowTest, DeletingAFileStillBeingWrittenKeepsTheFileAndItsRow) {
   ASSERT_TRUE(PumpUntil([&] { return OpenAndDeleteEnabled(); }, 2000));
   {
     MessageBoxAnswerer yes(L"Delete files", IDYES);
+    MessageBoxAnswerer kept(L"Recordings kept", IDOK);
     main_->btndelete.Click();
     EXPECT_EQ(yes.Answered(), 1);
     WaitForDeletion();
+    ASSERT_TRUE(PumpUntil([&] { return kept.Answered() == 1; }, 3000)) << "the kept recording is told";
+    EXPECT_EQ(kept.LastText(), L"1 recording was kept: its call is still being recorded.");
   }
   EXPECT_TRUE(fs::exists(files[1])) << "still being written";
   EXPECT_FALSE(fs::exists(files[0]));
@@ -416,10 +422,10 @@ TEST_F(MainWindowTest, RowsComeAtOnceAndTheWorkersMeasuresMakeThemTheRowsOfTheLi
     EXPECT_EQ(main_->lst.ItemText(i, 0), rows[i].When) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 1), rows[i].Partner) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 2), rows[i].Size) << i;
-    EXPECT_EQ(main_->lst.ItemText(i, 3), rows[i].FileLocation) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), rows[i].FileLocation) << i;
     if (main_->lst.ItemText(i, 2) == L"BUSY") {
       ++busy;
-      EXPECT_EQ(main_->lst.ItemText(i, 3), files[2].wstring());
+      EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation), files[2].wstring());
     }
   }
   EXPECT_EQ(busy, 1);
@@ -435,10 +441,10 @@ TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
   KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const RecordingMeasure previous = MeasureRecording;
   // The first folder's files wait at the gate and then read as "BUSY".
-  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
-    if (path.rfind(first_folder, 0) != 0) return GetRecordingSize(path);
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) {
+    if (path.rfind(first_folder, 0) != 0) return MeasureRecordingFile(path);
     ::WaitForSingleObject(handle, 20000);
-    return -1;
+    return FileOutcome{FileStatus::Busy};
   };
   ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   main_->Show();
@@ -454,7 +460,7 @@ TEST_F(MainWindowTest, AMeasureOfAnOlderListingNeverReachesANewerOne) {
   PumpFor(500);
   ASSERT_EQ(main_->lst.Count(), 3);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(main_->lst.ItemText(i, 3).rfind(other.Path() + L"\\", 0), 0u) << i;
+    EXPECT_EQ(main_->lst.ItemText(i, RecordingList::kLocation).rfind(other.Path() + L"\\", 0), 0u) << i;
     EXPECT_EQ(main_->lst.ItemText(i, 2), L"100" + UserNumberSeparators().decimal + L"00 Bytes") << i;
   }
   windows_.reset();  // waits for the workers while the measure is still ours
@@ -467,10 +473,10 @@ TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
   KernelHandle gate(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const RecordingMeasure previous = MeasureRecording;
   std::atomic<int> measured{0};
-  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) -> std::int64_t {
+  MeasureRecording = [&, handle = gate.Get()](const std::wstring& path) {
     ::WaitForSingleObject(handle, 20000);
     ++measured;
-    return GetRecordingSize(path);
+    return MeasureRecordingFile(path);
   };
   main_->Show();
   // Rows are there while the worker waits; their sizes are those of the directory search.
@@ -484,6 +490,147 @@ TEST_F(MainWindowTest, AShowWhileMeasuringStartsAfreshAndTheWindowNeverWaits) {
   EXPECT_EQ(measured.load(), 4 + 1);
   windows_.reset();
   MeasureRecording = previous;
+}
+
+// ---- the Length column
+
+// A WAV file: the header (with `data_size` in its data chunk, `riff_size` in RIFF) and `audio`
+// bytes; a LIST chunk of odd size before the data when asked.
+std::string WavBytes(std::uint32_t rate, std::uint16_t channels, std::size_t audio, bool list_first = false,
+                     std::int64_t data_size = -1, std::int64_t riff_size = -1) {
+  std::string bytes;
+  const auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const auto put16 = [&](std::uint16_t v) {
+    bytes.push_back(static_cast<char>(v));
+    bytes.push_back(static_cast<char>(v >> 8));
+  };
+  const std::string list = list_first ? std::string("LIST\x05\x00\x00\x00INFO\x21\x00", 14) : std::string();
+  bytes += "RIFF";
+  put32(riff_size >= 0 ? static_cast<std::uint32_t>(riff_size)
+                       : static_cast<std::uint32_t>(4 + 24 + list.size() + 8 + audio));
+  bytes += "WAVEfmt ";
+  put32(16);
+  put16(1);
+  put16(channels);
+  put32(rate);
+  put32(rate * channels * 2);
+  put16(static_cast<std::uint16_t>(channels * 2));
+  put16(16);
+  bytes += list;
+  bytes += "data";
+  put32(data_size >= 0 ? static_cast<std::uint32_t>(data_size) : static_cast<std::uint32_t>(audio));
+  bytes += std::string(audio, '\x01');
+  return bytes;
+}
+
+TEST_F(MainWindowTest, LengthCellsFromTheWavHeaders) {
+  struct Case {
+    const wchar_t* partner;
+    std::string bytes;
+    const wchar_t* length;
+    bool damaged;
+  } cases[] = {
+      {L"mono8k", WavBytes(8000, 1, 16000 * 75), L"1:15", false},
+      {L"stereo16k", WavBytes(16000, 2, 64000 * 3), L"0:03", false},
+      {L"listfirst", WavBytes(8000, 1, 16000 * 2, true), L"0:02", false},
+      {L"damaged", WavBytes(8000, 1, 16000 * 4 + 1, false, 0, 0), L"0:04", true},
+      {L"notwav", std::string("just some text, not a recording"), L"", false},
+  };
+  std::vector<std::wstring> paths;
+  for (const Case& c : cases) {
+    paths.push_back(folder_.Join(std::wstring(L"05032013_141516_") + c.partner + L".wav"));
+    ASSERT_TRUE(test::WriteBytes(paths.back(), c.bytes));
+  }
+  const std::wstring busy = folder_.Join(L"05032013_141516_busy.wav");
+  ASSERT_TRUE(test::WriteBytes(busy, WavBytes(8000, 1, 16000)));
+  test::FileHolder holder(busy);
+  ASSERT_TRUE(holder.Held());
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  ASSERT_EQ(main_->lst.Count(), 6);
+  for (int row = 0; row < main_->lst.Count(); ++row) {
+    const std::wstring path = main_->lst.ItemText(row, RecordingList::kLocation);
+    const std::wstring length = main_->lst.ItemText(row, RecordingList::kLength);
+    if (path == busy) {
+      EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kSize), L"BUSY");
+      EXPECT_EQ(length, L"") << "empty while the call records";
+      continue;
+    }
+    const auto c = std::find(paths.begin(), paths.end(), path);
+    ASSERT_NE(c, paths.end());
+    const Case& expected = cases[c - paths.begin()];
+    EXPECT_EQ(length, expected.length) << expected.partner;
+    EXPECT_EQ(main_->Recordings().At(row)->damaged, expected.damaged) << expected.partner;
+  }
+
+  // Repair with every row selected mends the damaged one only; the BUSY one is never touched.
+  const std::wstring damaged = paths[3];
+  const auto busy_size = fs::file_size(busy);
+  for (int row = 0; row < main_->lst.Count(); ++row) main_->lst.SetSelected(row, true);
+  ASSERT_TRUE(PumpUntil([&] { return main_->btnrepair.Enabled(); }, 2000)) << "offered for a damaged row";
+  main_->btnrepair.Click();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Recordings().Repairing() && !main_->Probing(); }, 10000));
+  for (int row = 0; row < main_->lst.Count(); ++row) {
+    EXPECT_FALSE(main_->Recordings().At(row)->damaged) << row;
+    if (main_->lst.ItemText(row, RecordingList::kLocation) == damaged) {
+      EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kLength), L"0:04");
+    }
+  }
+  EXPECT_EQ(fs::file_size(damaged), 44u + 16000 * 4) << "the odd trailing byte dropped";
+  EXPECT_EQ(fs::file_size(busy), busy_size);
+  EXPECT_EQ(holder.Release(), 0u);
+  main_->lst.ClearSelection();
+  EXPECT_TRUE(PumpUntil([&] { return !main_->btnrepair.Enabled(); }, 2000));
+}
+
+// ---- sorting by a header click
+
+TEST_F(MainWindowTest, AHeaderClickSortsASecondReversesAndTheOrderIsStoredAndSurvivesRefresh) {
+  const std::vector<fs::path> files = MakeRecordings(4);  // sizes 100, 200, 300, 400
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  const HWND header = ListView_GetHeader(main_->lst.Handle());
+  const auto click = [&](int column) {
+    RECT item{};
+    ASSERT_TRUE(Header_GetItemRect(header, column, &item));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpFor(20);
+  };
+  const auto sizes = [&] {
+    std::vector<std::uintmax_t> out;
+    for (int row = 0; row < main_->lst.Count(); ++row) {
+      out.push_back(fs::file_size(main_->lst.ItemText(row, RecordingList::kLocation)));
+    }
+    return out;
+  };
+  main_->lst.SetSelected(0, true);
+  const std::wstring selected = main_->lst.ItemText(0, RecordingList::kLocation);
+  click(RecordingList::kSize);
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{100, 200, 300, 400}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTUP);
+  EXPECT_EQ(ReadConfig(L"sort"), L"2,up");
+  ASSERT_EQ(main_->SelectedPaths(), std::vector<std::wstring>{selected}) << "the selection follows its row";
+  click(RecordingList::kSize);
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTDOWN);
+  EXPECT_EQ(ReadConfig(L"sort"), L"2,down");
+  Refresh();
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100})) << "kept across a Refresh";
+  click(RecordingList::kWhen);
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), -1);
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kWhen), HDF_SORTUP);
+  EXPECT_EQ(main_->lst.ItemText(0, RecordingList::kLocation), files[0].wstring()) << "05032010 is the earliest";
+
+  // The next showing restores the stored order.
+  main_->Hide();
+  ASSERT_TRUE(WriteConfig(L"sort", L"2,down"));
+  ShowMain();
+  EXPECT_EQ(sizes(), (std::vector<std::uintmax_t>{400, 300, 200, 100}));
+  EXPECT_EQ(main_->lst.SortArrow(RecordingList::kSize), HDF_SORTDOWN);
 }
 
 TEST_F(MainWindowTest, ClosingShowsTheNoticeUntilItIsDeclinedAndOnlyHides) {
@@ -600,7 +747,7 @@ TEST_F(MainWindowTest, UnwritableConfigurationIsReportedAndTheShowGoesOn) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(lock);
   SetDestinationFolder(L"C:\\before");
-  main_->lst.AddItem(L"left from before");
+  main_->Recordings().FileAdded(L"01012000_000000_left from before.wav", 0);
   std::error_code ignored;
   fs::remove_all(DefaultFolder(), ignored);
 

@@ -106,7 +106,10 @@ void ListView::SetSmallImages(const ImageList* images) {
 
 const std::wstring* ListView::Cell(int index, int column) const {
   const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  if (index < 0 || index >= Count() || column < 0 || static_cast<std::size_t>(column) >= stride) return nullptr;
+  if (index < 0 || static_cast<std::size_t>(index) >= data_.size() || column < 0 ||
+      static_cast<std::size_t>(column) >= stride) {
+    return nullptr;
+  }
   return &cells_[static_cast<std::size_t>(index) * stride + static_cast<std::size_t>(column)];
 }
 
@@ -147,8 +150,6 @@ void ListView::DeleteItems(std::vector<int> indices) {
   std::sort(indices.begin(), indices.end());
   indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
 
-  const std::vector<int> selected = SelectedIndices();
-  const int focused = ListView_GetNextItem(Handle(), -1, LVNI_FOCUSED);
   // new_index[i]: where row i goes, -1 when it is removed.
   std::vector<int> new_index(data_.size());
   const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
@@ -172,26 +173,67 @@ void ListView::DeleteItems(std::vector<int> indices) {
   data_.resize(kept);
   images_.resize(kept);
 
+  MoveStates(new_index, kept, indices.front());
+}
+
+void ListView::MoveStates(const std::vector<int>& new_index, int kept, int first_removed) {
+  const std::vector<int> selected = SelectedIndices();
+  const int focused = ListView_GetNextItem(Handle(), -1, LVNI_FOCUSED);
   const RedrawPause pause(Handle());
   // The control keeps the selection by index and knows nothing of the move: set the state of each
   // index whose row now has another selection state than the one before, and clear what lies
   // past the new end. Few messages when few rows move between selected and unselected.
+  const int old_count = static_cast<int>(new_index.size());
   std::vector<char> was_selected(new_index.size(), 0);
-  for (int row : selected) was_selected[row] = 1;
-  std::vector<char> now_selected(static_cast<std::size_t>(kept), 0);
-  for (std::size_t row = 0; row < new_index.size(); ++row) {
-    if (new_index[row] >= 0) now_selected[new_index[row]] = was_selected[row];
+  for (int row : selected) {
+    if (row < old_count) was_selected[row] = 1;
   }
-  for (int row = 0; row < static_cast<int>(new_index.size()); ++row) {
+  std::vector<char> now_selected(static_cast<std::size_t>(std::max(kept, old_count)), 0);
+  for (std::size_t row = 0; row < new_index.size(); ++row) {
+    if (new_index[row] >= 0 && new_index[row] < kept) now_selected[new_index[row]] = was_selected[row];
+  }
+  for (int row = 0; row < old_count; ++row) {
     const bool want = row < kept && now_selected[row];
     if (want != (was_selected[row] != 0)) SetSelected(row, want);
   }
   if (focused >= 0) ListView_SetItemState(Handle(), focused, 0, LVIS_FOCUSED);
   SetControlCount(true);
-  int focus = focused >= 0 ? new_index[focused] : -1;
-  if (focused >= 0 && focus < 0 && kept > 0) focus = std::min(indices.front(), kept - 1);
+  // Rows past the old end that came selected.
+  for (int row = old_count; row < kept; ++row) {
+    if (now_selected[row]) SetSelected(row, true);
+  }
+  int focus = focused >= 0 && focused < old_count ? new_index[focused] : -1;
+  if (focused >= 0 && focus < 0 && kept > 0) focus = std::min(std::max(first_removed, 0), kept - 1);
   if (focus >= 0) ListView_SetItemState(Handle(), focus, LVIS_FOCUSED, LVIS_FOCUSED);
 }
+
+void ListView::SetSource(RowSource source) {
+  source_ = std::move(source);
+  cells_.clear();
+  data_.clear();
+  images_.clear();
+  SourceReset();
+}
+
+void ListView::SourceReset() {
+  ListView_DeleteAllItems(Handle());
+  SetControlCount(false);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ListView::SourceMoved(const std::vector<int>& new_index) {
+  int first_removed = -1;
+  for (std::size_t row = 0; row < new_index.size(); ++row) {
+    if (new_index[row] < 0) {
+      first_removed = static_cast<int>(row);
+      break;
+    }
+  }
+  MoveStates(new_index, Count(), first_removed);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ListView::SourceChanged() { ::InvalidateRect(Handle(), nullptr, FALSE); }
 
 void ListView::Clear() {
   cells_.clear();
@@ -201,10 +243,16 @@ void ListView::Clear() {
   SetControlCount(false);
 }
 
-std::wstring ListView::ItemText(int index, int column) const {
+std::wstring ListView::CellText(int index, int column) const {
+  if (source_.text) {
+    return index >= 0 && index < Count() && column >= 0 && column < columns_ ? source_.text(index, column)
+                                                                             : std::wstring();
+  }
   const std::wstring* cell = Cell(index, column);
   return cell ? *cell : std::wstring();
 }
+
+std::wstring ListView::ItemText(int index, int column) const { return CellText(index, column); }
 
 void ListView::SetItemText(int index, int column, std::wstring text) {
   if (!Cell(index, column)) return;
@@ -213,13 +261,42 @@ void ListView::SetItemText(int index, int column, std::wstring text) {
   ListView_RedrawItems(Handle(), index, index);
 }
 
-std::intptr_t ListView::ItemData(int index) const { return index >= 0 && index < Count() ? data_[index] : -1; }
+std::intptr_t ListView::ItemData(int index) const {
+  return index >= 0 && static_cast<std::size_t>(index) < data_.size() ? data_[index] : -1;
+}
 
-int ListView::ItemImage(int index) const { return index >= 0 && index < Count() ? images_[index] : -1; }
+int ListView::ItemImage(int index) const {
+  if (index < 0 || index >= Count()) return -1;
+  if (source_.count) return source_.image ? source_.image(index) : 0;
+  return images_[index];
+}
 
 int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(Handle())); }
 
 int ListView::FirstSelected() const { return ListView_GetNextItem(Handle(), -1, LVNI_SELECTED); }
+
+void ListView::SetSortArrow(int column, bool ascending) {
+  const HWND header = ListView_GetHeader(Handle());
+  for (int i = 0; i < columns_; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!Header_GetItem(header, i, &item)) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == column) item.fmt |= ascending ? HDF_SORTUP : HDF_SORTDOWN;
+    Header_SetItem(header, i, &item);
+  }
+}
+
+int ListView::SortArrow(int column) const {
+  HDITEMW item{};
+  item.mask = HDI_FORMAT;
+  if (!Header_GetItem(ListView_GetHeader(Handle()), column, &item)) return -1;
+  if (item.fmt & HDF_SORTUP) return HDF_SORTUP;
+  if (item.fmt & HDF_SORTDOWN) return HDF_SORTDOWN;
+  return -1;
+}
+
+int ListView::NextSelected(int after) const { return ListView_GetNextItem(Handle(), after, LVNI_SELECTED); }
 
 std::vector<int> ListView::SelectedIndices() const {
   std::vector<int> indices;
@@ -240,7 +317,8 @@ void ListView::ClearSelection() {
 void ListView::GetDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-    const std::wstring* cell = Cell(item.iItem, item.iSubItem);
+    const std::wstring made = source_.text ? CellText(item.iItem, item.iSubItem) : std::wstring();
+    const std::wstring* cell = source_.text ? &made : Cell(item.iItem, item.iSubItem);
     const std::size_t length =
         cell ? std::min(cell->size(), static_cast<std::size_t>(item.cchTextMax - 1)) : std::size_t{0};
     if (length > 0) std::char_traits<wchar_t>::copy(item.pszText, cell->data(), length);
@@ -263,10 +341,10 @@ int ListView::FindItem(const NMLVFINDITEMW& find) const {
   for (int step = 0; step < steps; ++step) {
     const int row = (start + step) % count;
     if (!by_text) {
-      if (data_[row] == info.lParam) return row;
+      if (!source_.count && data_[row] == info.lParam) return row;
       continue;
     }
-    const std::wstring& caption = *Cell(row, 0);
+    const std::wstring caption = CellText(row, 0);
     if (partial ? caption.size() < wanted.size() : caption.size() != wanted.size()) continue;
     if (wanted.empty() || ::CompareStringOrdinal(caption.data(), static_cast<int>(wanted.size()), wanted.data(),
                                                  static_cast<int>(wanted.size()), TRUE) == CSTR_EQUAL) {
@@ -283,9 +361,9 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
     case CDDS_ITEMPREPAINT: {
       const int index = static_cast<int>(draw.nmcd.dwItemSpec);
       const int image = ItemImage(index);
-      ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, image};
+      ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, draw.clrText, image};
       OnCustomDrawItem(*this, item);
-      if (item.image_index != image && index >= 0 && index < Count()) {
+      if (item.image_index != image && index >= 0 && index < Count() && !source_.count) {
         // Stored like any change of the row. The control may have fetched the old image for this
         // paint already, so the row is painted once more; then the image no longer changes.
         images_[index] = item.image_index;
@@ -297,6 +375,7 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
       }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
       draw.clrTextBk = item.brush_colour;
+      draw.clrText = item.text_colour;
       return CDRF_NEWFONT;
     }
     default:
@@ -317,6 +396,10 @@ bool ListView::HandleReflectedMessage(UINT msg, WPARAM, LPARAM lparam, LRESULT& 
       return true;
     case LVN_ODFINDITEMW:
       result = FindItem(*reinterpret_cast<NMLVFINDITEMW*>(lparam));
+      return true;
+    case LVN_COLUMNCLICK:
+      if (OnColumnClick) OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(lparam)->iSubItem);
+      result = 0;
       return true;
     case NM_DBLCLK:
       if (OnDblClick) OnDblClick();

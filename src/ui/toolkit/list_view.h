@@ -44,16 +44,24 @@ struct ListItemDraw {
   UINT state;                // CDIS_* flags
   DWORD stage;               // CDDS_* stage
   COLORREF brush_colour;     // background of the row
+  COLORREF text_colour;      // its text
   int image_index;           // the row's image
   bool default_draw = true;  // false: the handler painted the row itself
 };
 
-// A virtual list (LVS_OWNERDATA): the rows live in this object and the control asks for the cells
-// it paints, so a long list costs no more than its visible rows. The control only keeps the
-// selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
+// A virtual list (LVS_OWNERDATA): the rows live in this object, or in a source of the owner's
+// (SetSource), and the control asks for the cells it paints, so a long list costs no more than its
+// visible rows. The control only keeps the selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
 // must outlive the list or take it back first (SetSmallImages(nullptr)).
 class ListView : public Control {
  public:
+  // Rows kept elsewhere: their number, and each cell's text and row image made when asked for.
+  struct RowSource {
+    std::function<int()> count;
+    std::function<std::wstring(int row, int column)> text;
+    std::function<int(int row)> image;
+  };
+
   ListView(HWND parent, int left, int top, int width, int height);
 
   // Columns come before rows; the width is at 96 dpi.
@@ -72,12 +80,21 @@ class ListView : public Control {
   // Replaces every row: `cells` holds the rows one after the other, each with one text per column
   // (missing ones empty); `data` one value per row. The selection is cleared.
   void SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data);
+  // From now on the rows are the source's (the list's own are dropped), shown afresh.
+  void SetSource(RowSource source);
+  // The source's rows were replaced: count and view anew, no selection or focus carried over.
+  void SourceReset();
+  // The source's rows moved: new_index[i] is where old row i is now (-1: gone). Selection and focus
+  // follow their rows; a focused row that went leaves the focus at its place.
+  void SourceMoved(const std::vector<int>& new_index);
+  // The source's texts changed in place.
+  void SourceChanged();
   void DeleteItem(int index);
   // Removes the rows at these indices (any order, repeats ignored) in one go; the other rows keep
   // their selection.
   void DeleteItems(std::vector<int> indices);
   void Clear();
-  int Count() const { return static_cast<int>(data_.size()); }
+  int Count() const { return source_.count ? source_.count() : static_cast<int>(data_.size()); }
   // Column 0 is the caption, column n the n-th sub-item.
   std::wstring ItemText(int index, int column) const;
   // Changes one cell and repaints its row.
@@ -87,6 +104,7 @@ class ListView : public Control {
 
   int SelectedCount() const;
   int FirstSelected() const;  // -1 without a selection
+  int NextSelected(int after) const;  // -1 past the last
   std::vector<int> SelectedIndices() const;
   void SetSelected(int index, bool selected);
   // Unselects every row with one repaint.
@@ -94,6 +112,13 @@ class ListView : public Control {
 
   std::function<void(ListView& sender, ListItemDraw& item)> OnCustomDrawItem;
   std::function<void()> OnDblClick;
+  // A click on a column's header (LVN_COLUMNCLICK).
+  std::function<void(int column)> OnColumnClick;
+  // The header's sort arrow: up on `column` when `ascending`, else down; none on the others (and
+  // on all with column -1).
+  void SetSortArrow(int column, bool ascending);
+  // -1 none, else HDF_SORTUP or HDF_SORTDOWN as the header shows it.
+  int SortArrow(int column) const;
   // A key pressed while the list has the focus (LVN_KEYDOWN), before the list acts on it. Enter
   // never comes here: the dialog manager gives it to the form.
   std::function<void(WORD key)> OnKeyDown;
@@ -118,7 +143,12 @@ class ListView : public Control {
   void GetDisplayInfo(NMLVDISPINFOW& info) const;
   int FindItem(const NMLVFINDITEMW& find) const;
   const std::wstring* Cell(int index, int column) const;
+  std::wstring CellText(int index, int column) const;
   void SetControlCount(bool keep_view);
+  // Selection and focus of rows that moved: new_index as SourceMoved, `first_removed` the first row
+  // that went (for the focus), the control still counting the old rows.
+  void MoveStates(const std::vector<int>& new_index, int kept, int first_removed);
+  RowSource source_;
   int columns_ = 0;
   std::vector<int> design_widths_;  // at 96 dpi, as added
   int columns_dpi_ = kDesignDpi;    // the DPI the columns are sized for

@@ -1,0 +1,522 @@
+#include "core/recording_list.h"
+
+#include <algorithm>
+#include <atomic>
+#include <numeric>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+
+namespace callwright {
+
+namespace {
+
+// The Size cell of a recording that has no size to show.
+const wchar_t* StateText(RecordingState state) {
+  switch (state) {
+    case RecordingState::Busy:
+      return L"BUSY";
+    case RecordingState::Denied:
+      return L"NO ACCESS";
+    case RecordingState::Unreadable:
+      return L"UNREADABLE";
+    default:
+      return nullptr;
+  }
+}
+
+wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+int CompareIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const wchar_t x = AsciiLower(a[i]), y = AsciiLower(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view part) {
+  if (part.size() > text.size()) return false;
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (CompareIgnoringCase(text.substr(at, part.size()), part) == 0) return true;
+  }
+  return false;
+}
+
+// Whether a row has a number to sort by in the Size and Length columns.
+bool HasSize(const Recording& r) { return r.state == RecordingState::Listed || r.state == RecordingState::Measured; }
+bool HasLength(const Recording& r) { return r.state == RecordingState::Measured && r.length != Recording::kNoLength; }
+
+std::vector<std::size_t> Identity(std::size_t count) {
+  std::vector<std::size_t> order(count);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  return order;
+}
+
+}  // namespace
+
+// What a listing's worker builds, handed over when its one result is taken.
+struct RecordingList::ListingRun {
+  struct Built {
+    std::atomic<bool> stop{false};
+    std::shared_ptr<std::vector<std::wstring>> names = std::make_shared<std::vector<std::wstring>>();
+    std::vector<Recording> records;
+    std::vector<std::size_t> order;  // newest first, for the measuring
+  };
+  std::wstring folder;
+  std::shared_ptr<Built> built = std::make_shared<Built>();
+  std::unique_ptr<FileWorker> worker;
+};
+
+struct RecordingList::Probe {
+  std::unique_ptr<FileWorker> worker;
+  std::vector<std::uint32_t> records;  // record of each name given; empty: the same index
+};
+
+struct RecordingList::Deletion {
+  std::wstring folder;
+  std::shared_ptr<const std::vector<std::wstring>> names;
+  std::unique_ptr<FileWorker> worker;
+  std::size_t busy_kept = 0;
+  std::vector<std::wstring> no_recycle_bin;
+};
+
+RecordingList::RecordingList(RecordingListServices services)
+    : services_(std::move(services)), names_(std::make_shared<std::vector<std::wstring>>()) {
+  if (!services_.compare) services_.compare = &CompareIgnoringCase;
+  if (!services_.contains) services_.contains = &ContainsIgnoringCase;
+}
+
+void RecordingList::SetSort(int column, bool ascending) {
+  sort_column_ = column >= 0 && column < kColumnCount ? column : -1;
+  sort_ascending_ = ascending;
+  Rebuild();
+}
+
+void RecordingList::SetFilter(std::wstring text) {
+  if (text == filter_) return;
+  filter_ = std::move(text);
+  Rebuild();
+}
+
+std::size_t RecordingList::Total() const {
+  return static_cast<std::size_t>(
+      std::count_if(records_.begin(), records_.end(), [](const Recording& r) { return !r.removed; }));
+}
+
+RecordingList::~RecordingList() { Stop(std::chrono::milliseconds::max()); }
+
+const std::wstring& RecordingList::NameOf(std::uint32_t record) const {
+  return record < names_->size() ? (*names_)[record] : added_names_[record - names_->size()];
+}
+
+std::wstring RecordingList::PathOf(std::uint32_t record) const { return folder_ + L"\\" + NameOf(record); }
+
+void RecordingList::Retire(std::unique_ptr<FileWorker> worker) {
+  if (!worker) return;
+  worker->Cancel();
+  retired_.push_back(std::move(worker));
+  std::erase_if(retired_, [](const std::unique_ptr<FileWorker>& old) { return old->Ended(); });
+}
+
+void RecordingList::List(std::wstring folder) {
+  // The running listing and every measure belong to rows about to be replaced.
+  if (listing_) {
+    listing_->built->stop = true;
+    Retire(std::move(listing_->worker));
+  }
+  for (std::unique_ptr<Probe>& probe : probes_) Retire(std::move(probe->worker));
+  probes_.clear();
+  deleted_since_.clear();
+
+  listing_ = std::make_unique<ListingRun>();
+  listing_->folder = std::move(folder);
+  const std::wstring search_folder = listing_->folder + L"\\";
+  listing_->worker = std::make_unique<FileWorker>(
+      std::make_shared<std::vector<std::wstring>>(1, search_folder), std::vector<std::size_t>{0},
+      [built = listing_->built, list = services_.list](const std::wstring& folder_text) {
+        std::vector<WavEntry> entries = list ? list(folder_text, [&built] { return built->stop.load(); })
+                                             : std::vector<WavEntry>{};
+        built->records.resize(entries.size());
+        built->names->reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+          built->records[i].size = entries[i].size;
+          built->records[i].time = RecordingTime(entries[i].path);
+          built->names->push_back(std::move(entries[i].path));
+        }
+        built->order = NewestFirst(entries);
+        return FileOutcome{FileStatus::Done};
+      },
+      services_.wake);
+}
+
+void RecordingList::StartProbe(std::vector<std::uint32_t> records, std::vector<std::size_t> order,
+                               std::shared_ptr<const std::vector<std::wstring>> names) {
+  if (order.empty()) return;
+  auto probe = std::make_unique<Probe>();
+  probe->records = std::move(records);
+  probe->worker = std::make_unique<FileWorker>(
+      std::move(names), std::move(order),
+      [measure = services_.measure, folder = folder_ + L"\\"](const std::wstring& name) {
+        return measure ? measure(folder + name) : FileOutcome{};
+      },
+      services_.wake, services_.measure_interval);
+  probes_.push_back(std::move(probe));
+}
+
+bool RecordingList::TakeListing() {
+  if (!listing_ || listing_->worker->TakeResults().empty()) return false;
+  // Taking the result also makes the worker's writes to what it built visible here.
+  const std::unique_ptr<ListingRun> listing = std::move(listing_);
+  ListingRun::Built& built = *listing->built;
+  folder_ = listing->folder;
+  names_ = built.names;
+  added_names_.clear();
+  records_ = std::move(built.records);
+  RemoveNames(deleted_since_);
+  deleted_since_.clear();
+  StartProbe({}, std::move(built.order), names_);
+  return true;
+}
+
+bool RecordingList::TakeProbes(bool& cells) {
+  bool moved = false;
+  for (const std::unique_ptr<Probe>& probe : probes_) {
+    for (const FileWorker::Result& result : probe->worker->TakeResults()) {
+      const std::size_t record = probe->records.empty() ? result.index : probe->records[result.index];
+      if (record >= records_.size() || records_[record].removed) continue;
+      Recording& recording = records_[record];
+      const FileOutcome& outcome = result.outcome;
+      switch (outcome.status) {
+        case FileStatus::Done:
+          recording.state = RecordingState::Measured;
+          recording.size = outcome.size;
+          recording.length = outcome.length_ms < 0 ? Recording::kNoLength
+                                                   : static_cast<std::uint32_t>(std::min<std::int64_t>(
+                                                         outcome.length_ms / 1000, Recording::kNoLength - 1));
+          recording.damaged = outcome.damaged;
+          break;
+        case FileStatus::Busy:
+          recording.state = RecordingState::Busy;
+          break;
+        case FileStatus::Denied:
+          recording.state = RecordingState::Denied;
+          break;
+        case FileStatus::Failed:
+          recording.state = RecordingState::Unreadable;
+          break;
+        case FileStatus::Gone:
+          // Deleted or renamed since the search: no row for it.
+          recording.removed = true;
+          moved = true;
+          continue;
+      }
+      cells = true;
+    }
+  }
+  std::erase_if(probes_, [](const std::unique_ptr<Probe>& probe) { return probe->worker->Done(); });
+  return moved;
+}
+
+bool RecordingList::TakeDeletions(std::vector<DeletionReport>& finished) {
+  bool moved = false;
+  for (const std::unique_ptr<Deletion>& deletion : deletions_) {
+    std::vector<std::wstring> gone;
+    for (const FileWorker::Result& result : deletion->worker->TakeResults()) {
+      const std::wstring& name = (*deletion->names)[result.index];
+      switch (result.outcome.status) {
+        case FileStatus::Done:
+        case FileStatus::Gone:
+          gone.push_back(name);
+          break;
+        case FileStatus::Busy:
+          ++deletion->busy_kept;
+          break;
+        case FileStatus::NoRecycleBin:
+          deletion->no_recycle_bin.push_back(name);
+          break;
+        default:
+          break;
+      }
+    }
+    if (gone.empty()) continue;
+    if (listing_ && deletion->folder == listing_->folder) {
+      deleted_since_.insert(deleted_since_.end(), gone.begin(), gone.end());
+    }
+    if (deletion->folder == folder_) moved = RemoveNames(gone) || moved;
+  }
+  for (auto it = deletions_.begin(); it != deletions_.end();) {
+    if ((*it)->worker->Done()) {
+      finished.push_back({(*it)->busy_kept, {(*it)->folder, std::move((*it)->no_recycle_bin)}});
+      it = deletions_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return moved;
+}
+
+bool RecordingList::RemoveNames(const std::vector<std::wstring>& names) {
+  if (names.empty()) return false;
+  const std::unordered_set<std::wstring_view> wanted(names.begin(), names.end());
+  bool any = false;
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (records_[record].removed || !wanted.contains(NameOf(record))) continue;
+    records_[record].removed = true;
+    any = true;
+  }
+  return any;
+}
+
+void RecordingList::Update() {
+  std::vector<DeletionReport> finished;
+  bool moved = TakeDeletions(finished);
+  const bool reset = TakeListing();
+  TakeRepairs();
+  bool cells = false;
+  moved = TakeProbes(cells) || moved;
+  if (reset) {
+    view_ = MakeView();
+    if (OnChange) OnChange({Change::Kind::Reset, {}});
+  } else if (moved || (cells && (sort_column_ == kSize || sort_column_ == kLength))) {
+    // A size or length that arrives may move its row under the chosen order.
+    Rebuild();
+  } else if (cells && OnChange) {
+    OnChange({Change::Kind::Cells, {}});
+  }
+  if (OnDeletionDone) {
+    for (const DeletionReport& report : finished) OnDeletionDone(report);
+  }
+}
+
+std::vector<std::uint32_t> RecordingList::MakeView() const {
+  std::vector<std::uint32_t> view;
+  view.reserve(records_.size());
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (records_[record].removed) continue;
+    if (!filter_.empty()) {
+      const std::wstring& name = NameOf(record);
+      if (!services_.contains(name, filter_) && !services_.contains(WhenText(name), filter_)) continue;
+    }
+    view.push_back(record);
+  }
+  if (sort_column_ < 0) return view;
+  // Ascending with the record's place as the last key, so that equal keys keep the listing's order
+  // both ways; rows without a number come last ascending (first descending).
+  const auto by = [&](auto less) {
+    std::sort(view.begin(), view.end(), [&](std::uint32_t a, std::uint32_t b) {
+      if (less(a, b)) return sort_ascending_;
+      if (less(b, a)) return !sort_ascending_;
+      return a < b;
+    });
+  };
+  switch (sort_column_) {
+    case kWhen:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        return x.time != y.time ? x.time < y.time : CompareIgnoringCase(NameOf(a), NameOf(b)) < 0;
+      });
+      break;
+    case kPartner: {
+      // Partner texts made once, not at every comparison.
+      std::vector<std::wstring> partners(records_.size());
+      for (std::uint32_t record : view) partners[record] = PartnerText(NameOf(record));
+      by([&](std::uint32_t a, std::uint32_t b) { return services_.compare(partners[a], partners[b]) < 0; });
+      break;
+    }
+    case kSize:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        if (HasSize(x) != HasSize(y)) return HasSize(x);
+        return HasSize(x) && x.size < y.size;
+      });
+      break;
+    case kLength:
+      by([&](std::uint32_t a, std::uint32_t b) {
+        const Recording &x = records_[a], &y = records_[b];
+        if (HasLength(x) != HasLength(y)) return HasLength(x);
+        return HasLength(x) && x.length < y.length;
+      });
+      break;
+    case kLocation:
+      by([&](std::uint32_t a, std::uint32_t b) { return CompareIgnoringCase(NameOf(a), NameOf(b)) < 0; });
+      break;
+    default:
+      break;
+  }
+  return view;
+}
+
+void RecordingList::Rebuild() {
+  std::vector<std::uint32_t> view = MakeView();
+  std::vector<int> position(records_.size(), -1);
+  for (std::size_t i = 0; i < view.size(); ++i) position[view[i]] = static_cast<int>(i);
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  for (std::size_t i = 0; i < view_.size(); ++i) {
+    change.new_index[i] = view_[i] < position.size() ? position[view_[i]] : -1;
+  }
+  view_ = std::move(view);
+  if (OnChange) OnChange(change);
+}
+
+bool RecordingList::Listing() const {
+  return listing_ || std::any_of(probes_.begin(), probes_.end(),
+                                 [](const std::unique_ptr<Probe>& probe) { return !probe->worker->Done(); });
+}
+
+bool RecordingList::Deleting() const {
+  return std::any_of(deletions_.begin(), deletions_.end(),
+                     [](const std::unique_ptr<Deletion>& deletion) { return !deletion->worker->Done(); });
+}
+
+RecordingList::Selection RecordingList::Select(const std::vector<int>& rows) const {
+  Selection selection{folder_, {}};
+  std::unordered_set<std::uint32_t> seen;
+  for (int row : rows) {
+    if (row < 0 || row >= Count() || !seen.insert(view_[row]).second) continue;
+    selection.names.push_back(NameOf(view_[row]));
+  }
+  return selection;
+}
+
+std::unique_ptr<RecordingList::Deletion> RecordingList::StartOnFiles(Selection selection, const FileWorker::Work& work,
+                                                                     std::chrono::milliseconds interval) {
+  auto names = std::make_shared<const std::vector<std::wstring>>(std::move(selection.names));
+  auto run = std::make_unique<Deletion>();
+  run->folder = std::move(selection.folder);
+  run->names = names;
+  const std::size_t count = names->size();
+  run->worker = std::make_unique<FileWorker>(
+      std::move(names), Identity(count),
+      [work, folder = run->folder + L"\\"](const std::wstring& name) {
+        return work ? work(folder + name) : FileOutcome{};
+      },
+      services_.wake, interval);
+  return run;
+}
+
+void RecordingList::Delete(Selection selection, FileWorker::Work remove) {
+  if (selection.names.empty()) return;
+  deletions_.push_back(
+      StartOnFiles(std::move(selection), remove ? remove : services_.remove, services_.delete_interval));
+}
+
+void RecordingList::Repair(Selection selection) {
+  if (selection.names.empty()) return;
+  repairs_.push_back(StartOnFiles(std::move(selection), services_.repair, services_.delete_interval));
+}
+
+bool RecordingList::Repairing() const {
+  return std::any_of(repairs_.begin(), repairs_.end(),
+                     [](const std::unique_ptr<Deletion>& repair) { return !repair->worker->Done(); });
+}
+
+void RecordingList::TakeRepairs() {
+  for (const std::unique_ptr<Deletion>& repair : repairs_) {
+    std::unordered_set<std::wstring_view> mended;
+    for (const FileWorker::Result& result : repair->worker->TakeResults()) {
+      if (result.outcome.status == FileStatus::Done) mended.insert((*repair->names)[result.index]);
+    }
+    if (mended.empty() || repair->folder != folder_) continue;
+    // Measured again: the mended header gives the length and clears the mark.
+    std::vector<std::uint32_t> records;
+    auto names = std::make_shared<std::vector<std::wstring>>();
+    for (std::uint32_t record = 0; record < records_.size(); ++record) {
+      if (records_[record].removed || !mended.contains(NameOf(record))) continue;
+      records.push_back(record);
+      names->push_back(NameOf(record));
+    }
+    const std::size_t count = names->size();
+    StartProbe(std::move(records), Identity(count), std::move(names));
+  }
+  std::erase_if(repairs_, [](const std::unique_ptr<Deletion>& repair) { return repair->worker->Done(); });
+}
+
+bool RecordingList::Stop(std::chrono::milliseconds limit) {
+  if (listing_) {
+    listing_->built->stop = true;
+    listing_->worker->Cancel();
+  }
+  for (const auto& probe : probes_) probe->worker->Cancel();
+  for (const auto& worker : retired_) worker->Cancel();
+  for (const auto& deletion : deletions_) deletion->worker->Cancel();
+  for (const auto& repair : repairs_) repair->worker->Cancel();
+  const bool forever = limit == std::chrono::milliseconds::max();
+  const auto deadline = forever ? std::chrono::steady_clock::time_point::max() : std::chrono::steady_clock::now() + limit;
+  bool all_ended = true;
+  const auto wait = [&](FileWorker& worker) {
+    const auto left = forever ? std::chrono::milliseconds(std::chrono::hours(24))
+                              : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::max(deadline - std::chrono::steady_clock::now(),
+                                             std::chrono::steady_clock::duration::zero()));
+    all_ended = worker.WaitEnded(left) && all_ended;
+  };
+  if (listing_) wait(*listing_->worker);
+  for (const auto& probe : probes_) wait(*probe->worker);
+  for (const auto& worker : retired_) wait(*worker);
+  for (const auto& deletion : deletions_) wait(*deletion->worker);
+  for (const auto& repair : repairs_) wait(*repair->worker);
+  return all_ended;
+}
+
+void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
+  if (!IsRecordingName(name)) return;
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (!records_[record].removed && NameOf(record) == name) return;
+  }
+  const auto record = static_cast<std::uint32_t>(records_.size());
+  added_names_.emplace_back(name);
+  Recording recording;
+  recording.size = size;
+  recording.time = RecordingTime(name);
+  records_.push_back(recording);
+  StartProbe({record}, {0}, std::make_shared<const std::vector<std::wstring>>(1, std::wstring(name)));
+  Rebuild();
+}
+
+void RecordingList::FileRemoved(std::wstring_view name) {
+  std::vector<std::wstring> names{std::wstring(name)};
+  if (listing_) deleted_since_.push_back(names.front());
+  if (RemoveNames(names)) Rebuild();
+}
+
+const Recording* RecordingList::At(int row) const {
+  return row >= 0 && row < Count() ? &records_[view_[row]] : nullptr;
+}
+
+std::wstring_view RecordingList::Name(int row) const {
+  return row >= 0 && row < Count() ? std::wstring_view(NameOf(view_[row])) : std::wstring_view();
+}
+
+std::wstring RecordingList::Path(int row) const {
+  return row >= 0 && row < Count() ? PathOf(view_[row]) : std::wstring();
+}
+
+std::wstring RecordingList::Text(int row, Column column, const NumberSeparators& separators) const {
+  if (row < 0 || row >= Count()) return {};
+  const std::uint32_t record = view_[row];
+  switch (column) {
+    case kWhen:
+      return WhenText(NameOf(record));
+    case kPartner:
+      return PartnerText(NameOf(record));
+    case kSize: {
+      const Recording& recording = records_[record];
+      const wchar_t* state = StateText(recording.state);
+      return state ? std::wstring(state) : FormatFileSize(recording.size, separators);
+    }
+    case kLength: {
+      // Empty while the call still records, and for files without a readable header.
+      const Recording& recording = records_[record];
+      return recording.state == RecordingState::Measured && recording.length != Recording::kNoLength
+                 ? FormatLength(recording.length)
+                 : std::wstring();
+    }
+    case kLocation:
+      return PathOf(record);
+    default:
+      return {};
+  }
+}
+
+}  // namespace callwright

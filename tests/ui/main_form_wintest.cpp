@@ -670,7 +670,8 @@ TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
     std::wstring listed;  // where the recordings go meanwhile
     bool to_default;
   } cases[] = {
-      {(file / L"calls").wstring(), (file / L"calls").wstring(), false},
+      // Nothing can be written below a file: recordings go to the default folder.
+      {(file / L"calls").wstring(), default_folder, true},
       {(file / foreign).wstring(), default_folder, true},
   };
   for (const Case& c : cases) {

@@ -27,8 +27,19 @@ std::vector<FolderChange> ReadChangeRecords(const void* data, std::size_t size) 
     const auto action = static_cast<ChangeAction>(Read32(bytes + at + 4));
     const std::uint32_t name_bytes = Read32(bytes + at + 8);
     if (name_bytes % 2 != 0 || name_bytes > size - at - kRecordHeader) break;
+    // UTF-16 units, one per character of the name as Windows holds it.
     std::wstring name(name_bytes / 2, L'\0');
-    std::memcpy(name.data(), bytes + at + kRecordHeader, name_bytes);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      std::uint16_t unit;
+      std::memcpy(&unit, bytes + at + kRecordHeader + 2 * i, sizeof(unit));
+      name[i] = static_cast<wchar_t>(unit);
+    }
+    // A name moved out of the folder leaves only its old-name record: taken as removed unless its
+    // new name follows at once.
+    if (rename_open && action != ChangeAction::RenamedNew) {
+      changes.push_back({FolderChange::Kind::Removed, renamed_from, {}});
+      rename_open = false;
+    }
     switch (action) {
       case ChangeAction::Added:
         changes.push_back({FolderChange::Kind::Added, std::move(name), {}});
@@ -37,9 +48,6 @@ std::vector<FolderChange> ReadChangeRecords(const void* data, std::size_t size) 
         changes.push_back({FolderChange::Kind::Removed, std::move(name), {}});
         break;
       case ChangeAction::RenamedOld:
-        // A name moved out of the folder leaves only this record: taken as removed unless its
-        // new name follows.
-        if (rename_open) changes.push_back({FolderChange::Kind::Removed, renamed_from, {}});
         renamed_from = std::move(name);
         rename_open = true;
         break;

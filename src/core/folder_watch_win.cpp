@@ -10,6 +10,14 @@ namespace {
 
 // 64 KiB: the most a network folder takes, and ample for a burst of recordings.
 constexpr DWORD kRecordBytes = 64 * 1024;
+// How often the watched folder is asked whether it is being deleted: not every system ends the
+// change records when it is, and our handle keeps a deleted folder until it closes.
+constexpr DWORD kDeleteCheckMs = 1000;
+
+bool DeletePending(HANDLE folder) {
+  FILE_STANDARD_INFO info{};
+  return ::GetFileInformationByHandleEx(folder, FileStandardInfo, &info, sizeof(info)) && info.DeletePending;
+}
 
 }  // namespace
 
@@ -96,7 +104,22 @@ void FolderWatch::Run() {
   List();
   for (;;) {
     HANDLE waits[3] = {stop_.Get(), relist_.Get(), changed.Get()};
-    const DWORD woken = ::WaitForMultipleObjects(pending ? 3 : 2, waits, FALSE, INFINITE);
+    const DWORD woken = ::WaitForMultipleObjects(pending ? 3 : 2, waits, FALSE, folder ? kDeleteCheckMs : INFINITE);
+    if (woken == WAIT_TIMEOUT || (woken == WAIT_OBJECT_0 + 1 && folder)) {
+      if (DeletePending(folder.Get())) {
+        if (pending) {
+          DWORD bytes = 0;
+          ::CancelIoEx(folder.Get(), &overlapped);
+          ::GetOverlappedResult(folder.Get(), &overlapped, &bytes, TRUE);
+          pending = false;
+        }
+        live_ = false;
+        folder.Reset();
+        Tell({FolderChange::Kind::Gone, {}, {}});
+        continue;
+      }
+      if (woken == WAIT_TIMEOUT) continue;
+    }
     if (woken == WAIT_OBJECT_0 + 1) {
       List();
       continue;

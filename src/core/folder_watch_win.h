@@ -41,7 +41,8 @@ class FolderWatch {
   // without change records): the names are then those of the last listing.
   bool Live() const noexcept { return live_.load(); }
   bool WaitListed(std::chrono::milliseconds timeout) const;
-  // Lists the folder afresh on the watch's thread (for a folder that is not live).
+  // Lists the folder afresh on the watch's thread (for a folder that is not live). The folder is
+  // also asked every second whether it is being deleted; then the watch lets it go and tells Gone.
   void Relist();
 
   int Subscribe(Listener listener);

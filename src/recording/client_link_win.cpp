@@ -161,6 +161,8 @@ void ClientLink::HandleNotification(std::string_view text) {
 
 void ClientLink::PrepareFolder(bool for_show) {
   EnsureHook();
+  // A folder that cannot be watched is listed afresh for each call.
+  if (watch_ && !watch_->Live()) watch_->Relist();
   if (for_show) show_preparation_ = true;
   preparer_.Request(DestinationFolder());
 }
@@ -173,6 +175,13 @@ void ClientLink::FolderResultArrived() {
   const bool for_show = show_preparation_ && !preparer_.Busy();
   if (for_show) show_preparation_ = false;
   const PreparedFolder& prepared = result->prepared;
+  // A watched folder that fails its check may be one removed while our watch held it open (some
+  // systems keep it until the last handle goes): let it go and prepare once more.
+  if (!prepared.problem.empty() && watch_ && watch_->Folder() == prepared.destination) {
+    watch_.reset();
+    PrepareFolder(for_show);
+    return;
+  }
   SetPreparedFolder(prepared);
   // A folder made anew is another folder than the one watched, even under the same name.
   if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {

@@ -78,3 +78,18 @@ TEST(DestinationFolderText, OnlyTextsTheCodePageHoldsSurviveIt) {
 
 }  // namespace
 }  // namespace callwright
+
+namespace callwright {
+namespace {
+
+TEST(FolderFitsClient, LeavesRoomForADatePartACopyNumberTheExtensionAndAHandle) {
+  // "\", "DDMMYYYY_hhmmss_", " (99)", ".wav" and 16 bytes of handle within 259 bytes.
+  EXPECT_EQ(kMaxClientFolderBytes, 259u - 1 - 16 - 5 - 4 - 16);
+  EXPECT_TRUE(FolderFitsClient(0));
+  EXPECT_TRUE(FolderFitsClient(kMaxClientFolderBytes));
+  EXPECT_FALSE(FolderFitsClient(kMaxClientFolderBytes + 1));
+  EXPECT_FALSE(FolderFitsClient(262));  // 142 characters of a double-byte code page
+}
+
+}  // namespace
+}  // namespace callwright

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <optional>
 #include <string>
 
 #include "core/destination_folder.h"
@@ -156,6 +158,86 @@ TEST_F(RecordingFolderTest, AFolderThatCannotBeMadeOrWrittenIsToldWithTheReason)
     EXPECT_EQ(PreparedClientText(), DefaultPrefix());
   }
   EXPECT_TRUE(PathExists(file)) << "the file is left alone";
+}
+
+}  // namespace
+}  // namespace callwright
+
+namespace callwright {
+namespace {
+
+// A folder under the scratch folder whose path takes exactly this many bytes (ASCII: one a
+// character).
+std::wstring FolderOfBytes(const std::wstring& base, std::size_t bytes) {
+  std::wstring folder = base + L"\\";
+  while (folder.size() + 40 < bytes) folder += std::wstring(30, L'x') + L"\\";
+  folder += std::wstring(bytes - folder.size(), L'y');
+  return folder;
+}
+
+TEST_F(RecordingFolderTest, AFolderTooLongForTheClientsPathLimitIsRefusedAndRecordingsGoToTheDefault) {
+  struct Case {
+    std::size_t bytes;
+    bool fits;
+  } cases[] = {{kMaxClientFolderBytes - 1, true}, {kMaxClientFolderBytes, true}, {kMaxClientFolderBytes + 1, false},
+               {240, false}};
+  for (const Case& c : cases) {
+    const std::wstring folder = FolderOfBytes(scratch_.Path(), c.bytes);
+    ASSERT_EQ(folder.size(), c.bytes);
+    const std::wstring refusal = FolderRefusal(folder);
+    SetDestinationFolder(folder);
+    const std::wstring problem = PrepareRecordingFolder();
+    if (c.fits) {
+      EXPECT_EQ(refusal, L"") << c.bytes;
+      EXPECT_EQ(problem, L"") << c.bytes;
+      EXPECT_EQ(RecordingFolder(), folder);
+      EXPECT_EQ(PreparedClientText(), folder);
+      continue;
+    }
+    const std::wstring reason = L"Its path takes " + std::to_wstring(c.bytes) +
+                                L" bytes in the system's code page; Skype takes recording paths of at most 259 "
+                                L"bytes, which leaves 217 for the folder.";
+    EXPECT_EQ(refusal, L"The folder \"" + folder + L"\" cannot be chosen for recordings. " + reason);
+    EXPECT_EQ(problem, L"The folder \"" + folder + L"\" cannot be used for recordings. " + reason +
+                           L" Recordings go to \"" + DefaultPrefix() + L"\" instead.");
+    EXPECT_EQ(RecordingFolder(), DefaultPrefix());
+    EXPECT_EQ(PreparedClientText(), DefaultPrefix());
+  }
+}
+
+TEST_F(RecordingFolderTest, APreparerNeverHoldsUpItsCallerAndMergesRequests) {
+  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::atomic<int> checks{0};
+  const FolderCheck saved = CheckRecordingFolder;
+  CheckRecordingFolder = [&](const std::wstring& folder, bool& created) {
+    ++checks;
+    ::WaitForSingleObject(release.Get(), 30000);
+    return CheckFolderOnDisk(folder, created);
+  };
+  {
+    std::atomic<int> notices{0};
+    FolderPreparer preparer([&] { ++notices; });
+    const std::wstring folder = scratch_.Join(L"made");
+    preparer.Request(folder);
+    for (int i = 0; i < 1000 && checks == 0; ++i) ::Sleep(10);
+    for (int i = 0; i < 5; ++i) preparer.Request(folder);  // while the first is held up
+    EXPECT_TRUE(preparer.Busy());
+    EXPECT_FALSE(preparer.Take());
+    ::SetEvent(release.Get());
+    std::optional<FolderPreparer::Result> result;
+    for (int i = 0; i < 1000 && (!result || preparer.Busy()); ++i) {
+      if (auto taken = preparer.Take()) result = std::move(taken);
+      ::Sleep(10);
+    }
+    EXPECT_EQ(checks.load(), 2) << "the first request, then one for the five that waited";
+    EXPECT_GE(notices.load(), 1);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->prepared.folder, folder);
+    EXPECT_EQ(result->prepared.problem, L"");
+    EXPECT_TRUE(PathExists(folder));
+    EXPECT_FALSE(preparer.Busy());
+  }
+  CheckRecordingFolder = saved;
 }
 
 }  // namespace

@@ -148,3 +148,47 @@ TEST_F(CallStateTest, AnotherClientOrARefusalEndsTheRecordings) {
 
 }  // namespace
 }  // namespace callwright
+
+namespace callwright {
+namespace {
+
+TEST(CallStateDecisions, RecordingStartsWithItsCommandAndEndsWithItsCall) {
+  const test::TestPlatform platform;
+  CallState state(platform);
+  state.LinkChanged(0x1234);
+  CallHandler handler(platform);
+  const auto apply = [&](const char* text) { state.Decided(handler.Decide(text, L"C:\\Records")); };
+  apply("CALL 1 STATUS INPROGRESS");
+  EXPECT_EQ(state.Display(), LinkDisplay::Linked);
+  apply("CALL 1 STATUS FINISHED");
+  apply("CALL 1 PARTNER_HANDLE dave");  // late: no command, no recording
+  EXPECT_EQ(state.Display(), LinkDisplay::Linked);
+  apply("CALL 2 STATUS INPROGRESS");
+  apply("CALL 2 PARTNER_HANDLE erin");
+  EXPECT_EQ(state.Tooltip(), L"Callwright \u2013 recording erin");
+  state.SetWarning(L"only 420 MB free on D:");
+  EXPECT_EQ(state.Tooltip(), L"Callwright \u2013 only 420 MB free on D: \u2013 recording erin");
+  apply("CALL 2 STATUS REFUSED");
+  EXPECT_EQ(state.Tooltip(), L"Callwright \u2013 only 420 MB free on D: \u2013 linked to the client");
+}
+
+TEST(CallStateDecisions, ThousandsOfCallsMakeATooltipOfTheLimitAndTheWarningStays) {
+  const test::TestPlatform platform;
+  CallState state(platform);
+  state.LinkChanged(0x1234);
+  state.SetWarning(L"only 12 MB free on E:");
+  for (int call = 0; call < 3000; ++call) {
+    CallDecision decision;
+    decision.kind = CallDecision::Kind::Recording;
+    decision.call_id = std::to_wstring(call);
+    decision.partner = L"partner" + std::to_wstring(call);
+    state.Decided(decision);
+  }
+  const std::wstring tip = state.Tooltip();
+  EXPECT_EQ(tip.size(), CallState::kMaxTooltip);
+  EXPECT_EQ(tip.rfind(L"Callwright \u2013 only 12 MB free on E: \u2013 recording partner0, partner1, ", 0), 0u);
+  EXPECT_EQ(tip.back(), L'\u2026');
+}
+
+}  // namespace
+}  // namespace callwright

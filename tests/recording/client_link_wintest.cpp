@@ -62,7 +62,8 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   FindHandle find(::FindFirstFileW((folder + L"\\*").c_str(), &data));
   if (!find) return names;
   do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
+    // Hidden: the folder check's own probe file, there for a moment at each call.
+    if (!(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN))) names.emplace_back(data.cFileName);
   } while (::FindNextFileW(find.Get(), &data));
   return names;
 }

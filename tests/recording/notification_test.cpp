@@ -410,3 +410,75 @@ TEST(CopyDataText, ReadsUpToTheNulAndNeverBeyondTheSize) {
 
 }  // namespace
 }  // namespace callwright
+
+namespace callwright {
+namespace {
+
+TEST(CallHandler, DecidesOnceAndKeepsTheCallsInProgress) {
+  const TestPlatform platform;
+  CallHandler handler(platform);
+  using Kind = CallDecision::Kind;
+  struct Step {
+    const char* notification;
+    Kind kind;
+    const char* command;  // the start of the command, or empty
+    bool in_progress;     // call 5 afterwards
+  } steps[] = {
+      {"CALL 5 STATUS RINGING", Kind::Nothing, "", false},
+      {"CALL 5 STATUS INPROGRESS", Kind::Request, "GET CALL 5 PARTNER_HANDLE", true},
+      {"CALL 5 PARTNER_HANDLE dave", Kind::Recording, "ALTER CALL 5 SET_OUTPUT file=\"C:\\Records\\", true},
+      {"call 5 status finished", Kind::CallEnded, "", false},
+      // Late: its call is over, so no file is named for it.
+      {"CALL 5 PARTNER_HANDLE dave", Kind::Nothing, "", false},
+      {"CALL 5 STATUS MISSED", Kind::CallEnded, "", false},
+      // The same id in progress again is a new call.
+      {"CALL 5 STATUS INPROGRESS", Kind::Request, "GET CALL 5 PARTNER_HANDLE", true},
+      {"CALL 5 PARTNER_HANDLE dave", Kind::Recording, "ALTER CALL 5 SET_OUTPUT file=\"C:\\Records\\", true},
+      // A call never seen in progress still gets its command (the program may have started late).
+      {"CALL 6 PARTNER_HANDLE erin", Kind::Recording, "ALTER CALL 6 SET_OUTPUT ", true},
+      {"CALL 5 STATUS BUSY", Kind::CallEnded, "", false},
+  };
+  for (const Step& step : steps) {
+    const CallDecision decision = handler.Decide(step.notification, L"C:\\Records");
+    EXPECT_EQ(decision.kind, step.kind) << step.notification;
+    EXPECT_EQ(decision.command.rfind(step.command, 0), 0u) << step.notification;
+    EXPECT_EQ(decision.command.empty(), std::string_view(step.command).empty()) << step.notification;
+    EXPECT_EQ(handler.InProgress(L"5"), step.in_progress) << step.notification;
+    if (decision.kind == Kind::Recording) {
+      EXPECT_EQ(decision.command, "ALTER CALL " + platform.EncodeAnsi(decision.call_id) + " SET_OUTPUT file=\"" +
+                                      platform.EncodeAnsi(decision.path) + "\"");
+      EXPECT_TRUE(decision.path.ends_with(L"_" + decision.partner + L".wav") ||
+                  decision.path.ends_with(L"_" + decision.partner + L" (2).wav"))
+          << step.notification;
+    }
+  }
+}
+
+TEST(CallHandler, AHandleThatCannotBeGivenACommandIsUnrecordableWithItsPartner) {
+  const TestPlatform platform;
+  CallHandler handler(platform);
+  const std::string long_id(kMaxCommandLength, '7');
+  const CallDecision too_long = handler.Decide("CALL " + long_id + " PARTNER_HANDLE zoe", L"C:\\Records");
+  EXPECT_EQ(too_long.kind, CallDecision::Kind::Unrecordable);
+  EXPECT_EQ(too_long.partner, L"zoe");
+  EXPECT_TRUE(too_long.command.empty());
+  // A folder that leaves no room for even an empty handle.
+  const std::wstring deep(kMaxClientPathLength - 20, L'd');
+  const CallDecision no_room = handler.Decide("CALL 8 PARTNER_HANDLE amy", L"C:\\" + deep);
+  EXPECT_EQ(no_room.kind, CallDecision::Kind::Unrecordable);
+  EXPECT_EQ(no_room.partner, L"amy");
+  // The folder is asked for only when a recording command needs it.
+  int asked = 0;
+  const auto folder = [&] {
+    ++asked;
+    return std::wstring(L"C:\\Records");
+  };
+  EXPECT_EQ(handler.Decide("CALL 9 STATUS INPROGRESS", folder).kind, CallDecision::Kind::Request);
+  EXPECT_EQ(handler.Decide("CALL 9 STATUS RINGING", folder).kind, CallDecision::Kind::Nothing);
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(handler.Decide("CALL 9 PARTNER_HANDLE amy", folder).kind, CallDecision::Kind::Recording);
+  EXPECT_EQ(asked, 1);
+}
+
+}  // namespace
+}  // namespace callwright

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/catalogue_win.h"
@@ -817,7 +818,8 @@ TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
     std::wstring listed;  // where the recordings go meanwhile
     bool to_default;
   } cases[] = {
-      {(file / L"calls").wstring(), (file / L"calls").wstring(), false},
+      // Nothing can be written below a file: recordings go to the default folder.
+      {(file / L"calls").wstring(), default_folder, true},
       {(file / foreign).wstring(), default_folder, true},
   };
   for (const Case& c : cases) {
@@ -839,6 +841,45 @@ TEST_F(MainWindowTest, AFolderThatCannotBeUsedIsToldOncePerShowing) {
     }
   }
   EXPECT_TRUE(fs::is_regular_file(file));
+}
+
+// An unreachable share: the folder check of a showing takes the network's time limit. The window
+// still answers at once, and a call placed meanwhile gets its recording command at once.
+TEST_F(MainWindowTest, AFolderCheckThatHangsHoldsUpNeitherTheWindowNorACall) {
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const FolderCheck saved = CheckRecordingFolder;
+  CheckRecordingFolder = [&release](const std::wstring& folder, bool& created) {
+    ::WaitForSingleObject(release.Get(), 30000);
+    return CheckFolderOnDisk(folder, created);
+  };
+  main_->Show();
+  std::atomic<int> answered{-1};
+  std::thread prober([&] {
+    DWORD_PTR result = 0;
+    answered = ::SendMessageTimeoutW(main_->Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) ? 1 : 0;
+  });
+  PumpUntil([&] { return answered.load() >= 0; }, 2000);
+  prober.join();
+  EXPECT_EQ(answered.load(), 1) << "the window answered within 100 ms";
+  EXPECT_TRUE(main_->Visible());
+
+  const std::wstring log = folder_.Path() + L"\\commands.txt";
+  test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
+                         {L"--partner", L"hana", L"--call", L"3", L"--call-ms", L"200", L"--timeout", L"20000",
+                          L"--log", log});
+  ASSERT_TRUE(test::LinkToClient(*main_));
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  EXPECT_EQ(sim.ExitCode(), std::optional<DWORD>(0));
+  const std::string commands = test::ReadBytes(log).value_or("");
+  EXPECT_NE(commands.find("ALTER CALL 3 SET_OUTPUT file=\"" + SystemPlatform().EncodeAnsi(folder_.Path() + L"\\")),
+            std::string::npos)
+      << commands;
+  EXPECT_TRUE(main_->Probing()) << "the showing's check is still held up";
+  ::SetEvent(release.Get());
+  EXPECT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+  CheckRecordingFolder = saved;
+  main_->Hide();
 }
 
 // The whole road with the substitute client: a stored folder outside the ANSI code page is created,

@@ -16,6 +16,9 @@ class AppError : public std::runtime_error {
   std::wstring message_;
 };
 
+// What the report says of a thrown object that is no std::exception: nothing more is known of it.
+inline AppError UnknownError() { return AppError(L"An unexpected error stopped the last action"); }
+
 // The text of the error report: a full stop is appended unless the text already ends in one or
 // in a character of lower code.
 inline std::wstring ErrorReportText(std::wstring text) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/private_messages.h"
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "recording/notification.h"
@@ -15,10 +16,6 @@ constexpr LPARAM kAttachRefused = 2;
 constexpr wchar_t kRefusalText[] =
     L"You just disallowed access to Skype. We were not able to start the application.";
 constexpr wchar_t kRefusalCaption[] = L"Access forbidden";
-// Posted to the application window by the folder preparer when a result waits.
-constexpr UINT kFolderPreparedMessage = WM_APP + 0x50;
-// Posted to the application window by the folder watch when the folder itself went.
-constexpr UINT kFolderGoneMessage = WM_APP + 0x51;
 }  // namespace
 
 ClientLink::ClientLink(ApplicationWindow& window)

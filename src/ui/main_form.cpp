@@ -10,6 +10,8 @@
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
 #include "base/handles.h"
+#include "base/private_messages.h"
+#include "base/system_error_win.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/settings_win.h"
@@ -17,7 +19,6 @@
 #include "ui/about_form.h"
 #include "ui/info_form.h"
 #include "ui/settings_form.h"
-#include "base/system_error_win.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/clipboard.h"
 #include "ui/toolkit/com.h"
@@ -71,12 +72,6 @@ bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
 
 // The Repair button, at the left end of the bottom bar.
 constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
-// Posted by the recordings' workers when results wait.
-constexpr UINT kRecordingsMessage = WM_APP + 1;
-// Posted when a deletion kept files whose calls are still recording; wParam: how many.
-constexpr UINT kKeptBusyMessage = WM_APP + 2;
-// Posted when a deletion left files that only a permanent deletion could remove.
-constexpr UINT kNoRecycleBinMessage = WM_APP + 3;
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 

@@ -120,12 +120,11 @@ TEST_F(CallwrightProcessTest, HiddenStartSecondStartsAndCloseButton) {
   StartSecond({});
   EXPECT_TRUE(WaitFor([&] { return Visible(main) && fs::exists(Records()); }));
 
-  // While visible, a second start only brings it to the front: no show sequence.
-  fs::remove(Records());
+  // While visible, a second start only brings it to the front. (The Records folder is no sign of
+  // a show sequence any more: a destination folder removed while the program runs is made again.)
   StartSecond({L"/hidden"});
   test::PumpFor(200);
   EXPECT_TRUE(Visible(main));
-  EXPECT_FALSE(fs::exists(Records()));
 
   // Closing only hides it; "/hidden" on a second start still shows it.
   ::PostMessageW(main, WM_CLOSE, 0, 0);

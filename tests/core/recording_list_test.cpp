@@ -85,6 +85,9 @@ class FakeDisk {
   // Measuring `path` waits at the gate.
   void HoldMeasure(const std::wstring& path, Gate& gate) { measure_gates_[path] = &gate; }
 
+  // What the services' removal does to one file.
+  FileOutcome Remove(const std::wstring& path) { return Outcome(path, true); }
+
   RecordingListServices Services(std::function<void()> wake) {
     RecordingListServices services;
     services.list = [this](const std::wstring& folder, const std::function<bool()>&) {

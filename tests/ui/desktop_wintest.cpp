@@ -438,6 +438,17 @@ TEST_F(DesktopTest, ReportsAreOwnedByTheVisibleFormInFront) {
   EXPECT_EQ(owner, settings_->Handle());
   EXPECT_FALSE(settings_enabled);
 
+  // Whatever a handler throws is reported the same way, and never unwinds through the system:
+  // from a guarded handler, and from a window's message handler.
+  Application::Instance().Guard([] { throw 42; });
+  EXPECT_EQ(report.Answered(), 2);
+  EXPECT_EQ(report.LastText(), L"An unexpected error stopped the last action.");
+  settings_->btnok.OnClick = [] { throw 42; };
+  ::SendMessageW(settings_->btnok.Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(report.Answered(), 3);
+  EXPECT_EQ(report.LastText(), L"An unexpected error stopped the last action.");
+  settings_->btnok.OnClick = [this] { settings_->btnokClick(); };
+
   settings_->Hide();
   main_->Hide();
   EXPECT_EQ(Application::Instance().ReportOwner(), Application::Instance().Handle()) << "all hidden again";

@@ -289,8 +289,8 @@ TEST_F(ScaledWindowsTest, DISABLED_AtTheScaleOfTheProcess) {
     EXPECT_LE(outer.bottom - outer.top, 728) << window.name;
   }
   // The list's columns keep their designed proportions.
-  const int designed[] = {150, 100, 70, 160};
-  for (int column = 0; column < 4; ++column) {
+  const int designed[] = {150, 100, 70, 60, 160};
+  for (int column = 0; column < static_cast<int>(std::size(designed)); ++column) {
     EXPECT_NEAR(main_->lst.ColumnWidth(column), ::MulDiv(designed[column], dpi, 96), 1) << column;
   }
 
@@ -306,7 +306,7 @@ TEST_F(ScaledWindowsTest, DISABLED_AtTheScaleOfTheProcess) {
       ExpectDesignAt(window, other);
       ExpectCaptionsFit(window, other);
       if (window.form == main_) {
-        for (int column = 0; column < 4; ++column) {
+        for (int column = 0; column < static_cast<int>(std::size(designed)); ++column) {
           EXPECT_NEAR(main_->lst.ColumnWidth(column), ::MulDiv(designed[column], other, 96), 1) << other;
         }
       }

@@ -109,7 +109,7 @@ class ListCommandsTest : public test::ProgramWindowsTest {
     ::SetFocus(main_->lst.Handle());
     PumpFor(20);
     std::vector<std::wstring> paths;
-    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
+    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->Recordings().Path(i));
     return paths;
   }
 
@@ -159,7 +159,7 @@ class ListCommandsTest : public test::ProgramWindowsTest {
 
   std::vector<std::wstring> ListedPaths() const {
     std::vector<std::wstring> paths;
-    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->lst.ItemText(i, 3));
+    for (int i = 0; i < main_->lst.Count(); ++i) paths.push_back(main_->Recordings().Path(i));
     return paths;
   }
 
@@ -358,7 +358,7 @@ TEST_F(ListCommandsTest, DeleteMovesTheSelectedRecordingsToTheRecycleBinOffTheWi
   for (const Case& c : cases) {
     ::SetFocus(main_->lst.Handle());
     Select({0}, 0);
-    const std::wstring path = main_->lst.ItemText(0, 3);
+    const std::wstring path = main_->Recordings().Path(0);
     MessageBoxAnswerer yes(L"Delete files", IDYES);
     c.press();
     ASSERT_TRUE(PumpUntil([&] { return yes.Answered() == 1; }, 3000)) << c.how;
@@ -371,7 +371,7 @@ TEST_F(ListCommandsTest, DeleteMovesTheSelectedRecordingsToTheRecycleBinOffTheWi
 
   // Several at once: one question naming them all, one operation per file.
   Select({0, 1}, 0);
-  const std::vector<std::wstring> two = {main_->lst.ItemText(0, 3), main_->lst.ItemText(1, 3)};
+  const std::vector<std::wstring> two = {main_->Recordings().Path(0), main_->Recordings().Path(1)};
   MessageBoxAnswerer yes(L"Delete files", IDYES);
   ClickDelete();
   WaitForDeletion();

@@ -939,7 +939,7 @@ TEST_F(SettingsPickTest, APickedFolderIsListedAtOnce) {
   ASSERT_EQ(DestinationFolder(), picked_path);
   EXPECT_TRUE(PumpUntil([&] { return main_->lst.Count() == 2 && !main_->Probing(); }, 10000));
   ASSERT_EQ(main_->lst.Count(), 2);
-  for (int row = 0; row < 2; ++row) EXPECT_EQ(main_->lst.ItemText(row, 3).rfind(picked_path + L"\\", 0), 0u);
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(main_->Recordings().Path(row).rfind(picked_path + L"\\", 0), 0u);
   PressOk();
 }
 

@@ -163,7 +163,9 @@ HWND Application::ReportOwner() const {
 }
 
 void ReportError(const std::exception& error) noexcept {
-  // Never through Instance(): the hidden window's messages arrive while the instance is made.
+  // While the application is being made, its hidden window's first messages come before Instance()
+  // has returned (asking it then would start its making again): the pointer that its constructor
+  // sets first reaches it. Before any application exists, Instance() makes one to report through.
   if (g_application) {
     g_application->ShowException(error);
   } else {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/app_error.h"
 #include "base/application_window_win.h"
 #include "base/handles.h"
 #include "base/message_hooks.h"
@@ -90,6 +91,8 @@ class Application : public ApplicationWindow {
       handler();
     } catch (const std::exception& error) {
       ShowException(error);
+    } catch (...) {
+      ShowException(UnknownError());
     }
   }
 

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "base/private_messages.h"
 #include "ui/toolkit/application.h"
 
 namespace callwright {
@@ -19,9 +20,6 @@ namespace callwright {
 // Shell_NotifyIconW; replaceable so that tests can watch the icon.
 using NotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
 extern NotifyIconFunction NotifyIconCall;
-
-// The callback message of our icons on the application window.
-inline constexpr UINT kNotifyIconMessage = WM_APP + 0x4C;
 
 class NotifyIcon {
  public:

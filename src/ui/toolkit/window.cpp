@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/app_error.h"
 #include "base/system_error_win.h"
 #include "ui/toolkit/dpi.h"
 
@@ -136,6 +137,10 @@ LRESULT Window::Dispatch(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool
     return self->HandleMessage(msg, wparam, lparam);
   } catch (const std::exception& error) {
     ReportError(error);
+    return 0;
+  } catch (...) {
+    // Nothing may unwind through the system's code, whatever was thrown.
+    ReportError(UnknownError());
     return 0;
   }
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/high_contrast.h"
+
 namespace callwright {
 
 namespace {
@@ -294,7 +296,9 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
         }
       }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
-      draw.clrTextBk = item.brush_colour;
+      // Coloured rows give way to the system colours in high contrast.
+      draw.clrTextBk = ContrastColour(item.brush_colour, COLOR_WINDOW);
+      if (HighContrastOn()) draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
       return CDRF_NEWFONT;
     }
     default:

@@ -500,7 +500,7 @@ TEST(PictureResources, MissingIdGivesAppError) {
   EXPECT_THROW(LoadPngResource(9999), AppError);
 }
 
-TEST(ProgramIcon, HoldsTheFourSizes) {
+TEST(ProgramIcon, HoldsEverySizeTheSystemAsksFor) {
   HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC group = ::FindResourceW(module, MAKEINTRESOURCEW(IDI_CALLWRIGHT), RT_GROUP_ICON);
   ASSERT_NE(group, nullptr);
@@ -512,9 +512,10 @@ TEST(ProgramIcon, HoldsTheFourSizes) {
     sizes.push_back(s == 0 ? 256 : s);
   }
   std::sort(sizes.begin(), sizes.end());
-  EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 256}));
+  const std::vector<int> expected{16, 20, 24, 32, 40, 48, 64, 256};  // small and large at 100-200 %
+  EXPECT_EQ(sizes, expected);
 
-  for (int size : {16, 32, 48, 256}) {
+  for (int size : expected) {
     SCOPED_TRACE(size);
     IconHandle icon(static_cast<HICON>(
         ::LoadImageW(module, MAKEINTRESOURCEW(IDI_CALLWRIGHT), IMAGE_ICON, size, size, 0)));
@@ -526,6 +527,48 @@ TEST(ProgramIcon, HoldsTheFourSizes) {
     ASSERT_TRUE(::GetObjectW(colour.Get(), sizeof bm, &bm));
     EXPECT_EQ(bm.bmWidth, size);
     EXPECT_EQ(bm.bmHeight, size);
+  }
+}
+
+std::vector<int> IconGroupSizes(int id) {
+  HMODULE module = ::GetModuleHandleW(nullptr);
+  HRSRC group = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_GROUP_ICON);
+  if (group == nullptr) return {};
+  const auto* dir = static_cast<const std::uint8_t*>(::LockResource(::LoadResource(module, group)));
+  std::vector<int> sizes;
+  for (int i = 0; i < (dir[4] | (dir[5] << 8)); ++i) sizes.push_back(dir[6 + 14 * i] == 0 ? 256 : dir[6 + 14 * i]);
+  std::sort(sizes.begin(), sizes.end());
+  return sizes;
+}
+
+TEST(TrayIcons, HoldTheSmallIconAtEachScale) {
+  for (int id : {IDI_TRAY_WAITING, IDI_TRAY_LINKED, IDI_TRAY_RECORDING}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(IconGroupSizes(id), (std::vector<int>{16, 20, 24, 32}));
+  }
+}
+
+// Every picture is drawn for 100, 125, 150 and 200 %: at those DPIs the loader takes the drawing
+// made for it, of exactly the scaled size, and hands it over unresampled.
+TEST(PictureResources, EachIsDrawnForEveryScale) {
+  const std::pair<int, int> scales[] = {{0, 96}, {1, 120}, {2, 144}, {3, 192}};
+  for (const ResourceCase& c : kResources) {
+    for (auto [k, dpi] : scales) {
+      SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(dpi) + " dpi");
+      const int chosen = PngResourceForDpi(c.id, dpi);
+      EXPECT_EQ(chosen, c.id + k * kScaledPictureStep);
+      Picture drawn = LoadPngResource(chosen);
+      ASSERT_EQ(drawn.width, ::MulDiv(c.width, dpi, 96));
+      ASSERT_EQ(drawn.height, ::MulDiv(c.height, dpi, 96));
+      const bool keyed = c.kind == Kind::Keyed;
+      if (keyed) {
+        EXPECT_EQ(PixelAt(drawn, 0, drawn.height - 1), (Bgra{255, 0, 255, 255})) << "key colour";
+        MakeKeyColourTransparent(drawn);
+      } else if (c.kind == Kind::Alpha) {
+        EXPECT_EQ(PixelAt(drawn, 0, 0).a, 0);
+      }
+      EXPECT_EQ(LoadPngResourceForDpi(c.id, dpi, keyed).bgra, drawn.bgra) << "resampled";
+    }
   }
 }
 

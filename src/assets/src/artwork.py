@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws every picture of the program and writes the PNG files and Callwright.ico into the
-assets folder (the parent of this script's folder). Python 3 standard library only.
+assets folder (the parent of this script's folder), the 100 % pictures at the top and those for
+125, 150 and 200 % display scale in folders of those names. Python 3 standard library only.
 
     python3 artwork.py [output folder]
 """
@@ -11,6 +12,7 @@ import sys
 
 sys.dont_write_bytecode = True  # keep the source folder clean
 
+import raster
 from raster import (Arc, Box, Circle, Ellipse, Layer, Offset, Place, Polygon, Polyline, Segment,
                     Union, linear, mix, path, png_bytes, radial, rgb, write_png)
 from strokefont import text_shape, text_width
@@ -58,8 +60,20 @@ def keyed_rows(layer):
 
 
 def gradient_rows(levels):
-    """A 1-pixel-wide grey strip from a list of levels."""
-    return [[(v, v, v)] for v in levels]
+    """A grey strip one design pixel wide from a list of levels, at the current scale:
+    each pixel the mean of the design rows it covers, so that a 1-pixel line stays a line."""
+    k = raster.SCALE
+    if k == 1:
+        return [[(v, v, v)] for v in levels]
+    rows = []
+    for y in range(raster.scaled(len(levels), k)):
+        top, bottom = y / k, min(len(levels), (y + 1) / k)
+        total = 0.0
+        for i in range(int(math.floor(top)), int(math.ceil(bottom))):
+            total += levels[min(i, len(levels) - 1)] * (min(bottom, i + 1) - max(top, i))
+        v = int(round(total / (bottom - top)))
+        rows.append([(v, v, v)] * raster.scaled(1, k))
+    return rows
 
 
 def ramp(a, b, n):
@@ -419,11 +433,11 @@ def tray_icon(size, state):
 
 
 def ico_bytes(images):
-    """An .ico file: BMP entries for the small sizes, a PNG entry for 256 pixels."""
+    """An .ico file: BMP entries up to 48 pixels, PNG entries (much smaller) above."""
     entries = []
     for layer in images:
         s = layer.w
-        if s >= 256:
+        if s > 48:
             data = png_bytes(layer.rgba_rows())
         else:
             rows = layer.rgba_rows()
@@ -501,9 +515,12 @@ STRIPS = {
 }
 
 
-def main():
-    here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(here)
+SCALES = (100, 125, 150, 200)
+
+
+def write_pictures(out):
+    """Every picture resource at the current scale."""
+    os.makedirs(out, exist_ok=True)
     for name, draw in KEYED.items():
         write_png(os.path.join(out, name), keyed_rows(draw()))
     for name, draw in ALPHA.items():
@@ -512,12 +529,22 @@ def main():
         write_png(os.path.join(out, name), draw().rgb_rows((0, 0, 0)))
     for name, draw in STRIPS.items():
         write_png(os.path.join(out, name), draw())
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(here)
+    for scale in SCALES:
+        raster.SCALE = scale / 100
+        write_pictures(out if scale == 100 else os.path.join(out, str(scale)))
+    raster.SCALE = 1.0
+    # Icons hold a drawing for each size the system asks for: small and large at every scale.
     with open(os.path.join(out, "Callwright.ico"), "wb") as f:
-        f.write(ico_bytes([program_icon(s) for s in (16, 32, 48, 256)]))
+        f.write(ico_bytes([program_icon(s) for s in (16, 20, 24, 32, 40, 48, 64, 256)]))
     # The notification-area icon: a PNG of each state and size to look at, and the .ico that the
-    # program embeds, built from the same drawings.
+    # program embeds (the small icon at 100, 125, 150 and 200 %), built from the same drawings.
     for state in TRAY_STATES:
-        layers = [tray_icon(s, state) for s in (16, 32)]
+        layers = [tray_icon(s, state) for s in (16, 20, 24, 32)]
         for layer in layers:
             write_png(os.path.join(out, "tray-%s-%d.png" % (state, layer.w)), layer.rgba_rows())
         with open(os.path.join(out, "tray-%s.ico" % state), "wb") as f:

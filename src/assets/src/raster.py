@@ -304,10 +304,22 @@ def radial(cx, cy, r, c0, c1):
     return paint
 
 
+# Pictures are drawn in design pixels (100 %); a layer made while SCALE is k has round(k * size)
+# pixels, and its shapes, paints, offsets and blurs are scaled by k.
+SCALE = 1.0
+
+
+def scaled(v, k):
+    """v * k rounded half up, as the program's MulDiv rounds window geometry."""
+    return int(math.floor(v * k + 0.5))
+
+
 class Layer:
     """Premultiplied RGBA, channels 0..1 (colours given as 0..255)."""
 
-    def __init__(self, w, h, fill=None):
+    def __init__(self, w, h, fill=None, k=None):
+        self.k = SCALE if k is None else k
+        w, h = scaled(w, self.k), scaled(h, self.k)
         self.w, self.h = w, h
         n = w * h
         if fill is None:
@@ -331,6 +343,12 @@ class Layer:
     def fill(self, shape, paint, ss=1, opacity=1.0):
         """Fills a shape; `paint` is a colour or a function of the pixel centre giving one.
         ss > 1 supersamples ss x ss points a pixel, for shapes whose distance is inexact."""
+        if self.k != 1:
+            k = self.k
+            shape = Place(shape, scale=k)
+            if callable(paint):
+                design_paint = paint
+                paint = lambda x, y: design_paint(x / k, y / k)
         b = shape.bbox
         x0, y0 = max(0, int(math.floor(b[0]))), max(0, int(math.floor(b[1])))
         x1, y1 = min(self.w - 1, int(math.ceil(b[2]))), min(self.h - 1, int(math.ceil(b[3])))
@@ -347,12 +365,13 @@ class Layer:
 
     def coverage(self, shape, ss=1):
         """The anti-aliased coverage of a shape as a mask (list of floats)."""
-        m = Layer(self.w, self.h)
-        m.fill(shape, (255, 255, 255), ss=ss)
+        m = Layer(self.w, self.h, k=1)
+        m.fill(Place(shape, scale=self.k) if self.k != 1 else shape, (255, 255, 255), ss=ss)
         return [p[3] for p in m.px]
 
     def draw(self, other, dx=0, dy=0, opacity=1.0):
-        """Composites another layer over this one."""
+        """Composites another layer over this one (offsets in design pixels)."""
+        dx, dy = scaled(dx, self.k), scaled(dy, self.k)
         for y in range(other.h):
             ty = y + dy
             if not 0 <= ty < self.h:
@@ -376,9 +395,11 @@ class Layer:
         """A blurred silhouette of this layer in `colour` (box blur applied three times)."""
         alpha = [p[3] for p in self.px]
         w, h = self.w, self.h
+        radius = max(1, scaled(radius, self.k))
         for _ in range(3):
             alpha = _box_blur(alpha, w, h, radius)
-        out = Layer(w, h)
+        out = Layer(w, h, k=1)
+        out.k = self.k
         for i, a in enumerate(alpha):
             a *= strength
             out.px[i] = [colour[0] / 255 * a, colour[1] / 255 * a, colour[2] / 255 * a, a]

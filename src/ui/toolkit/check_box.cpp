@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "ui/toolkit/high_contrast.h"
+
 namespace callwright {
 
 CheckBox::CheckBox(HWND parent, int left, int top, int width, int height, std::wstring_view caption) {
@@ -41,11 +43,13 @@ bool CheckBox::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& 
   }
   if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
     const SIZE size{PixelWidth(), PixelHeight()};
-    if (!backdrop_ || size.cx != backdrop_size_.cx || size.cy != backdrop_size_.cy) {
+    const bool contrast = HighContrastOn();
+    if (!backdrop_ || size.cx != backdrop_size_.cx || size.cy != backdrop_size_.cy || contrast != backdrop_contrast_) {
       BitmapHandle picture = RenderBackdrop();
       backdrop_.Reset(::CreatePatternBrush(picture.Get()));
       backdrop_picture_ = std::move(picture);
       backdrop_size_ = size;
+      backdrop_contrast_ = contrast;
     }
     HDC dc = reinterpret_cast<HDC>(wparam);
     ::SetBkMode(dc, TRANSPARENT);

@@ -34,6 +34,7 @@ class CheckBox : public Control {
   BitmapHandle backdrop_picture_;
   BrushHandle backdrop_;
   SIZE backdrop_size_{0, 0};
+  bool backdrop_contrast_ = false;  // drawn in high contrast
 };
 
 }  // namespace callwright

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/toolkit/high_contrast.h"
+
 namespace callwright {
 
 Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only) {
@@ -82,9 +84,10 @@ bool MultiLineEdit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRES
   // A read-only edit asks with WM_CTLCOLORSTATIC, an editable one with WM_CTLCOLOREDIT.
   if ((msg != WM_CTLCOLOREDIT && msg != WM_CTLCOLORSTATIC) || !colour_) return false;
   HDC dc = reinterpret_cast<HDC>(wparam);
-  ::SetBkColor(dc, *colour_);
+  const bool contrast = HighContrastOn();
+  ::SetBkColor(dc, contrast ? ::GetSysColor(COLOR_WINDOW) : *colour_);
   ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-  result = reinterpret_cast<LRESULT>(brush_.Get());
+  result = reinterpret_cast<LRESULT>(contrast ? ::GetSysColorBrush(COLOR_WINDOW) : brush_.Get());
   return true;
 }
 

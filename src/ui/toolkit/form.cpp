@@ -5,6 +5,7 @@
 
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/control.h"
+#include "ui/toolkit/high_contrast.h"
 #include "ui/toolkit/placement.h"
 
 namespace callwright {
@@ -141,7 +142,9 @@ void Form::SetColour(COLORREF colour) {
   ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-COLORREF Form::BackgroundColour() const { return colour_.value_or(Window::BackgroundColour()); }
+COLORREF Form::BackgroundColour() const {
+  return colour_ ? ContrastColour(*colour_, COLOR_BTNFACE) : Window::BackgroundColour();
+}
 
 void Form::ShowModal() {
   std::vector<HWND> disabled;
@@ -189,7 +192,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     case WM_ERASEBKGND:
       if (!colour_) return DefaultHandling(msg, wparam, lparam);
-      FillClient(Handle(), reinterpret_cast<HDC>(wparam), *colour_);
+      FillClient(Handle(), reinterpret_cast<HDC>(wparam), BackgroundColour());
       return 1;
     case WM_SIZE:
       if (wparam == SIZE_MINIMIZED) return 0;
@@ -214,6 +217,23 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
       return 0;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // A high-contrast theme switched on or off (the system sends both): everything is drawn
+      // again in the colours it asks for. Common controls learn of new colours from their parent.
+      if (msg == WM_SYSCOLORCHANGE || wparam == SPI_SETHIGHCONTRAST) {
+        if (msg == WM_SYSCOLORCHANGE) {
+          ::EnumChildWindows(
+              Handle(),
+              [](HWND child, LPARAM) -> BOOL {
+                ::SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+                return TRUE;
+              },
+              0);
+        }
+        ::RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+      }
+      return DefaultHandling(msg, wparam, lparam);
     case WM_CLOSE: {
       bool can_close = true;
       FormCloseQuery(can_close);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/gdi_scopes.h"
+#include "ui/toolkit/high_contrast.h"
 
 namespace callwright {
 
@@ -70,14 +71,16 @@ void Image::PaintContent(HDC dc) const {
   ::GetClientRect(Handle(), &client);
   const int width = client.right;
   const int height = client.bottom;
-  const bool opaque_cover = bitmap_ && !has_alpha_ && (stretch_ || (size_.cx >= width && size_.cy >= height));
+  // A stretched picture is a background strip, which gives way to the system colours.
+  const bool shown = bitmap_ && !(stretch_ && HighContrastOn());
+  const bool opaque_cover = shown && !has_alpha_ && (stretch_ || (size_.cx >= width && size_.cy >= height));
   if (!opaque_cover) {
     BitmapHandle backdrop = RenderBackdrop();
     DcHandle source(::CreateCompatibleDC(dc));
     const Selection selected(source.Get(), backdrop.Get());
     ::BitBlt(dc, 0, 0, width, height, source.Get(), 0, 0, SRCCOPY);
   }
-  if (!bitmap_) return;
+  if (!shown) return;
   DcHandle source(::CreateCompatibleDC(dc));
   const Selection selected(source.Get(), bitmap_.Get());
   const int draw_width = stretch_ ? width : size_.cx;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/gdi_scopes.h"
+#include "ui/toolkit/high_contrast.h"
 
 namespace callwright {
 
@@ -66,7 +67,7 @@ LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       const Selection selected_canvas(buffer.Get(), canvas.Get());
       const Selection selected_font(buffer.Get(), Font());
       ::SetBkMode(buffer.Get(), TRANSPARENT);
-      ::SetTextColor(buffer.Get(), colour_);
+      ::SetTextColor(buffer.Get(), colour_ ? ContrastColour(*colour_, COLOR_BTNTEXT) : ::GetSysColor(COLOR_BTNTEXT));
       const std::wstring text = Text();
       ::DrawTextW(buffer.Get(), text.c_str(), static_cast<int>(text.size()), &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
       ::BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);

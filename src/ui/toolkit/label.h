@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include "ui/toolkit/clickable.h"
@@ -27,7 +28,7 @@ class Label : public Control, public Clickable {
  private:
   void FitWidth();
 
-  COLORREF colour_ = ::GetSysColor(COLOR_BTNTEXT);
+  std::optional<COLORREF> colour_;  // the button text colour when none
   int design_height_;  // at 96 dpi; the text's own height when that is more
 };
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/high_contrast.h"
+
 namespace callwright {
 
 namespace {
@@ -374,8 +376,9 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
         }
       }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
-      draw.clrTextBk = item.brush_colour;
-      draw.clrText = item.text_colour;
+      // Coloured rows and texts give way to the system colours in high contrast.
+      draw.clrTextBk = ContrastColour(item.brush_colour, COLOR_WINDOW);
+      draw.clrText = ContrastColour(item.text_colour, COLOR_WINDOWTEXT);
       return CDRF_NEWFONT;
     }
     default:

@@ -1,5 +1,7 @@
 #include "ui/toolkit/panel.h"
 
+#include "ui/toolkit/high_contrast.h"
+
 namespace callwright {
 
 namespace {
@@ -24,7 +26,9 @@ void Panel::SetColour(COLORREF colour) {
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-COLORREF Panel::BackgroundColour() const { return colour_.value_or(Window::BackgroundColour()); }
+COLORREF Panel::BackgroundColour() const {
+  return colour_ ? ContrastColour(*colour_, COLOR_BTNFACE) : Window::BackgroundColour();
+}
 
 LRESULT Panel::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {

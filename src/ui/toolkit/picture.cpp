@@ -250,15 +250,28 @@ Picture ResizePicture(const Picture& picture, int width, int height) {
   return result;
 }
 
-Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
+namespace {
+
+int ScaleIndexForDpi(int id, int dpi) {
   int available[std::size(kPictureScales)] = {};
   int count = 0;
   for (std::size_t i = 0; i < std::size(kPictureScales); ++i) {
     if (i == 0 || HasPngResource(id + static_cast<int>(i) * kScaledPictureStep)) available[count++] = kPictureScales[i];
   }
   const int scale = PictureScaleFor(dpi, available, count);
-  const int index = static_cast<int>(std::find(std::begin(kPictureScales), std::end(kPictureScales), scale) -
-                                     std::begin(kPictureScales));
+  return static_cast<int>(std::find(std::begin(kPictureScales), std::end(kPictureScales), scale) -
+                          std::begin(kPictureScales));
+}
+
+}  // namespace
+
+int PngResourceForDpi(int id, int dpi) {
+  return id + ScaleIndexForDpi(id, dpi) * kScaledPictureStep;
+}
+
+Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
+  const int index = ScaleIndexForDpi(id, dpi);
+  const int scale = kPictureScales[index];
   Picture picture = LoadPngResource(id + index * kScaledPictureStep);
   if (keyed) MakeKeyColourTransparent(picture);
   // The designed size: the drawn size at its scale, back at 100 %; then scaled as geometry is.

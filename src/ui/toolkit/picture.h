@@ -30,6 +30,8 @@ inline constexpr int kPictureScales[] = {100, 125, 150, 200};
 // scaled, rounded as window geometry is.
 // A keyed picture (see MakeKeyColourTransparent) is keyed before it is resampled.
 Picture LoadPngResourceForDpi(int id, int dpi, bool keyed = false);
+// The resource that LoadPngResourceForDpi decodes for the picture `id` at `dpi`.
+int PngResourceForDpi(int id, int dpi);
 // The percentage whose artwork serves `dpi`, among those `available` (ascending).
 int PictureScaleFor(int dpi, const int* available, int count);
 // The picture resampled to width x height with a tent filter over premultiplied colours (as wide as

@@ -221,6 +221,12 @@ std::wstring ControlText(HWND control) {
   return text;
 }
 
+// The File location column: always the last.
+int LocationColumn(HWND list) {
+  const HWND header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+  return header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) - 1 : 3;
+}
+
 bool SelectRow(HANDLE process, HWND list, int row) {
   RemoteBuffer remote(process, sizeof(LVITEMW));
   if (!remote.Valid()) return false;
@@ -496,7 +502,7 @@ void Soak::RefreshAndDeleteStorm(unsigned round) {
   if (round % 2 == 1) return;
   WaitListed(list, 5000);
   // The two newest rows of the round before go; a recording still held stays.
-  const std::vector<std::wstring> paths = ListColumnTexts(program_->Handle(), list, 3);
+  const std::vector<std::wstring> paths = ListColumnTexts(program_->Handle(), list, LocationColumn(list));
   std::vector<std::wstring> chosen;
   for (int row = 0; row < static_cast<int>(paths.size()) && chosen.size() < 2; ++row) {
     if (paths[row].find(L"carol") != std::wstring::npos) continue;  // kept for the listing check
@@ -506,18 +512,23 @@ void Soak::RefreshAndDeleteStorm(unsigned round) {
   // The button follows the selection at the window's next selection tick.
   PumpUntil([&] { return ::IsWindowEnabled(remove) != FALSE; }, 3000);
   ::PostMessageW(remove, BM_CLICK, 0, 0);
-  PumpUntil([&] { return !AnswerMessageBoxes(program_->Id()).empty(); }, 5000);
-  ::PostMessageW(refresh, BM_CLICK, 0, 0);
+  // Yes to every question: where no Recycle Bin takes the files, a second one asks about deleting
+  // them for good.
   PumpUntil([&] {
+    AnswerMessageBoxes(program_->Id());
     return std::all_of(chosen.begin(), chosen.end(),
                        [](const std::wstring& p) { return ::GetFileAttributesW(p.c_str()) == INVALID_FILE_ATTRIBUTES; });
-  }, 5000);
+  }, 8000);
+  PumpFor(300);
+  AnswerMessageBoxes(program_->Id());
+  ::PostMessageW(refresh, BM_CLICK, 0, 0);
   for (const std::wstring& path : chosen) {
     if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) deleted_.insert(Upper(path));
   }
 }
 
 void Soak::ChangeFolder() {
+  AnswerMessageBoxes(program_->Id());
   HWND main = MainWindow();
   HWND settings_button = main ? FindButton(main, L"Settings") : nullptr;
   if (!settings_button) {
@@ -642,7 +653,7 @@ void Soak::CheckListed() {
   PumpFor(200);
   WaitListed(list, 15000);
   std::set<std::wstring> listed;
-  for (const std::wstring& path : ListColumnTexts(program_->Handle(), list, 3)) listed.insert(Upper(path));
+  for (const std::wstring& path : ListColumnTexts(program_->Handle(), list, LocationColumn(list))) listed.insert(Upper(path));
   unsigned expected = 0;
   const std::wstring folder = Upper(folders_[folder_]);
   for (const std::wstring& path : created_) {

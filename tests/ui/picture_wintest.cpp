@@ -441,6 +441,28 @@ TEST(PictureResources, EachDecodesToItsSizeAndKind) {
   }
 }
 
+// Pictures for a scale are decoded once and shared: a repeated request gives the same picture as
+// the first, keyed or not, and what one caller does to its copy never reaches the next caller.
+TEST(PictureResources, ScaledPicturesAreSharedAsUntouchedCopies) {
+  for (const ResourceCase& c : kResources) {
+    SCOPED_TRACE(c.name);
+    const bool keyed = c.kind == Kind::Keyed;
+    for (const int dpi : {96, 120, 144, 192}) {
+      SCOPED_TRACE(dpi);
+      Picture first = LoadPngResourceForDpi(c.id, dpi, keyed);
+      const Picture kept = first;
+      std::fill(first.bgra.begin(), first.bgra.end(), std::uint8_t{0x5A});
+      first.width = 1;
+      const Picture again = LoadPngResourceForDpi(c.id, dpi, keyed);
+      EXPECT_EQ(kept.width, again.width);
+      EXPECT_EQ(kept.height, again.height);
+      EXPECT_EQ(kept.bgra, again.bgra);
+    }
+    // The keyed and the plain picture are not mixed up.
+    if (keyed) EXPECT_NE(LoadPngResourceForDpi(c.id, 96, true).bgra, LoadPngResourceForDpi(c.id, 96, false).bgra);
+  }
+}
+
 TEST(PictureResources, CloseAndDeleteShareTheirCross) {
   EXPECT_EQ(LoadPngResource(IDP_GLYPH_CLOSE).bgra, LoadPngResource(IDP_GLYPH_DELETE).bgra);
 }

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
 #include <string>
+#include <tuple>
 
 #include "base/app_error.h"
 #include "base/dib_win.h"
@@ -263,13 +266,7 @@ int ScaleIndexForDpi(int id, int dpi) {
                           std::begin(kPictureScales));
 }
 
-}  // namespace
-
-int PngResourceForDpi(int id, int dpi) {
-  return id + ScaleIndexForDpi(id, dpi) * kScaledPictureStep;
-}
-
-Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
+Picture DecodePngResourceForDpi(int id, int dpi, bool keyed) {
   const int index = ScaleIndexForDpi(id, dpi);
   const int scale = kPictureScales[index];
   Picture picture = LoadPngResource(id + index * kScaledPictureStep);
@@ -280,6 +277,28 @@ Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
   const int width = std::max(1, ::MulDiv(design_width, dpi, kDesignDpiForPictures));
   const int height = std::max(1, ::MulDiv(design_height, dpi, kDesignDpiForPictures));
   return ResizePicture(picture, width, height);
+}
+
+}  // namespace
+
+int PngResourceForDpi(int id, int dpi) {
+  return id + ScaleIndexForDpi(id, dpi) * kScaledPictureStep;
+}
+
+Picture LoadPngResourceForDpi(int id, int dpi, bool keyed) {
+  // The windows ask for the same artwork many times at start (shared strips, button glyphs of
+  // every form): each picture is decoded and resampled once, the others get a copy.
+  using Key = std::tuple<int, int, bool>;
+  static std::mutex guard;
+  static std::map<Key, Picture> decoded;
+  const Key key{id, dpi, keyed};
+  {
+    const std::lock_guard lock(guard);
+    if (const auto found = decoded.find(key); found != decoded.end()) return found->second;
+  }
+  Picture picture = DecodePngResourceForDpi(id, dpi, keyed);
+  const std::lock_guard lock(guard);
+  return decoded.try_emplace(key, std::move(picture)).first->second;
 }
 
 std::size_t Bitmap24RowStep(int width) {

@@ -214,6 +214,13 @@ std::string EncodeOpus(WavReader& wav, OutputFile& out, const RecordingTags& tag
     if (written != OPE_OK) return written == OPE_WRITE_FAIL ? kCannotWrite : kEncoderFailed;
     left -= want;
   }
+  // An empty recording gets one silent sample: libopusenc's drain of a stream that never had any
+  // trips its own assertion (seen with 0.2.1), and one sample is far below a frame's length.
+  if (format.frames == 0) {
+    std::fill(pcm.begin(), pcm.begin() + format.channels, 0.0f);
+    const int written = ope_encoder_write_float(e, pcm.data(), 1);
+    if (written != OPE_OK) return written == OPE_WRITE_FAIL ? kCannotWrite : kEncoderFailed;
+  }
   const int drained = ope_encoder_drain(e);
   if (drained != OPE_OK) return drained == OPE_WRITE_FAIL ? kCannotWrite : kEncoderFailed;
   return {};

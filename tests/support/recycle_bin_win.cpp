@@ -26,26 +26,9 @@ std::wstring NameOf(const std::wstring& path) {
 }
 }  // namespace
 
-class FakeRecycleBin::FileOperation final : public IFileOperation {
+class FakeRecycleBin::FileOperation final : public ComObject<IFileOperation> {
  public:
   FileOperation(FakeRecycleBin& bin, std::size_t index) : bin_(bin), index_(index) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IFileOperation) {
-      *object = static_cast<IFileOperation*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE Advise(IFileOperationProgressSink* sink, DWORD* cookie) override {
     if (!sink || !cookie) return E_POINTER;
@@ -148,7 +131,6 @@ class FakeRecycleBin::FileOperation final : public IFileOperation {
 
   FakeRecycleBin& bin_;
   std::size_t index_;
-  std::atomic<ULONG> references_{1};
   ComPtr<IFileOperationProgressSink> sink_;
   std::vector<ComPtr<IShellItem>> items_;
   std::vector<ComPtr<IFileOperationProgressSink>> item_sinks_;

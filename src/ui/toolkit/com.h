@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -17,6 +18,35 @@ namespace callwright {
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
+
+// IUnknown for an object of ours that offers one interface: made with new (one reference), deleted
+// at its last Release, from whichever thread the system calls it.
+template <typename Interface>
+class ComObject : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == __uuidof(Interface)) {
+      *object = static_cast<Interface*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~ComObject() = default;
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
 
 // Enters an apartment on this thread for the scope's life, and leaves it only when this entry
 // counted (S_OK or S_FALSE: every successful CoInitializeEx needs its CoUninitialize).

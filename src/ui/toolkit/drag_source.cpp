@@ -4,7 +4,6 @@
 #include <ole2.h>
 #include <shlobj.h>
 
-#include <atomic>
 
 namespace callwright {
 
@@ -17,24 +16,8 @@ std::wstring ParentOf(const std::wstring& path) {
 
 // The drag's source side as the documentation asks for a left-button drag: Esc cancels, the left
 // button's release drops, and the system draws the cursors.
-class DropSource final : public IDropSource {
+class DropSource final : public ComObject<IDropSource> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDropSource) {
-      *object = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape_pressed, DWORD key_state) override {
     if (escape_pressed) return DRAGDROP_S_CANCEL;
     // A right button pressed during a left-button drag cancels it, as in Explorer.
@@ -46,7 +29,6 @@ class DropSource final : public IDropSource {
 
  private:
   ~DropSource() = default;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

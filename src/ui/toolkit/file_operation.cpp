@@ -18,26 +18,9 @@ HRESULT CreateShellFileOperation(IFileOperation** operation) {
 namespace {
 
 // Only PreDeleteItem matters; every other notice is taken as it comes.
-class RecycleWatch final : public IFileOperationProgressSink {
+class RecycleWatch final : public ComObject<IFileOperationProgressSink> {
  public:
   bool Refused() const noexcept { return refused_; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IFileOperationProgressSink) {
-      *object = static_cast<IFileOperationProgressSink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT STDMETHODCALLTYPE PreDeleteItem(DWORD flags, IShellItem*) override {
     if (flags & TSF_DELETE_RECYCLE_IF_POSSIBLE) return S_OK;
@@ -70,7 +53,6 @@ class RecycleWatch final : public IFileOperationProgressSink {
 
  private:
   ~RecycleWatch() = default;
-  std::atomic<ULONG> references_{1};
   bool refused_ = false;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/catalogue.h"
+#include "support/gate.h"
 
 namespace callwright {
 namespace {
@@ -36,31 +37,7 @@ std::vector<FileWorker::Result> AllResults(FileWorker& probe) {
   return all;
 }
 
-// A gate the measuring waits at until the test opens it.
-class Gate {
- public:
-  void Open() {
-    const std::lock_guard<std::mutex> hold(lock_);
-    open_ = true;
-    signal_.notify_all();
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> hold(lock_);
-    ++waiting_;
-    signal_.notify_all();
-    signal_.wait(hold, [this] { return open_; });
-  }
-  bool WaitForVisitor() {
-    std::unique_lock<std::mutex> hold(lock_);
-    return signal_.wait_for(hold, 10s, [this] { return waiting_ > 0; });
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable signal_;
-  bool open_ = false;
-  int waiting_ = 0;
-};
+using test::Gate;
 
 // A measure that gives every file the size 1 and waits at the gate when it reaches `name`.
 FileWorker::Work HoldAt(Gate& gate, const wchar_t* name) {

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/gate.h"
+
 namespace callwright {
 namespace {
 
@@ -19,35 +21,7 @@ using namespace std::chrono_literals;
 
 const NumberSeparators kEnglish{L".", L","};
 
-// A gate a worker waits at until the test opens it; counts who reached it.
-class Gate {
- public:
-  void Open() {
-    const std::lock_guard<std::mutex> hold(lock_);
-    open_ = true;
-    signal_.notify_all();
-  }
-  void Pass() {
-    std::unique_lock<std::mutex> hold(lock_);
-    ++visitors_;
-    signal_.notify_all();
-    signal_.wait(hold, [this] { return open_; });
-  }
-  bool Visited() {
-    const std::lock_guard<std::mutex> hold(lock_);
-    return visitors_ > 0;
-  }
-  bool WaitForVisitor() {
-    std::unique_lock<std::mutex> hold(lock_);
-    return signal_.wait_for(hold, 10s, [this] { return visitors_ > 0; });
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable signal_;
-  bool open_ = false;
-  int visitors_ = 0;
-};
+using test::Gate;
 
 // Folders of files held in memory, as the workers see them; busy files refuse measuring and
 // deleting, denied ones refuse both with another answer.

@@ -37,6 +37,7 @@ namespace callwright {
 namespace {
 
 using test::ChildProcess;
+using test::FindButton;
 using test::PumpFor;
 using test::PumpUntil;
 
@@ -114,26 +115,6 @@ HWND FindChildOfClass(HWND parent, const std::wstring& class_name, const std::ws
         auto* s = reinterpret_cast<Search*>(param);
         if (test::ClassName(child) != *s->class_name) return TRUE;
         if (!s->any_text && test::WindowText(child).find(*s->text) != 0) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// A button-like child whose caption starts with this text (access-key marks ignored).
-HWND FindButton(HWND window, const std::wstring& caption) {
-  struct Search {
-    const std::wstring* caption;
-    HWND found;
-  } search{&caption, nullptr};
-  ::EnumChildWindows(
-      window,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        std::wstring text = test::WindowText(child);
-        std::erase(text, L'&');
-        if (text.rfind(*s->caption, 0) != 0) return TRUE;
         s->found = child;
         return FALSE;
       },

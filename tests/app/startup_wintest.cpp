@@ -27,30 +27,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ChildProcess;
+using test::FindButton;
 using test::WindowAnswerer;
 
 constexpr wchar_t kMainCaption[] = L"Callwright [\u2022]";
 
 // Pumps meanwhile, so that the answerers' ticks run.
 bool WaitFor(const std::function<bool()>& done, DWORD timeout_ms = 10000) { return test::PumpUntil(done, timeout_ms); }
-
-HWND FindButton(HWND window, const std::wstring& caption) {
-  struct Search {
-    const std::wstring* caption;
-    HWND found;
-  } search{&caption, nullptr};
-  ::EnumChildWindows(
-      window,
-      [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        // Read as shown: without the access-key mark.
-        if (WithoutAccessKeyMarks(test::WindowText(child)) != *s->caption) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 // The hidden application window of a process.
 HWND ApplicationWindow(DWORD process_id) {

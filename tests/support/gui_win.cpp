@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "ui/toolkit/accessible.h"
+
 namespace callwright::test {
 
 namespace {
@@ -159,6 +161,24 @@ std::wstring WindowText(HWND window) {
   const int copied = ::GetWindowTextW(window, text.data(), length + 1);
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
+}
+
+HWND FindButton(HWND window, const std::wstring& caption) {
+  struct Search {
+    const std::wstring* caption;
+    HWND found;
+  } search{&caption, nullptr};
+  ::EnumChildWindows(
+      window,
+      [](HWND child, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        // Read as shown: without the access-key mark.
+        if (WithoutAccessKeyMarks(WindowText(child)) != *s->caption) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only) {

@@ -46,6 +46,8 @@ bool HasButton(HWND box, int button_id);
 bool PressButton(HWND box, int button_id);
 
 std::wstring WindowText(HWND window);
+// A child (at any depth) whose caption, as shown (access-key marks aside), is this text.
+HWND FindButton(HWND window, const std::wstring& caption);
 std::wstring ClassName(HWND window);
 
 // The top-level windows of a process, front to back.

@@ -266,35 +266,6 @@ bool IsDigits(std::string_view text) {
 
 }  // namespace
 
-bool ParseKeepFormat(std::wstring_view text, KeepFormat& format) {
-  std::wstring lower(text);
-  for (wchar_t& c : lower)
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  for (KeepFormat candidate : {KeepFormat::Wav, KeepFormat::Flac, KeepFormat::Opus}) {
-    if (lower == KeepFormatName(candidate)) {
-      format = candidate;
-      return true;
-    }
-  }
-  return false;
-}
-
-const wchar_t* KeepFormatName(KeepFormat format) {
-  switch (format) {
-    case KeepFormat::Flac: return L"flac";
-    case KeepFormat::Opus: return L"opus";
-    default: return L"wav";
-  }
-}
-
-const wchar_t* KeepFormatExtension(KeepFormat format) {
-  switch (format) {
-    case KeepFormat::Flac: return L".flac";
-    case KeepFormat::Opus: return L".opus";
-    default: return L".wav";
-  }
-}
-
 RecordingTags TagsFromName(const fs::path& name) {
   const std::u8string stem8 = name.stem().u8string();
   const std::string stem(stem8.begin(), stem8.end());

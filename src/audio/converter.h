@@ -9,18 +9,9 @@
 #include <vector>
 
 #include "audio/file_system.h"
+#include "core/keep_format.h"
 
 namespace callwright {
-
-// How recordings are kept ("format" in config.ini's [SYSTEM] section).
-enum class KeepFormat { Wav, Flac, Opus };
-
-// "wav", "flac" or "opus" (any case); nothing else names a format.
-bool ParseKeepFormat(std::wstring_view text, KeepFormat& format);
-// The key's value: "wav", "flac" or "opus".
-const wchar_t* KeepFormatName(KeepFormat format);
-// ".wav", ".flac" or ".opus".
-const wchar_t* KeepFormatExtension(KeepFormat format);
 
 // Tags written into an Opus file, in UTF-8.
 struct RecordingTags {

@@ -237,6 +237,11 @@ std::wstring ReadDestinationFolder() {
   return IsBlankFolder(stored) ? default_folder : stored;
 }
 
+KeepFormat ReadKeepFormat() {
+  KeepFormat format = KeepFormat::Wav;
+  return ParseKeepFormat(ReadSetting(L"SYSTEM", L"format", L"wav"), format) ? format : KeepFormat::Wav;
+}
+
 void WriteSetting(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
   const std::wstring file = ConfigFilePath();
   const std::wstring section_text(section), key_text(key), value_text(value);

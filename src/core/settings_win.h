@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/keep_format.h"
+
 namespace callwright {
 
 // The running executable's full path, and its folder part ending in "\".
@@ -30,6 +32,9 @@ bool SwapInReplacement(const std::wstring& file, const std::wstring& replacement
 // The destination folder that key "path" gives: its text as stored, or the default folder when it is
 // missing, empty or blank.
 std::wstring ReadDestinationFolder();
+
+// Key "format": how recordings are kept; missing or unknown values read as WAV (and stay in the file).
+KeepFormat ReadKeepFormat();
 
 // Key "info": only the exact text "1" counts as set.
 inline bool IsInfoSet(std::wstring_view value) { return value == L"1"; }

@@ -1,6 +1,26 @@
 #!/usr/bin/env bash
-# Redraws every picture in src/assets from the generator in src/assets/src (Python 3 only).
-# The PNG files and Callwright.ico are committed; the build never runs this.
+# Redraws every picture in src/assets from the generator in src/assets/src (Python 3), then packs the
+# PNGs small, as they are embedded in the executable at four scales: the larger pictures go to a
+# 256-colour palette (pngquant, dithered; no visible difference in their gradients), and every PNG is
+# recompressed with zopfli. The keyed button glyphs keep their exact colours. The PNG files and the
+# icons are committed; the build never runs this.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-python3 "$root/src/assets/src/artwork.py" "$root/src/assets"
+assets="$root/src/assets"
+for tool in pngquant zopflipng; do
+  if ! command -v "$tool" >/dev/null; then
+    package=$([ "$tool" = zopflipng ] && echo zopfli || echo "$tool")
+    if [ "$(id -u)" -eq 0 ]; then as_root=(); else as_root=(sudo); fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$package" >/dev/null
+  fi
+done
+
+python3 "$assets/src/artwork.py" "$assets"
+
+for png in "$assets"/*.png "$assets"/*/*.png; do
+  name="$(basename "$png")"
+  if [[ "$name" != glyph-* && "$(stat -c %s "$png")" -gt 2048 ]]; then
+    pngquant --quality=85-100 --speed 1 --skip-if-larger --force --output "$png" "$png" || true
+  fi
+  zopflipng -y -m "$png" "$png" >/dev/null
+done

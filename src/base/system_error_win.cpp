@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "base/decimal.h"
+
 namespace callwright {
 
 namespace {
@@ -19,7 +21,7 @@ std::wstring SystemErrorText(DWORD code) {
   std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : std::wstring();
   // The system's texts end in a line break; any trailing blank or control character goes.
   while (!text.empty() && text.back() <= L' ') text.pop_back();
-  if (text.empty()) text = L"error " + std::to_wstring(code);
+  if (text.empty()) text = L"error " + DecimalText(code);
   return text;
 }
 

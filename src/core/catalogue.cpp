@@ -4,6 +4,8 @@
 #include <array>
 #include <numeric>
 
+#include "base/decimal.h"
+
 namespace callwright {
 
 namespace {
@@ -12,7 +14,7 @@ constexpr std::array<const wchar_t*, 4> kUnits = {L" Bytes", L" KB", L" MB", L" 
 
 // Decimal digits of `value` with `separator` between groups of three.
 std::wstring GroupedDigits(std::uint64_t value, const std::wstring& separator) {
-  const std::wstring digits = std::to_wstring(value);
+  const std::wstring digits = DecimalText(value);
   std::wstring out;
   out.reserve(digits.size() + (digits.size() / 3) * separator.size());
   for (std::size_t i = 0; i < digits.size(); ++i) {
@@ -102,8 +104,8 @@ std::wstring FormatLength(std::uint64_t seconds) {
   };
   const std::uint64_t hours = seconds / 3600;
   const std::uint64_t minutes = seconds / 60 % 60;
-  if (hours == 0) return std::to_wstring(minutes) + L":" + two(seconds % 60);
-  return std::to_wstring(hours) + L":" + two(minutes) + L":" + two(seconds % 60);
+  if (hours == 0) return DecimalText(minutes) + L":" + two(seconds % 60);
+  return DecimalText(hours) + L":" + two(minutes) + L":" + two(seconds % 60);
 }
 
 std::wstring WhenText(std::wstring_view name) {

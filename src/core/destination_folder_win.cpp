@@ -3,6 +3,7 @@
 #include <string>
 #include <thread>
 
+#include "base/decimal.h"
 #include "core/destination_folder.h"
 #include "core/platform.h"
 #include "core/settings_win.h"
@@ -64,8 +65,8 @@ namespace {
 DWORD ProbeWriting(const std::wstring& prefix) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::wstring name = prefix + L"\\~callwright-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++counter) + L".tmp";
+    const std::wstring name = prefix + L"\\~callwright-" + DecimalText(::GetCurrentProcessId()) + L"-" +
+                              DecimalText(::GetTickCount64()) + L"-" + DecimalText(++counter) + L".tmp";
     FileHandle file(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY, nullptr));
     if (!file) {
@@ -118,9 +119,9 @@ std::wstring DefaultPrefix() { return FolderPrefix(FullPath(DefaultFolder())); }
 std::size_t AnsiBytes(std::wstring_view text) { return SystemPlatform().EncodeAnsi(text).size(); }
 
 std::wstring TooLongText(std::wstring_view client_text) {
-  return L"Its path takes " + std::to_wstring(AnsiBytes(client_text)) +
+  return L"Its path takes " + DecimalText(AnsiBytes(client_text)) +
          L" bytes in the system's code page; Skype takes recording paths of at most " +
-         std::to_wstring(kMaxClientPathBytes) + L" bytes, which leaves " + std::to_wstring(kMaxClientFolderBytes) +
+         DecimalText(kMaxClientPathBytes) + L" bytes, which leaves " + DecimalText(kMaxClientFolderBytes) +
          L" for the folder.";
 }
 

@@ -1,9 +1,11 @@
 #include "core/recording_deletion.h"
 
+#include "base/decimal.h"
+
 namespace callwright {
 
 std::wstring RecordingCount(std::size_t count) {
-  return std::to_wstring(count) + (count == 1 ? L" recording" : L" recordings");
+  return DecimalText(count) + (count == 1 ? L" recording" : L" recordings");
 }
 
 std::wstring DeletionQuestion(std::size_t count, DeletionKind kind) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/app_error.h"
+#include "base/decimal.h"
 #include "base/handles.h"
 #include "core/destination_folder.h"
 #include "core/platform.h"
@@ -87,7 +88,7 @@ std::optional<std::wstring> Decode(UINT code_page, std::string_view bytes) {
 // Replaces the file's content with the text in UTF-16 after a byte-order mark. The new content is
 // written beside the file first and then takes its place, so a failure leaves the old file whole.
 bool RewriteAsUnicode(const std::wstring& file, const std::wstring& text) {
-  const std::wstring temporary = file + L".~" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring temporary = file + L".~" + DecimalText(::GetCurrentProcessId());
   bool written_whole = false;
   {
     const FileHandle handle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -1,11 +1,13 @@
 #include "core/timestamp.h"
 
+#include "base/decimal.h"
+
 namespace callwright {
 
 namespace {
 void AppendTwoDigits(std::wstring& out, int value) {
   if (value < 10) out.push_back(L'0');
-  out += std::to_wstring(value);
+  out += DecimalText(value);
 }
 }  // namespace
 
@@ -14,7 +16,7 @@ std::wstring FormatTimestamp(const LocalTime& time) {
   out.reserve(15);
   AppendTwoDigits(out, time.day);
   AppendTwoDigits(out, time.month);
-  out += std::to_wstring(time.year);
+  out += DecimalText(time.year);
   out.push_back(L'_');
   AppendTwoDigits(out, time.hour);
   AppendTwoDigits(out, time.minute);

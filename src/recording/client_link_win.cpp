@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/decimal.h"
 #include "base/private_messages.h"
 #include "core/destination_folder.h"
 #include "core/platform.h"
@@ -225,7 +226,7 @@ bool ClientLink::NameTaken(const std::wstring& path) const {
 bool ClientLink::SpaceLow() const { return space_ && space_->bytes < kLowSpaceBytes; }
 
 std::wstring ClientLink::LowSpaceNote(const FreeSpace& space) {
-  return L"only " + std::to_wstring(space.bytes / (1024 * 1024)) + L" MB free on " + space.volume;
+  return L"only " + DecimalText(space.bytes / (1024 * 1024)) + L" MB free on " + space.volume;
 }
 
 std::wstring ClientLink::LowSpaceText(const FreeSpace& space) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/decimal.h"
 #include "core/timestamp.h"
 
 namespace callwright {
@@ -217,7 +218,7 @@ std::optional<std::pair<std::string, std::wstring>> CallHandler::RecordingComman
   unsigned& last_copy = last_copy_[platform_.UpperCase(std::wstring(folder) + L'\\' + stamp + part)];
   for (unsigned tries = 0; tries < kMaxCopies; ++tries) {
     const unsigned copy = ++last_copy;
-    const std::wstring suffix = copy == 1 ? std::wstring() : L" (" + std::to_wstring(copy) + L")";
+    const std::wstring suffix = copy == 1 ? std::wstring() : L" (" + DecimalText(copy) + L")";
     const std::optional<std::wstring_view> kept = fitted(suffix);
     if (!kept) return std::nullopt;  // the folder alone leaves no room for a name
     std::wstring path(folder);

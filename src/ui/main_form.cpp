@@ -9,6 +9,7 @@
 
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
+#include "base/decimal.h"
 #include "base/handles.h"
 #include "base/private_messages.h"
 #include "base/system_error_win.h"
@@ -376,7 +377,7 @@ void TFrmMain::ApplySort(int column, bool ascending) {
 void TFrmMain::lstColumnClick(int Column) {
   const bool ascending = FRecordings->SortColumn() == Column ? !FRecordings->SortAscending() : true;
   ApplySort(Column, ascending);
-  WriteSetting(L"SYSTEM", kSortKey, std::to_wstring(Column) + (ascending ? L",up" : L",down"));
+  WriteSetting(L"SYSTEM", kSortKey, DecimalText(Column) + (ascending ? L",up" : L",down"));
 }
 
 void TFrmMain::DeletionDone(const RecordingList::DeletionReport& report) {
@@ -400,7 +401,7 @@ void TFrmMain::AskNoRecycleBin() {
 
 void TFrmMain::TellKeptBusy(std::size_t busy_kept) {
   const std::wstring text = busy_kept == 1 ? std::wstring(L"1 recording was kept: its call is still being recorded.")
-                                           : std::to_wstring(busy_kept) +
+                                           : DecimalText(busy_kept) +
                                                  L" recordings were kept: their calls are still being recorded.";
   MessageBoxCall(Handle(), text.c_str(), L"Recordings kept", MB_OK | MB_ICONINFORMATION);
 }

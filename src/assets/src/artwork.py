@@ -433,29 +433,9 @@ def tray_icon(size, state):
 
 
 def ico_bytes(images):
-    """An .ico file: BMP entries up to 48 pixels, PNG entries (much smaller) above."""
-    entries = []
-    for layer in images:
-        s = layer.w
-        if s > 48:
-            data = png_bytes(layer.rgba_rows())
-        else:
-            rows = layer.rgba_rows()
-            header = struct.pack("<IiiHHIIiiII", 40, s, s * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-            pixels = bytearray()
-            for row in reversed(rows):
-                for r, g, b, a in row:
-                    pixels += bytes((b, g, r, a))
-            mask_stride = ((s + 31) // 32) * 4
-            mask = bytearray()
-            for row in reversed(rows):
-                bits = bytearray(mask_stride)
-                for x, px in enumerate(row):
-                    if px[3] == 0:
-                        bits[x // 8] |= 0x80 >> (x % 8)
-                mask += bits
-            data = header + bytes(pixels) + bytes(mask)
-        entries.append((s, data))
+    """An .ico file of PNG entries: Windows reads them at every size since Vista, at a fraction of
+    the bytes of 32-bit bitmaps with their masks."""
+    entries = [(layer.w, png_bytes(layer.rgba_rows())) for layer in images]
     out = struct.pack("<HHH", 0, 1, len(entries))
     offset = 6 + 16 * len(entries)
     for s, data in entries:

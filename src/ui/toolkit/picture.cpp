@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "base/app_error.h"
+#include "base/decimal.h"
 #include "base/dib_win.h"
 
 namespace callwright {
@@ -153,11 +154,11 @@ Picture DecodePng(const std::uint8_t* data, std::size_t size) {
 Picture LoadPngResource(int id) {
   HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
-  if (resource == nullptr) throw AppError(L"Picture " + std::to_wstring(id) + L" is missing");
+  if (resource == nullptr) throw AppError(L"Picture " + DecimalText(id) + L" is missing");
   HGLOBAL loaded = ::LoadResource(module, resource);
   const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = ::SizeofResource(module, resource);
-  if (bytes == nullptr || size == 0) throw AppError(L"Picture " + std::to_wstring(id) + L" cannot be loaded");
+  if (bytes == nullptr || size == 0) throw AppError(L"Picture " + DecimalText(id) + L" cannot be loaded");
   return DecodePng(static_cast<const std::uint8_t*>(bytes), size);
 }
 

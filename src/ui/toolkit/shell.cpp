@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "base/decimal.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/com.h"
 
@@ -42,7 +43,7 @@ std::wstring FailureReason(std::intptr_t code) {
     case SE_ERR_DLLNOTFOUND:
       return L"a library the program needs was not found";
     default:
-      return L"error " + std::to_wstring(code);
+      return L"error " + DecimalText(code);
   }
 }
 

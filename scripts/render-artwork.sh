@@ -19,8 +19,13 @@ python3 "$assets/src/artwork.py" "$assets"
 
 for png in "$assets"/*.png "$assets"/*/*.png; do
   name="$(basename "$png")"
-  if [[ "$name" != glyph-* && "$(stat -c %s "$png")" -gt 2048 ]]; then
+  # The button glyphs and the settings header at 100 % are 24-bit pictures by design; the other
+  # scales of the header only need to look the same.
+  keep=()
+  if [[ "$name" == glyph-* || "$png" == "$assets/settings-header.png" ]]; then
+    keep=(--keepcolortype)
+  elif [ "$(stat -c %s "$png")" -gt 2048 ]; then
     pngquant --quality=85-100 --speed 1 --skip-if-larger --force --output "$png" "$png" || true
   fi
-  zopflipng -y -m "$png" "$png" >/dev/null
+  zopflipng -y -m "${keep[@]}" "$png" "$png" >/dev/null
 done

@@ -13,24 +13,11 @@ constexpr std::wstring_view kTooltipPrefix = L"Callwright \u2013 ";
 
 }  // namespace
 
-bool IsRecordingCommand(std::string_view command) { return command.starts_with("ALTER CALL "); }
-
 void CallState::LinkChanged(std::uintptr_t client) {
   if (client == client_) return;
   // The calls of a client we no longer hear from never report their end to us.
   recordings_.clear();
   client_ = client;
-}
-
-void CallState::NotificationArrived(std::string_view text) {
-  const std::optional<ClientNotification> read = ReadNotification(text, platform_);
-  if (!read || !SameWord(read->property, L"STATUS", platform_) || !IsCallEndStatus(read->value, platform_)) return;
-  Ended(read->call_id);
-}
-
-void CallState::RecordingCommandSending(std::string_view notification) {
-  const std::optional<ClientNotification> read = ReadNotification(notification, platform_);
-  if (read) Started(read->call_id, read->value);
 }
 
 void CallState::Decided(const CallDecision& decision) {

@@ -11,9 +11,6 @@
 
 namespace callwright {
 
-// True for the command that tells the client where to write a call's audio.
-bool IsRecordingCommand(std::string_view command);
-
 enum class LinkDisplay { Waiting, Linked, Recording };
 
 class CallState {
@@ -26,11 +23,6 @@ class CallState {
   // The link now goes to this client (0: none). Losing the link, or a link to another client, ends
   // every recording; the same client again changes nothing.
   void LinkChanged(std::uintptr_t client);
-  // A notification of the linked client (bytes in the ANSI code page): a call's end stops its
-  // recording.
-  void NotificationArrived(std::string_view text);
-  // The recording command for this partner-handle reply is being sent.
-  void RecordingCommandSending(std::string_view notification);
   // The call handler's decision on a notification of the linked client, before its command is
   // sent: a recording command starts a recording, a call's end stops it.
   void Decided(const CallDecision& decision);

@@ -17,13 +17,17 @@ constexpr std::uintptr_t kOtherClient = 0x5678;
 class CallStateTest : public ::testing::Test {
  protected:
   void Link(std::uintptr_t client = kClient) { state_.LinkChanged(client); }
-  // The partner-handle reply of a call, whose recording command goes out.
+  // A notification of the linked client, as the link hands the call handler's decision on.
+  void Apply(const std::string& notification) { state_.Decided(handler_.Decide(notification, L"C:\\Records")); }
+  // A call in progress and its partner-handle reply, whose recording command goes out.
   void Record(const std::string& id, const std::string& partner) {
-    state_.RecordingCommandSending("CALL " + id + " PARTNER_HANDLE " + partner);
+    Apply("CALL " + id + " STATUS INPROGRESS");
+    Apply("CALL " + id + " PARTNER_HANDLE " + partner);
   }
 
   TestPlatform platform_;
   CallState state_{platform_};
+  CallHandler handler_{platform_};
 };
 
 TEST(IsCallEndStatus, TheSixEndsInAnyCaseAndNothingElse) {
@@ -37,24 +41,18 @@ TEST(IsCallEndStatus, TheSixEndsInAnyCaseAndNothingElse) {
   }
 }
 
-TEST(IsRecordingCommand, OnlyTheOutputCommand) {
-  EXPECT_TRUE(IsRecordingCommand("ALTER CALL 5 SET_OUTPUT file=\"C:\\R\\x.wav\""));
-  EXPECT_FALSE(IsRecordingCommand("GET CALL 5 PARTNER_HANDLE"));
-  EXPECT_FALSE(IsRecordingCommand(""));
-}
-
 TEST_F(CallStateTest, WaitingLinkedRecordingAndBack) {
   EXPECT_EQ(state_.Display(), LinkDisplay::Waiting);
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 waiting for the client");
   Link();
   EXPECT_EQ(state_.Display(), LinkDisplay::Linked);
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 linked to the client");
-  state_.NotificationArrived("CALL 1234 STATUS INPROGRESS");
+  Apply("CALL 1234 STATUS INPROGRESS");
   EXPECT_EQ(state_.Display(), LinkDisplay::Linked) << "in progress, but not yet recorded";
   Record("1234", "anna.k");
   EXPECT_EQ(state_.Display(), LinkDisplay::Recording);
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording anna.k");
-  state_.NotificationArrived("CALL 1234 STATUS FINISHED");
+  Apply("CALL 1234 STATUS FINISHED");
   EXPECT_EQ(state_.Display(), LinkDisplay::Linked);
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 linked to the client");
 }
@@ -75,9 +73,12 @@ TEST_F(CallStateTest, EachEndStatusEndsOnlyItsOwnCall) {
   };
   for (const Case& c : cases) {
     CallState state(platform_);
+    CallHandler handler(platform_);
     state.LinkChanged(kClient);
-    state.RecordingCommandSending("CALL 7 PARTNER_HANDLE anna.k");
-    state.NotificationArrived(c.notification);
+    for (const std::string& text : {std::string("CALL 7 STATUS INPROGRESS"), std::string("CALL 7 PARTNER_HANDLE anna.k"),
+                                    c.notification}) {
+      state.Decided(handler.Decide(text, L"C:\\Records"));
+    }
     EXPECT_EQ(state.Display(), c.ends ? LinkDisplay::Linked : LinkDisplay::Recording) << c.notification;
   }
 }
@@ -89,7 +90,7 @@ TEST_F(CallStateTest, SeveralCallsAreNamedInTheOrderTheyStarted) {
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording anna.k, live:jane");
   Record("1", "anna.k2");  // reported in progress again: one recording, the latest handle
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording anna.k2, live:jane");
-  state_.NotificationArrived("CALL 1 STATUS MISSED");
+  Apply("CALL 1 STATUS MISSED");
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording live:jane");
   Record("3", "");
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording live:jane, a call");
@@ -112,7 +113,8 @@ TEST_F(CallStateTest, ALongTooltipIsCutWithAnEllipsis) {
 
 TEST_F(CallStateTest, ControlCharactersInAHandleBecomeSpaces) {
   Link();
-  state_.RecordingCommandSending(std::string("CALL 1 PARTNER_HANDLE a\tb\x01" "c", 27));
+  Apply("CALL 1 STATUS INPROGRESS");
+  Apply(std::string("CALL 1 PARTNER_HANDLE a\tb\x01" "c", 27));
   EXPECT_EQ(state_.Tooltip(), L"Callwright \u2013 recording a b c");
 }
 

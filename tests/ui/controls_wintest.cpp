@@ -333,6 +333,41 @@ TEST(ToolkitImage, CallerDrawnBitmapShowsAfterRepaint) {
   }
 }
 
+// Rows the test keeps, as the program keeps its recordings: the list shows them through a source
+// and is told when they move.
+struct TestRows {
+  std::vector<std::vector<std::wstring>> cells;
+  std::vector<int> images;
+
+  ListView::RowSource Source() {
+    return {[this] { return static_cast<int>(cells.size()); },
+            [this](int row, int column) {
+              const auto& line = cells[static_cast<std::size_t>(row)];
+              return static_cast<std::size_t>(column) < line.size() ? line[column] : std::wstring();
+            },
+            [this](int row) { return images.empty() ? 0 : images[static_cast<std::size_t>(row)]; }};
+  }
+  // Removes these rows (any order; repeats and rows past the end are passed over) and tells the list.
+  void Remove(ListView& list, const std::vector<int>& rows) {
+    std::vector<int> new_index(cells.size());
+    std::vector<bool> gone(cells.size(), false);
+    for (int row : rows) {
+      if (row >= 0 && static_cast<std::size_t>(row) < cells.size()) gone[row] = true;
+    }
+    int kept = 0;
+    for (std::size_t row = 0; row < cells.size(); ++row) {
+      new_index[row] = gone[row] ? -1 : kept;
+      if (gone[row]) continue;
+      cells[kept] = std::move(cells[row]);
+      if (!images.empty()) images[kept] = images[row];
+      ++kept;
+    }
+    cells.resize(kept);
+    if (!images.empty()) images.resize(kept);
+    list.SourceMoved(new_index);
+  }
+};
+
 TEST(ToolkitListView, RowsSelectionAndDeletion) {
   TestForm form;
   ListView list(form.Handle(), 4, 40, 370, 208);
@@ -340,17 +375,22 @@ TEST(ToolkitListView, RowsSelectionAndDeletion) {
   list.AddColumn(L"Partner Handle", 100);
   list.AddColumn(L"Size", 70);
   list.AddColumn(L"File location", 160);
+  TestRows rows;
   for (int i = 0; i < 4; ++i) {
     const std::wstring n = std::to_wstring(i);
-    EXPECT_EQ(list.AddItem(L"when" + n, {L"partner" + n, L"size" + n, L"C:\\Rec\\file" + n + L".wav"}), i);
+    rows.cells.push_back({L"when" + n, L"partner" + n, L"size" + n, L"C:\\Rec\\file" + n + L".wav"});
   }
   const std::wstring long_path(1000, L'p');
-  list.AddItem(L"long", {L"", L"", long_path});
+  rows.cells.push_back({L"long", L"", L"", long_path});
+  list.SetSource(rows.Source());
   ASSERT_EQ(list.Count(), 5);
+  EXPECT_EQ(ListView_GetItemCount(list.Handle()), 5);
   EXPECT_EQ(list.ItemText(1, 0), L"when1");
   EXPECT_EQ(list.ItemText(1, 1), L"partner1");
   EXPECT_EQ(list.ItemText(1, 3), L"C:\\Rec\\file1.wav");
   EXPECT_EQ(list.ItemText(4, 3), long_path);
+  EXPECT_EQ(list.ItemText(5, 0), L"") << "past the end";
+  EXPECT_EQ(list.ItemText(1, 4), L"") << "past the columns";
 
   EXPECT_EQ(list.SelectedCount(), 0);
   EXPECT_EQ(list.FirstSelected(), -1);
@@ -360,15 +400,17 @@ TEST(ToolkitListView, RowsSelectionAndDeletion) {
   EXPECT_EQ(list.FirstSelected(), 1);
   EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{1, 3}));
 
-  list.DeleteItem(1);
+  rows.Remove(list, {1});
   EXPECT_EQ(list.Count(), 4);
   EXPECT_EQ(list.ItemText(1, 0), L"when2");
   EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{2}));
-  list.Clear();
+  rows.cells.clear();
+  list.SourceReset();
   EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(ListView_GetItemCount(list.Handle()), 0);
 }
 
-TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
+TEST(ToolkitListView, RowImagesComeFromTheSourceAndCustomDrawColoursByPosition) {
   TestForm form;
   ListView list(form.Handle(), 4, 40, 370, 208);
   ImageList images;
@@ -377,12 +419,17 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
   EXPECT_EQ(images.Add(SolidPicture(24, 24, RGB(0, 255, 0))), -1) << "wrong size";
   list.SetSmallImages(images);
   list.AddColumn(L"When", 150);
-  for (int i = 0; i < 4; ++i) list.AddItem(L"row" + std::to_wstring(i));
+  TestRows rows;
+  for (int i = 0; i < 4; ++i) {
+    rows.cells.push_back({L"row" + std::to_wstring(i)});
+    rows.images.push_back(i % 2);
+  }
+  list.SetSource(rows.Source());
   std::vector<int> drawn;
   list.OnCustomDrawItem = [&](ListView& sender, ListItemDraw& item) {
     EXPECT_EQ(&sender, &list);
+    EXPECT_EQ(item.image_index, rows.images[static_cast<std::size_t>(item.index)]);
     drawn.push_back(item.index);
-    item.image_index = item.index % 2;
     item.brush_colour = item.index % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255);
   };
   int double_clicks = 0;
@@ -403,12 +450,12 @@ TEST(ToolkitListView, CustomDrawSetsRowImagesByPositionAndDoubleClickReports) {
     EXPECT_EQ(shown(i, false), i % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255)) << "background of row " << i;
   }
 
-  list.DeleteItem(0);
+  rows.Remove(list, {0});
   PumpFor(100);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(list.ItemImage(i), i % 2) << "by the current position " << i;
-    EXPECT_EQ(shown(i, true), i % 2 ? RGB(0, 255, 0) : RGB(0, 0, 255)) << "icon of row " << i;
-    EXPECT_EQ(shown(i, false), i % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255)) << "background of row " << i;
+    EXPECT_EQ(list.ItemImage(i), (i + 1) % 2) << "the image goes with its row " << i;
+    EXPECT_EQ(shown(i, true), (i + 1) % 2 ? RGB(0, 255, 0) : RGB(0, 0, 255)) << "icon of row " << i;
+    EXPECT_EQ(shown(i, false), i % 2 ? RGB(249, 247, 244) : RGB(255, 255, 255)) << "background by position " << i;
   }
 
   RECT row{};
@@ -435,37 +482,29 @@ TEST(ToolkitListView, VirtualRowsKeepSelectionAcrossDeletionsAndFindByCaption) {
     list.SetSmallImages(images);
     list.AddColumn(L"When", 150);
     list.AddColumn(L"Size", 70);
-    std::vector<std::wstring> cells;
-    std::vector<std::intptr_t> data;
-    for (int i = 0; i < 10; ++i) {
-      cells.push_back(L"row" + std::to_wstring(i));
-      cells.push_back(L"size" + std::to_wstring(i));
-      data.push_back(100 + i);
-    }
-    list.SetRows(std::move(cells), std::move(data));
+    TestRows rows;
+    for (int i = 0; i < 10; ++i) rows.cells.push_back({L"row" + std::to_wstring(i), L"size" + std::to_wstring(i)});
+    list.SetSource(rows.Source());
     ASSERT_EQ(list.Count(), 10);
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 10);
     EXPECT_EQ(list.ItemText(7, 1), L"size7");
-    EXPECT_EQ(list.ItemData(7), 107);
-    EXPECT_EQ(list.ItemText(10, 0), L"") << "past the end";
-    EXPECT_EQ(list.ItemData(-1), -1);
 
-    // What the control shows comes from the rows.
+    // What the control shows comes from the rows, as they are when it asks.
     wchar_t text[16] = {};
     ListView_GetItemText(list.Handle(), 3, 1, text, 16);
     EXPECT_STREQ(text, L"size3");
-    list.SetItemText(3, 1, L"BUSY");
+    rows.cells[3][1] = L"BUSY";
+    list.SourceChanged();
     ListView_GetItemText(list.Handle(), 3, 1, text, 16);
     EXPECT_STREQ(text, L"BUSY");
     ListView_GetItemText(list.Handle(), 3, 1, text, 3);
     EXPECT_STREQ(text, L"BU") << "cut to the control's buffer";
 
     for (int i : {1, 2, 5, 8}) list.SetSelected(i, true);
-    list.DeleteItems({8, 2, 2, 0, 42});
+    rows.Remove(list, {8, 2, 2, 0, 42});
     EXPECT_EQ(list.Count(), 7);
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 7);
     EXPECT_EQ(list.ItemText(0, 0), L"row1");
-    EXPECT_EQ(list.ItemData(0), 101);
     EXPECT_EQ(list.ItemText(1, 1), L"BUSY");
     EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{0, 3})) << "rows 1 and 5 stay selected";
     EXPECT_EQ(list.SelectedCount(), 2);
@@ -478,7 +517,8 @@ TEST(ToolkitListView, VirtualRowsKeepSelectionAcrossDeletionsAndFindByCaption) {
     find.psz = L"nothing";
     EXPECT_EQ(ListView_FindItem(list.Handle(), -1, &find), -1);
 
-    list.SetRows({}, {});
+    rows.cells.clear();
+    list.SourceReset();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(list.SelectedCount(), 0);
   }

@@ -70,18 +70,7 @@ void ListView::AddColumn(std::wstring_view caption, int width) {
   column.iSubItem = columns_;
   design_widths_.push_back(width);
   ::SendMessageW(Handle(), LVM_INSERTCOLUMNW, columns_, reinterpret_cast<LPARAM>(&column));
-  // Rows added before the column get an empty cell in it.
-  const std::size_t old_stride = static_cast<std::size_t>(std::max(columns_, 1));
   ++columns_;
-  if (columns_ > 1 && !data_.empty()) {
-    std::vector<std::wstring> cells(data_.size() * static_cast<std::size_t>(columns_));
-    for (std::size_t row = 0; row < data_.size(); ++row) {
-      for (std::size_t column_index = 0; column_index < old_stride; ++column_index) {
-        cells[row * columns_ + column_index] = std::move(cells_[row * old_stride + column_index]);
-      }
-    }
-    cells_ = std::move(cells);
-  }
 }
 
 int ListView::ColumnWidth(int column) const {
@@ -106,76 +95,9 @@ void ListView::SetSmallImages(const ImageList* images) {
   ListView_SetImageList(Handle(), images ? images->Handle() : nullptr, LVSIL_SMALL);
 }
 
-const std::wstring* ListView::Cell(int index, int column) const {
-  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  if (index < 0 || static_cast<std::size_t>(index) >= data_.size() || column < 0 ||
-      static_cast<std::size_t>(column) >= stride) {
-    return nullptr;
-  }
-  return &cells_[static_cast<std::size_t>(index) * stride + static_cast<std::size_t>(column)];
-}
-
 void ListView::SetControlCount(bool keep_view) {
   const DWORD flags = keep_view ? LVSICF_NOSCROLL : 0;
   ::SendMessageW(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(Count()), flags);
-}
-
-int ListView::AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items, std::intptr_t data) {
-  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  const std::size_t first = cells_.size();
-  cells_.resize(first + stride);
-  cells_[first] = caption;
-  for (std::size_t i = 0; i < sub_items.size() && i + 1 < stride; ++i) cells_[first + i + 1] = sub_items[i];
-  data_.push_back(data);
-  images_.push_back(0);
-  SetControlCount(true);
-  return Count() - 1;
-}
-
-void ListView::SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data) {
-  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  cells.resize(data.size() * stride);
-  // Selection, focus and scroll position belong to the old rows.
-  ListView_DeleteAllItems(Handle());
-  cells_ = std::move(cells);
-  data_ = std::move(data);
-  images_.assign(data_.size(), 0);
-  SetControlCount(false);
-  ::InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-void ListView::DeleteItem(int index) { DeleteItems({index}); }
-
-void ListView::DeleteItems(std::vector<int> indices) {
-  std::erase_if(indices, [&](int i) { return i < 0 || i >= Count(); });
-  if (indices.empty()) return;
-  std::sort(indices.begin(), indices.end());
-  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-
-  // new_index[i]: where row i goes, -1 when it is removed.
-  std::vector<int> new_index(data_.size());
-  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  std::size_t next_removed = 0;
-  int kept = 0;
-  for (int row = 0; row < Count(); ++row) {
-    if (next_removed < indices.size() && indices[next_removed] == row) {
-      new_index[row] = -1;
-      ++next_removed;
-      continue;
-    }
-    new_index[row] = kept;
-    if (kept != row) {
-      for (std::size_t c = 0; c < stride; ++c) cells_[kept * stride + c] = std::move(cells_[row * stride + c]);
-      data_[kept] = data_[row];
-      images_[kept] = images_[row];
-    }
-    ++kept;
-  }
-  cells_.resize(static_cast<std::size_t>(kept) * stride);
-  data_.resize(kept);
-  images_.resize(kept);
-
-  MoveStates(new_index, kept, indices.front());
 }
 
 void ListView::MoveStates(const std::vector<int>& new_index, int kept, int first_removed) {
@@ -211,9 +133,6 @@ void ListView::MoveStates(const std::vector<int>& new_index, int kept, int first
 
 void ListView::SetSource(RowSource source) {
   source_ = std::move(source);
-  cells_.clear();
-  data_.clear();
-  images_.clear();
   SourceReset();
 }
 
@@ -237,40 +156,17 @@ void ListView::SourceMoved(const std::vector<int>& new_index) {
 
 void ListView::SourceChanged() { ::InvalidateRect(Handle(), nullptr, FALSE); }
 
-void ListView::Clear() {
-  cells_.clear();
-  data_.clear();
-  images_.clear();
-  ListView_DeleteAllItems(Handle());
-  SetControlCount(false);
-}
-
 std::wstring ListView::CellText(int index, int column) const {
-  if (source_.text) {
-    return index >= 0 && index < Count() && column >= 0 && column < columns_ ? source_.text(index, column)
-                                                                             : std::wstring();
-  }
-  const std::wstring* cell = Cell(index, column);
-  return cell ? *cell : std::wstring();
+  return source_.text && index >= 0 && index < Count() && column >= 0 && column < columns_
+             ? source_.text(index, column)
+             : std::wstring();
 }
 
 std::wstring ListView::ItemText(int index, int column) const { return CellText(index, column); }
 
-void ListView::SetItemText(int index, int column, std::wstring text) {
-  if (!Cell(index, column)) return;
-  const std::size_t stride = static_cast<std::size_t>(std::max(columns_, 1));
-  cells_[static_cast<std::size_t>(index) * stride + static_cast<std::size_t>(column)] = std::move(text);
-  ListView_RedrawItems(Handle(), index, index);
-}
-
-std::intptr_t ListView::ItemData(int index) const {
-  return index >= 0 && static_cast<std::size_t>(index) < data_.size() ? data_[index] : -1;
-}
-
 int ListView::ItemImage(int index) const {
   if (index < 0 || index >= Count()) return -1;
-  if (source_.count) return source_.image ? source_.image(index) : 0;
-  return images_[index];
+  return source_.image ? source_.image(index) : 0;
 }
 
 int ListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(Handle())); }
@@ -319,11 +215,9 @@ void ListView::ClearSelection() {
 void ListView::GetDisplayInfo(NMLVDISPINFOW& info) const {
   LVITEMW& item = info.item;
   if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
-    const std::wstring made = source_.text ? CellText(item.iItem, item.iSubItem) : std::wstring();
-    const std::wstring* cell = source_.text ? &made : Cell(item.iItem, item.iSubItem);
-    const std::size_t length =
-        cell ? std::min(cell->size(), static_cast<std::size_t>(item.cchTextMax - 1)) : std::size_t{0};
-    if (length > 0) std::char_traits<wchar_t>::copy(item.pszText, cell->data(), length);
+    const std::wstring cell = CellText(item.iItem, item.iSubItem);
+    const std::size_t length = std::min(cell.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+    if (length > 0) std::char_traits<wchar_t>::copy(item.pszText, cell.data(), length);
     item.pszText[length] = L'\0';
   }
   if (item.mask & LVIF_IMAGE) item.iImage = ItemImage(item.iItem);
@@ -334,18 +228,14 @@ int ListView::FindItem(const NMLVFINDITEMW& find) const {
   const LVFINDINFOW& info = find.lvfi;
   const int count = Count();
   if (count == 0) return -1;
-  const bool by_text = (info.flags & (LVFI_STRING | LVFI_PARTIAL)) != 0 && info.psz;
-  if (!by_text && !(info.flags & LVFI_PARAM)) return -1;
-  const std::wstring_view wanted = by_text ? std::wstring_view(info.psz) : std::wstring_view();
+  // Rows carry no item data, so only a search by caption can find one.
+  if ((info.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || !info.psz) return -1;
+  const std::wstring_view wanted(info.psz);
   const bool partial = (info.flags & LVFI_PARTIAL) != 0;
   const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
   const int steps = (info.flags & LVFI_WRAP) ? count : count - start;
   for (int step = 0; step < steps; ++step) {
     const int row = (start + step) % count;
-    if (!by_text) {
-      if (!source_.count && data_[row] == info.lParam) return row;
-      continue;
-    }
     const std::wstring caption = CellText(row, 0);
     if (partial ? caption.size() < wanted.size() : caption.size() != wanted.size()) continue;
     if (wanted.empty() || ::CompareStringOrdinal(caption.data(), static_cast<int>(wanted.size()), wanted.data(),
@@ -365,16 +255,6 @@ LRESULT ListView::CustomDraw(NMLVCUSTOMDRAW& draw) {
       const int image = ItemImage(index);
       ListItemDraw item{index, draw.nmcd.uItemState, draw.nmcd.dwDrawStage, draw.clrTextBk, draw.clrText, image};
       OnCustomDrawItem(*this, item);
-      if (item.image_index != image && index >= 0 && index < Count() && !source_.count) {
-        // Stored like any change of the row. The control may have fetched the old image for this
-        // paint already, so the row is painted once more; then the image no longer changes.
-        images_[index] = item.image_index;
-        RECT row{};
-        row.left = LVIR_BOUNDS;
-        if (::SendMessageW(Handle(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&row))) {
-          ::InvalidateRect(Handle(), &row, FALSE);
-        }
-      }
       if (!item.default_draw) return CDRF_SKIPDEFAULT;
       // Coloured rows and texts give way to the system colours in high contrast.
       draw.clrTextBk = ContrastColour(item.brush_colour, COLOR_WINDOW);

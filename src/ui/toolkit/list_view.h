@@ -38,20 +38,20 @@ class ImageList {
   int height_;
 };
 
-// One row about to be painted; the handler may change the row's background and image.
+// One row about to be painted; the handler may change the row's colours or paint it itself.
 struct ListItemDraw {
   int index;                 // in the list's current order
   UINT state;                // CDIS_* flags
   DWORD stage;               // CDDS_* stage
   COLORREF brush_colour;     // background of the row
   COLORREF text_colour;      // its text
-  int image_index;           // the row's image
+  int image_index;           // the row's image, as the source gives it
   bool default_draw = true;  // false: the handler painted the row itself
 };
 
-// A virtual list (LVS_OWNERDATA): the rows live in this object, or in a source of the owner's
-// (SetSource), and the control asks for the cells it paints, so a long list costs no more than its
-// visible rows. The control only keeps the selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
+// A virtual list (LVS_OWNERDATA): the rows live in a source of the owner's (SetSource) and the
+// control asks for the cells it paints, so a long list costs no more than its visible rows. The
+// control only keeps the selection and focus. The image list is shared (LVS_SHAREIMAGELISTS): its owner frees it, and
 // must outlive the list or take it back first (SetSmallImages(nullptr)).
 class ListView : public Control {
  public:
@@ -74,13 +74,7 @@ class ListView : public Control {
   void SetSmallImages(const ImageList* images);
   void SetSmallImages(const ImageList& images) { SetSmallImages(&images); }
 
-  // Appends a row: the caption, then its sub-items in column order, and a value of the caller's
-  // own. Returns its index.
-  int AddItem(std::wstring_view caption, const std::vector<std::wstring>& sub_items = {}, std::intptr_t data = -1);
-  // Replaces every row: `cells` holds the rows one after the other, each with one text per column
-  // (missing ones empty); `data` one value per row. The selection is cleared.
-  void SetRows(std::vector<std::wstring> cells, std::vector<std::intptr_t> data);
-  // From now on the rows are the source's (the list's own are dropped), shown afresh.
+  // From now on the rows are the source's, shown afresh.
   void SetSource(RowSource source);
   // The source's rows were replaced: count and view anew, no selection or focus carried over.
   void SourceReset();
@@ -89,17 +83,9 @@ class ListView : public Control {
   void SourceMoved(const std::vector<int>& new_index);
   // The source's texts changed in place.
   void SourceChanged();
-  void DeleteItem(int index);
-  // Removes the rows at these indices (any order, repeats ignored) in one go; the other rows keep
-  // their selection.
-  void DeleteItems(std::vector<int> indices);
-  void Clear();
-  int Count() const { return source_.count ? source_.count() : static_cast<int>(data_.size()); }
+  int Count() const { return source_.count ? source_.count() : 0; }
   // Column 0 is the caption, column n the n-th sub-item.
   std::wstring ItemText(int index, int column) const;
-  // Changes one cell and repaints its row.
-  void SetItemText(int index, int column, std::wstring text);
-  std::intptr_t ItemData(int index) const;
   int ItemImage(int index) const;
 
   int SelectedCount() const;
@@ -142,7 +128,6 @@ class ListView : public Control {
   LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);
   void GetDisplayInfo(NMLVDISPINFOW& info) const;
   int FindItem(const NMLVFINDITEMW& find) const;
-  const std::wstring* Cell(int index, int column) const;
   std::wstring CellText(int index, int column) const;
   void SetControlCount(bool keep_view);
   // Selection and focus of rows that moved: new_index as SourceMoved, `first_removed` the first row
@@ -152,9 +137,6 @@ class ListView : public Control {
   int columns_ = 0;
   std::vector<int> design_widths_;  // at 96 dpi, as added
   int columns_dpi_ = kDesignDpi;    // the DPI the columns are sized for
-  std::vector<std::wstring> cells_;  // columns_ per row
-  std::vector<std::intptr_t> data_;
-  std::vector<int> images_;
 };
 
 }  // namespace callwright

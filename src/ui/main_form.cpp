@@ -292,7 +292,7 @@ void TFrmMain::FormShow() {
   TimerAttach.SetEnabled(true);
   // Turns the notice switch on, never off. Ticking the box stores "1" again; an error writing it
   // is reported, and the folder is still set up below.
-  if (ReadSetting(L"SYSTEM", L"info", L"0") == L"1" && FrmInfo) {
+  if (IsInfoSet(ReadSetting(L"SYSTEM", L"info", L"0")) && FrmInfo) {
     Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
   }
   SetDestinationFolder(ReadDestinationFolder());

@@ -21,11 +21,6 @@ namespace {
 
 constexpr wchar_t kStartupValueName[] = L"Callwright";
 
-// Nothing but spaces and control characters (or nothing at all).
-bool IsBlank(std::wstring_view text) {
-  return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= L' '; });
-}
-
 }  // namespace
 
 TFrmSettings::TFrmSettings()
@@ -84,7 +79,7 @@ void TFrmSettings::StoreFolder() {
   // The folder box shows the destination folder; an empty or blank one never replaces the stored,
   // and one that "path" gives already leaves "path" as it was read (empty or relative stays so).
   const std::wstring folder = edtpath.Text();
-  if (IsBlank(folder) || folder == ReadDestinationFolder()) return;
+  if (IsBlankFolder(folder) || folder == ReadDestinationFolder()) return;
   WriteSetting(L"SYSTEM", L"path", folder);
 }
 
@@ -104,7 +99,7 @@ void TFrmSettings::FormEnterKey() { btnokClick(); }
 
 void TFrmSettings::btnopenClick() {
   const std::wstring folder = BrowseForFolder(Handle(), L"Chose record destination path", L"", false);
-  if (IsBlank(folder)) return;
+  if (IsBlankFolder(folder)) return;
   // A folder that the client cannot be given is refused and the box keeps its folder.
   if (const std::wstring refusal = FolderRefusal(folder); !refusal.empty()) {
     Application::Instance().ShowException(AppError(refusal));

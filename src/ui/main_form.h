@@ -1,7 +1,9 @@
 #pragma once
 // The main window: the recordings of the destination folder with Open, Delete, Refresh and Browse,
 // the Settings, About and Close commands, and the link to the client that every showing restarts.
-// Closing it only hides it; the Close button ends the process, and so does the end of the session.
+// Closing it only hides it. The program ends through one way out (icon removed, picked folder stored,
+// workers stopped): the Close button, the tray menu's Close Callwright, a close of the hidden
+// application window (as taskkill without /F sends) and the end of the session.
 #include <windows.h>
 
 #include <chrono>

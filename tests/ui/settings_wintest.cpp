@@ -294,7 +294,7 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) << "sizeable";
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), Application::Instance().Handle()) << "no task-bar button of its own";
   EXPECT_EQ(settings_->ClientSize().cx, 342);
-  EXPECT_EQ(settings_->ClientSize().cy, 231);
+  EXPECT_EQ(settings_->ClientSize().cy, 260) << "grown by the row of the format";
   EXPECT_FALSE(settings_->Visible()) << "created hidden";
 
   struct Placed {
@@ -308,10 +308,11 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
       {"GroupBox1", settings_->GroupBox1, hwnd, {8, 96, 8 + 326, 96 + 65}},
       {"edtpath", settings_->edtpath, settings_->GroupBox1.Handle(), {16, 28, 16 + 260, 28 + 21}},
       {"btnopen", settings_->btnopen, settings_->GroupBox1.Handle(), {282, 27, 282 + 31, 27 + 22}},
-      {"p", settings_->p, hwnd, {0, 231 - 41, 342, 231}},
+      {"p", settings_->p, hwnd, {0, 260 - 41, 342, 260}},
       {"imgbottom", settings_->imgbottom, settings_->p.Handle(), {0, 0, 342, 41}},
       {"startup", settings_->startup, hwnd, {8, 167, 8 + 265, 167 + 17}},
       {"btnok", settings_->btnok, settings_->p.Handle(), {131, 9, 131 + 81, 9 + 25}},
+      {"cmbformat", settings_->cmbformat, hwnd, {112, 191, 112 + 222, 191 + 21}},
   };
   for (const Placed& c : placed) {
     const RECT bounds = c.control.Bounds();

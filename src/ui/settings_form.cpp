@@ -55,7 +55,7 @@ TFrmSettings::TFrmSettings()
       startup(Handle(), 8, 167, 265, 17, L"Start Callwright &with Windows."),
       btnok(p.Handle(), 0, 9, 81, 25, L"&OK"),
       lblformat(Handle(), 8, 195, 13, L"&Keep recordings as:", true),
-      cmbformat(Handle(), 112, 191, 222, 21, lblformat, kFormatTexts) {
+      cmbformat(Handle(), 124, 191, 210, 21, lblformat, kFormatTexts) {
   imgtop.SetAlign(Align::Top);
   imgtop.SetPicture(IDP_SETTINGS_HEADER);
   btnopen.SetGlyph(IDP_GLYPH_FOLDER);

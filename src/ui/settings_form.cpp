@@ -44,7 +44,7 @@ TFrmSettings::TFrmSettings()
     : Form({.class_name = L"TFrmSettings",
             .caption = L"Settings",
             .client_width = 342,
-            .client_height = 260,
+            .client_height = 278,
             .escape_closes = true}),
       imgtop(Handle(), 0, 0, 342, 90),
       GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
@@ -54,8 +54,8 @@ TFrmSettings::TFrmSettings()
       imgbottom(p.Handle(), 0, 0, 0, 0),
       startup(Handle(), 8, 167, 265, 17, L"Start Callwright &with Windows."),
       btnok(p.Handle(), 0, 9, 81, 25, L"&OK"),
-      lblformat(Handle(), 8, 195, 13, L"&Keep recordings as:", true),
-      cmbformat(Handle(), 124, 191, 210, 21, lblformat, kFormatTexts) {
+      lblformat(Handle(), 8, 192, 13, L"&Keep recordings as:", true),
+      cmbformat(Handle(), 8, 208, 326, 21, lblformat, kFormatTexts) {
   imgtop.SetAlign(Align::Top);
   imgtop.SetPicture(IDP_SETTINGS_HEADER);
   btnopen.SetGlyph(IDP_GLYPH_FOLDER);

@@ -296,7 +296,7 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) << "sizeable";
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), Application::Instance().Handle()) << "no task-bar button of its own";
   EXPECT_EQ(settings_->ClientSize().cx, 342);
-  EXPECT_EQ(settings_->ClientSize().cy, 260) << "grown by the row of the format";
+  EXPECT_EQ(settings_->ClientSize().cy, 278) << "grown by the format's label and list";
   EXPECT_FALSE(settings_->Visible()) << "created hidden";
 
   struct Placed {
@@ -310,11 +310,11 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
       {"GroupBox1", settings_->GroupBox1, hwnd, {8, 96, 8 + 326, 96 + 65}},
       {"edtpath", settings_->edtpath, settings_->GroupBox1.Handle(), {16, 28, 16 + 260, 28 + 21}},
       {"btnopen", settings_->btnopen, settings_->GroupBox1.Handle(), {282, 27, 282 + 31, 27 + 22}},
-      {"p", settings_->p, hwnd, {0, 260 - 41, 342, 260}},
+      {"p", settings_->p, hwnd, {0, 278 - 41, 342, 278}},
       {"imgbottom", settings_->imgbottom, settings_->p.Handle(), {0, 0, 342, 41}},
       {"startup", settings_->startup, hwnd, {8, 167, 8 + 265, 167 + 17}},
       {"btnok", settings_->btnok, settings_->p.Handle(), {131, 9, 131 + 81, 9 + 25}},
-      {"cmbformat", settings_->cmbformat, hwnd, {124, 191, 124 + 210, 191 + 21}},
+      {"cmbformat", settings_->cmbformat, hwnd, {8, 208, 8 + 326, 208 + 21}},
   };
   for (const Placed& c : placed) {
     const RECT bounds = c.control.Bounds();
@@ -332,11 +332,11 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   EXPECT_EQ(settings_->btnok.Text(), L"OK");
   EXPECT_TRUE(::GetWindowLongPtrW(settings_->p.Handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED) << "double-buffered";
 
-  // The format's row: its label left of a drop-down list that offers the three ways, WAV first.
+  // The format: its label above a drop-down list that offers the three ways, WAV first.
   EXPECT_EQ(settings_->lblformat.Text(), L"Keep recordings as:");
   EXPECT_EQ(settings_->lblformat.Left(), 8);
-  EXPECT_EQ(settings_->lblformat.Top(), 195);
-  EXPECT_LE(settings_->lblformat.Bounds().right + 4, settings_->cmbformat.Left()) << "apart from the list";
+  EXPECT_EQ(settings_->lblformat.Top(), 192);
+  EXPECT_LE(settings_->lblformat.Bounds().bottom, settings_->cmbformat.Top()) << "above the list";
   EXPECT_EQ(::GetWindowLongPtrW(settings_->cmbformat.Handle(), GWL_STYLE) & 0x3, CBS_DROPDOWNLIST) << "no typing";
   const std::vector<std::wstring> formats = {L"WAV, as recorded", L"FLAC, lossless (about half the size)",
                                              L"Opus, for speech (about a tenth)"};
@@ -371,7 +371,7 @@ TEST_F(SettingsWindowTest, ResizingKeepsOkCentred) {
   const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
   for (const Case& c : cases) {
-    RECT outer{0, 0, c.client_width, 260};
+    RECT outer{0, 0, c.client_width, 278};
     ::AdjustWindowRectEx(&outer, style, FALSE, ex_style);
     ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
     if (settings_->ClientSize().cx != c.client_width) continue;  // below the platform's smallest window

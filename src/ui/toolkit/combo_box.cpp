@@ -42,12 +42,15 @@ void ComboBox::SetItemIndex(int index) {
 }
 
 void ComboBox::FitHeight() {
-  // The selection field's height is all of the closed box but its frame, which the system sizes.
-  const int field = static_cast<int>(::SendMessageW(Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-  const int frame = PixelHeight() - field;
-  const int wanted = Scale(design_height_) - frame;
-  if (field > 0 && wanted > 0 && wanted != field) {
-    ::SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), wanted);
+  // The closed box is its selection field and a frame that the system sizes: the field takes the
+  // difference. Measured after each step, as systems differ in what the field's height counts
+  // (Wine's answer is 2 more than it was given).
+  int field = static_cast<int>(::SendMessageW(Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  for (int attempt = 0; attempt < 4 && field > 0; ++attempt) {
+    const int difference = Scale(design_height_) - PixelHeight();
+    if (difference == 0 || field + difference <= 0) return;
+    field += difference;
+    ::SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
   }
 }
 

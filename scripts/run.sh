@@ -28,6 +28,20 @@ call() {  # call <call id> <partner handle> <recording length ms> [clientsim opt
     --log "clientsim-$id.log" "$@" >/dev/null 2>&1
 }
 screenshot() { import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
+# The settings window alone, with its "Keep recordings as:" list open when xdotool can click it
+# open (the open list lies over the window's bottom panel).
+settings_screenshot() {
+  local x y w h
+  read -r x y w h < <(xwininfo -name Settings | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+    /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')
+  if command -v xdotool >/dev/null; then
+    # The closed list's middle: 60 px above the window's bottom edge (41 panel, 8 gap, half its 21).
+    xdotool mousemove $((x + w / 2)) $((y + h - 60)) click 1 && sleep 1 && xdotool mousemove 600 700
+  fi
+  import -window root -crop "${w}x${h}+$x+$y" +repage "$shots/settings-window.png"
+  echo "  $shots/settings-window.png"
+  if command -v xdotool >/dev/null; then xdotool key Escape; sleep 0.3; fi
+}
 
 echo "Starting Callwright.exe on display $DISPLAY"
 wine Callwright.exe >/dev/null 2>&1 &
@@ -60,6 +74,8 @@ fi
 
 driver click "Callwright" "&Settings"
 driver wait "Settings" 5000 && driver move "Settings" 440 24
+sleep 1
+settings_screenshot
 driver click "Callwright" "&About"
 driver wait "About" 5000 && driver move "About" 440 330
 sleep 2

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "assets/resource_ids.h"
 #include "base/app_error.h"
 #include "core/destination_folder.h"
+#include "core/keep_format.h"
 #include "core/settings_win.h"
 #include "core/startup_win.h"
 #include "ui/browse_folder.h"
@@ -21,13 +23,23 @@ namespace {
 
 constexpr wchar_t kStartupValueName[] = L"Callwright";
 
+// The drop-down's rows, in this order.
+constexpr KeepFormat kFormats[] = {KeepFormat::Wav, KeepFormat::Flac, KeepFormat::Opus};
+const std::vector<std::wstring> kFormatTexts = {L"WAV, as recorded", L"FLAC, lossless (about half the size)",
+                                                L"Opus, for speech (about a tenth)"};
+
+int FormatRow(KeepFormat format) {
+  const auto found = std::find(std::begin(kFormats), std::end(kFormats), format);
+  return found != std::end(kFormats) ? static_cast<int>(found - std::begin(kFormats)) : 0;
+}
+
 }  // namespace
 
 TFrmSettings::TFrmSettings()
     : Form({.class_name = L"TFrmSettings",
             .caption = L"Settings",
             .client_width = 342,
-            .client_height = 231,
+            .client_height = 278,
             .escape_closes = true}),
       imgtop(Handle(), 0, 0, 342, 90),
       GroupBox1(Handle(), 8, 96, 326, 65, L"Record Destination"),
@@ -36,7 +48,9 @@ TFrmSettings::TFrmSettings()
       p(Handle(), Align::Bottom, 41),
       imgbottom(p.Handle(), 0, 0, 0, 0),
       startup(Handle(), 8, 167, 265, 17, L"Start Callwright &with Windows."),
-      btnok(p.Handle(), 0, 9, 81, 25, L"&OK") {
+      btnok(p.Handle(), 0, 9, 81, 25, L"&OK"),
+      lblformat(Handle(), 8, 192, 13, L"&Keep recordings as:", true),
+      cmbformat(Handle(), 8, 208, 326, 21, lblformat, kFormatTexts) {
   imgtop.SetAlign(Align::Top);
   imgtop.SetPicture(IDP_SETTINGS_HEADER);
   btnopen.SetGlyph(IDP_GLYPH_FOLDER);
@@ -54,11 +68,17 @@ TFrmSettings::TFrmSettings()
   btnok.SetGlyph(IDP_GLYPH_OK);
   btnok.OnClick = [this] { btnokClick(); };
 
+  cmbformat.SetItemIndex(FormatRow(KeepFormat::Wav));
+
   edtpath.SetText(DestinationFolder());
   SetDestinationFolderListener([this](const std::wstring& folder) { edtpath.SetText(folder); });
   // Every way out (Close, the icon's Close, a close of the application window, the session's end)
   // goes through the end handlers, also while this window is still open.
-  end_handler_ = Application::Instance().AddEndHandler([this] { StoreFolder(); });
+  end_handler_ = Application::Instance().AddEndHandler([this] {
+    StoreFolder();
+    // Hidden, the box holds what was stored at the hide; the file may have changed since.
+    if (Visible()) StoreFormat();
+  });
   CreationDone();
 }
 
@@ -71,9 +91,21 @@ void TFrmSettings::FormShow() {
   // The box clicks only when it changes, so an entry is rewritten (with this executable's path)
   // only when the box was unticked, and nothing is written when box and registry agree.
   startup.SetChecked(IsInStartup(kStartupValueName));
+  cmbformat.SetItemIndex(FormatRow(ReadKeepFormat()));
 }
 
-void TFrmSettings::FormHide() { StoreFolder(); }
+void TFrmSettings::FormHide() {
+  StoreFolder();
+  StoreFormat();
+}
+
+void TFrmSettings::StoreFormat() {
+  const int row = cmbformat.ItemIndex();
+  if (row < 0 || row >= static_cast<int>(std::size(kFormats))) return;
+  const KeepFormat format = kFormats[row];
+  if (format == ReadKeepFormat()) return;
+  WriteSetting(L"SYSTEM", L"format", KeepFormatName(format));
+}
 
 void TFrmSettings::StoreFolder() {
   // The folder box shows the destination folder; an empty or blank one never replaces the stored,

@@ -72,7 +72,9 @@ class CallwrightProcessTest : public ::testing::Test {
 
   // Key "path" of the copy's config.ini as the file holds it now (ANSI or UTF-16), or "<missing>".
   // Read from the file itself: this process's profile functions may keep an older copy.
-  std::wstring StoredPath() const {
+  std::wstring StoredPath() const { return StoredValue(L"path"); }
+  // A value of config.ini as the file holds it, or "<missing>".
+  std::wstring StoredValue(const std::wstring& name) const {
     const std::string bytes = test::ReadBytes(folder_.Join(L"config.ini")).value_or("");
     std::wstring text;
     if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
@@ -80,9 +82,9 @@ class CallwrightProcessTest : public ::testing::Test {
     } else {
       text.assign(bytes.begin(), bytes.end());  // ASCII: a temporary folder
     }
-    const std::size_t key = text.find(L"\npath=");
+    const std::size_t key = text.find(L"\n" + name + L"=");
     if (key == std::wstring::npos) return L"<missing>";
-    const std::size_t from = key + 6;
+    const std::size_t from = key + name.size() + 2;
     return text.substr(from, text.find_first_of(L"\r\n", from) - from);
   }
 
@@ -238,6 +240,10 @@ TEST_F(CallwrightProcessTest, TheEndOfTheSessionIsNeverRefusedAndStoresTheOpenSe
                              nullptr);
   ASSERT_NE(box, nullptr);
   ASSERT_TRUE(::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picked.c_str())));
+  // And Opus picked as how recordings are kept.
+  HWND format = ::FindWindowExW(settings, nullptr, L"ComboBox", nullptr);
+  ASSERT_NE(format, nullptr);
+  ASSERT_EQ(::SendMessageW(format, CB_SETCURSEL, 2, 0), 2);
 
   for (LPARAM reason : {LPARAM{0}, LPARAM{ENDSESSION_LOGOFF}, LPARAM{ENDSESSION_CLOSEAPP}}) {
     DWORD_PTR answer = 0;
@@ -261,6 +267,8 @@ TEST_F(CallwrightProcessTest, TheEndOfTheSessionIsNeverRefusedAndStoresTheOpenSe
   wchar_t stored[MAX_PATH] = {};
   ::GetPrivateProfileStringW(L"SYSTEM", L"path", L"", stored, MAX_PATH, config.c_str());
   EXPECT_EQ(std::wstring(stored), picked);
+  ::GetPrivateProfileStringW(L"SYSTEM", L"format", L"<missing>", stored, MAX_PATH, config.c_str());
+  EXPECT_EQ(std::wstring(stored), L"opus");
 }
 
 // The settings window's folder box of a process, found through its group.
@@ -382,6 +390,7 @@ TEST_F(CallwrightProcessTest, EveryWayOutStoresThePickedFolderRemovesTheIconAndE
     EXPECT_EQ(process->ExitCode(), 0u);
     EXPECT_EQ(WineTrayIconCount(), icons_before) << "the icon went before the process";
     EXPECT_EQ(StoredPath(), picked);
+    EXPECT_EQ(StoredValue(L"format"), L"<missing>") << "the settings window, never shown, stores no format";
   }
 }
 

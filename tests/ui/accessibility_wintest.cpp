@@ -139,6 +139,8 @@ TEST(AccessibleNames, EveryControlThatActsIsNamedWithItsRole) {
       {"settings: folder button", glyph_only, L"Choose folder\u2026", ROLE_SYSTEM_PUSHBUTTON},
       {"settings: autostart", ControlWithText(settings, L"Start Callwright &with Windows."),
        L"Start Callwright with Windows.", ROLE_SYSTEM_CHECKBUTTON},
+      {"settings: format", ControlsOfClass(settings, L"ComboBox").at(0), L"Keep recordings as:",
+       ROLE_SYSTEM_COMBOBOX},
       {"settings: OK", ControlWithText(settings, L"&OK"), L"OK", ROLE_SYSTEM_PUSHBUTTON},
       {"info: check box", ControlWithText(info, L"&Do not show this message next time."),
        L"Do not show this message next time.", ROLE_SYSTEM_CHECKBUTTON},

@@ -15,6 +15,7 @@
 #include "support/gui_win.h"
 #include "support/pixels_win.h"
 #include "ui/toolkit/check_box.h"
+#include "ui/toolkit/combo_box.h"
 #include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/group_box.h"
@@ -116,6 +117,79 @@ TEST(ToolkitCheckBox, ErrorOfTheEventRaisedFromCodeReachesTheCallerWithTheNewSta
   EXPECT_THROW(box.SetChecked(true), AppError);
   EXPECT_TRUE(box.Checked());
   EXPECT_EQ(::SendMessageW(box.Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+}
+
+// A drop-down list: its texts, a change event for the user's picks only, and its label's name and
+// access key.
+TEST(ToolkitComboBox, ChangeEventForTheUsersPicksOnlyAndTheLabelNamesIt) {
+  TestForm form;
+  Label plain(form.Handle(), 8, 170, 13, L"R&D notes");
+  Label label(form.Handle(), 8, 192, 13, L"&Keep as:", true);
+  ComboBox combo(form.Handle(), 8, 208, 200, 21, label, {L"alpha", L"beta", L"gamma"});
+  EXPECT_EQ(plain.Text(), L"R&D notes") << "a plain label shows its text as it is";
+  EXPECT_EQ(::SendMessageW(plain.Handle(), WM_GETDLGCODE, 0, 0) & DLGC_STATIC, 0);
+  EXPECT_EQ(label.Text(), L"Keep as:");
+  EXPECT_EQ(label.TextWithAccessKey(), L"&Keep as:");
+  EXPECT_EQ(::SendMessageW(label.Handle(), WM_GETDLGCODE, 0, 0), DLGC_STATIC) << "its key leads to the next control";
+  EXPECT_EQ(combo.AccessibleName(), L"Keep as:");
+  EXPECT_EQ(combo.Height(), 21) << "the closed box as designed";
+  EXPECT_EQ(combo.Width(), 200);
+
+  ASSERT_EQ(combo.Count(), 3);
+  EXPECT_EQ(combo.Item(1), L"beta");
+  EXPECT_EQ(combo.Item(3), L"") << "no such row";
+  EXPECT_EQ(combo.ItemIndex(), -1) << "none selected at first";
+
+  std::vector<int> seen;  // the row as each event saw it
+  combo.OnChange = [&] { seen.push_back(combo.ItemIndex()); };
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    int row_after;
+    std::vector<int> events_after;
+  };
+  const Step steps[] = {
+      {"code selects", [&] { combo.SetItemIndex(2); }, 2, {}},
+      {"the user types b", [&] { ::SendMessageW(combo.Handle(), WM_CHAR, L'b', 0); }, 1, {1}},
+      {"b again: the same row", [&] { ::SendMessageW(combo.Handle(), WM_CHAR, L'b', 0); }, 1, {1}},
+      {"the user presses Down",
+       [&] {
+         ::SendMessageW(combo.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+         ::SendMessageW(combo.Handle(), WM_KEYUP, VK_DOWN, 0);
+       },
+       2, {1, 2}},
+      {"code selects the first", [&] { combo.SetItemIndex(0); }, 0, {1, 2}},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(combo.ItemIndex(), step.row_after) << step.what;
+    EXPECT_EQ(seen, step.events_after) << step.what;
+  }
+
+  // The label underlines its key (Wine always shows keyboard cues): in one line under one letter,
+  // against the same caption without a key.
+  Label unmarked(form.Handle(), 8, 230, 13, L"Keep as:", true);
+  form.Show();
+  PumpFor(100);
+  const test::Pixels marked_pixels = test::ReadWindow(label.Handle());
+  const test::Pixels unmarked_pixels = test::ReadWindow(unmarked.Handle());
+  ASSERT_EQ(marked_pixels.width, unmarked_pixels.width);
+  ASSERT_EQ(marked_pixels.height, unmarked_pixels.height);
+  ASSERT_GT(marked_pixels.width, 0);
+  int underline = 0, first_row = -1, last_row = -1;
+  for (int y = 0; y < marked_pixels.height; ++y) {
+    for (int x = 0; x < marked_pixels.width; ++x) {
+      if (marked_pixels.Colour(x, y) == unmarked_pixels.Colour(x, y)) continue;
+      ++underline;
+      if (first_row < 0) first_row = y;
+      last_row = y;
+      EXPECT_LT(x, marked_pixels.width / 3) << "under the K";
+    }
+  }
+  EXPECT_GE(underline, 3) << "the K underlined";
+  EXPECT_LE(underline, 12) << "only the K";
+  EXPECT_EQ(first_row, last_row) << "one line";
+  form.Hide();
 }
 
 TEST(ToolkitSpeedButton, ClicksOnlyWhileEnabledAlsoInsideContainers) {

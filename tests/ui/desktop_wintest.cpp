@@ -113,16 +113,15 @@ TEST_F(DesktopTest, TabSpaceAndEscInTheSettingsWindow) {
   ShowActive(*settings_);
   EXPECT_EQ(::GetFocus(), settings_->edtpath.Handle()) << "first in the tab order";
 
-  // The speed buttons (the folder button and OK) take no focus: Tab and Shift+Tab move between the
-  // folder box and the check box only, either way round.
+  // The speed buttons (the folder button and OK) take no focus, nor does the format's label: Tab and
+  // Shift+Tab move between the folder box, the check box and the format's list, either way round.
   struct Step {
     bool shift;
     HWND expected;
   };
-  const Step steps[] = {{false, settings_->startup.Handle()},
-                        {false, settings_->edtpath.Handle()},
-                        {true, settings_->startup.Handle()},
-                        {true, settings_->edtpath.Handle()},
+  const Step steps[] = {{false, settings_->startup.Handle()},   {false, settings_->cmbformat.Handle()},
+                        {false, settings_->edtpath.Handle()},   {true, settings_->cmbformat.Handle()},
+                        {true, settings_->startup.Handle()},    {true, settings_->edtpath.Handle()},
                         {false, settings_->startup.Handle()}};
   for (const Step& step : steps) {
     PressKey(VK_TAB, step.shift);

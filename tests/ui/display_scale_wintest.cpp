@@ -23,6 +23,7 @@
 #include "support/temp_dir_win.h"
 #include "ui/program_windows.h"
 #include "ui/toolkit/check_box.h"
+#include "ui/toolkit/combo_box.h"
 #include "ui/toolkit/dpi.h"
 #include "ui/toolkit/group_box.h"
 #include "ui/toolkit/label.h"
@@ -94,16 +95,17 @@ std::vector<WindowGeometry> DesignedWindows(TFrmMain& main, TFrmSettings& settin
        }},
       {"settings",
        &settings,
-       {342, 231},
+       {342, 278},
        {
            {"imgtop", &settings.imgtop, {0, 0, 342, 90}},
            {"GroupBox1", &settings.GroupBox1, {8, 96, 334, 161}},
            {"edtpath", &settings.edtpath, {16, 28, 276, 49}},
            {"btnopen", &settings.btnopen, {282, 27, 313, 49}},
-           {"p", &settings.p, {0, 190, 342, 231}},
+           {"p", &settings.p, {0, 237, 342, 278}},
            {"imgbottom", &settings.imgbottom, {0, 0, 342, 41}},
            {"startup", &settings.startup, {8, 167, 273, 184}},
            {"btnok", &settings.btnok, {131, 9, 212, 34}},
+           {"cmbformat", &settings.cmbformat, {8, 208, 334, 229}},
        }},
       {"info",
        &info,
@@ -213,6 +215,24 @@ void ExpectCaptionsFit(const WindowGeometry& window, int dpi) {
     } else if (dynamic_cast<const Label*>(control)) {
       EXPECT_EQ(extent, width) << name;
       EXPECT_LE(TextExtent(child, text).cy, control->PixelHeight()) << name;
+    }
+  }
+  // Every row of a drop-down fits beside its arrow button, and its label lies clear of it.
+  for (HWND child : Descendants(window.form->Handle())) {
+    const auto* combo = dynamic_cast<const ComboBox*>(Window::FromHandle(child));
+    if (!combo) continue;
+    COMBOBOXINFO info{sizeof(info)};
+    ASSERT_TRUE(::GetComboBoxInfo(child, &info));
+    const int room = info.rcItem.right - info.rcItem.left;
+    for (int row = 0; row < combo->Count(); ++row) {
+      const std::wstring item = combo->Item(row);
+      EXPECT_LE(TextExtent(child, item).cx + ScaleToDpi(4, dpi), room) << std::string(item.begin(), item.end());
+    }
+    HWND before = ::GetWindow(child, GW_HWNDPREV);
+    if (const auto* label = dynamic_cast<const Label*>(Window::FromHandle(before))) {
+      RECT overlap{};
+      const RECT field = combo->PixelBounds(), text = label->PixelBounds();
+      EXPECT_FALSE(::IntersectRect(&overlap, &field, &text)) << "label clear of its list";
     }
   }
 }

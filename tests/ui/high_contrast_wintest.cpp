@@ -96,6 +96,8 @@ class HighContrastTest : public test::ProgramWindowsTest {
          settings_,
          {
              {"Start with Windows", settings_->startup.Handle(), COLOR_BTNFACE, COLOR_BTNTEXT, false},
+             {"format label", settings_->lblformat.Handle(), COLOR_BTNFACE, COLOR_BTNTEXT, false},
+             {"format", settings_->cmbformat.Handle(), COLOR_WINDOW, COLOR_WINDOWTEXT, false},
              {"OK", settings_->btnok.Handle(), COLOR_BTNFACE, COLOR_BTNTEXT, true},
          }},
         {"info",

@@ -12,6 +12,8 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -294,7 +296,7 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_THICKFRAME) << "sizeable";
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), Application::Instance().Handle()) << "no task-bar button of its own";
   EXPECT_EQ(settings_->ClientSize().cx, 342);
-  EXPECT_EQ(settings_->ClientSize().cy, 231);
+  EXPECT_EQ(settings_->ClientSize().cy, 278) << "grown by the format's label and list";
   EXPECT_FALSE(settings_->Visible()) << "created hidden";
 
   struct Placed {
@@ -308,10 +310,11 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
       {"GroupBox1", settings_->GroupBox1, hwnd, {8, 96, 8 + 326, 96 + 65}},
       {"edtpath", settings_->edtpath, settings_->GroupBox1.Handle(), {16, 28, 16 + 260, 28 + 21}},
       {"btnopen", settings_->btnopen, settings_->GroupBox1.Handle(), {282, 27, 282 + 31, 27 + 22}},
-      {"p", settings_->p, hwnd, {0, 231 - 41, 342, 231}},
+      {"p", settings_->p, hwnd, {0, 278 - 41, 342, 278}},
       {"imgbottom", settings_->imgbottom, settings_->p.Handle(), {0, 0, 342, 41}},
       {"startup", settings_->startup, hwnd, {8, 167, 8 + 265, 167 + 17}},
       {"btnok", settings_->btnok, settings_->p.Handle(), {131, 9, 131 + 81, 9 + 25}},
+      {"cmbformat", settings_->cmbformat, hwnd, {8, 208, 8 + 326, 208 + 21}},
   };
   for (const Placed& c : placed) {
     const RECT bounds = c.control.Bounds();
@@ -329,6 +332,18 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   EXPECT_EQ(settings_->btnok.Text(), L"OK");
   EXPECT_TRUE(::GetWindowLongPtrW(settings_->p.Handle(), GWL_EXSTYLE) & WS_EX_COMPOSITED) << "double-buffered";
 
+  // The format: its label above a drop-down list that offers the three ways, WAV first.
+  EXPECT_EQ(settings_->lblformat.Text(), L"Keep recordings as:");
+  EXPECT_EQ(settings_->lblformat.Left(), 8);
+  EXPECT_EQ(settings_->lblformat.Top(), 192);
+  EXPECT_LE(settings_->lblformat.Bounds().bottom, settings_->cmbformat.Top()) << "above the list";
+  EXPECT_EQ(::GetWindowLongPtrW(settings_->cmbformat.Handle(), GWL_STYLE) & 0x3, CBS_DROPDOWNLIST) << "no typing";
+  const std::vector<std::wstring> formats = {L"WAV, as recorded", L"FLAC, lossless (about half the size)",
+                                             L"Opus, for speech (about a tenth)"};
+  ASSERT_EQ(settings_->cmbformat.Count(), 3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(settings_->cmbformat.Item(row), formats[row]) << row;
+  EXPECT_EQ(settings_->cmbformat.ItemIndex(), 0);
+
   EXPECT_EQ(settings_->imgtop.PictureSize().cx, 343);
   EXPECT_EQ(settings_->imgtop.PictureSize().cy, 90);
   EXPECT_EQ(settings_->imgbottom.PictureSize().cx, 1);
@@ -340,7 +355,10 @@ TEST_F(SettingsWindowTest, WindowControlsAndPictures) {
   const auto position = [&](HWND child) { return std::find(order.begin(), order.end(), child) - order.begin(); };
   EXPECT_LT(position(settings_->GroupBox1.Handle()), position(settings_->p.Handle()));
   EXPECT_LT(position(settings_->p.Handle()), position(settings_->startup.Handle()));
-  EXPECT_LT(position(settings_->startup.Handle()), position(settings_->imgtop.Handle())) << "the header is beneath";
+  EXPECT_LT(position(settings_->startup.Handle()), position(settings_->lblformat.Handle()));
+  EXPECT_EQ(position(settings_->lblformat.Handle()) + 1, position(settings_->cmbformat.Handle()))
+      << "the label right before its list, as its access key needs";
+  EXPECT_LT(position(settings_->cmbformat.Handle()), position(settings_->imgtop.Handle())) << "the header is beneath";
 }
 
 TEST_F(SettingsWindowTest, ResizingKeepsOkCentred) {
@@ -353,7 +371,7 @@ TEST_F(SettingsWindowTest, ResizingKeepsOkCentred) {
   const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
   const DWORD ex_style = static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
   for (const Case& c : cases) {
-    RECT outer{0, 0, c.client_width, 231};
+    RECT outer{0, 0, c.client_width, 278};
     ::AdjustWindowRectEx(&outer, style, FALSE, ex_style);
     ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
     if (settings_->ClientSize().cx != c.client_width) continue;  // below the platform's smallest window
@@ -614,6 +632,161 @@ TEST_F(SettingsWindowTest, UnwritableConfigurationReportsAndHidesAllTheSame) {
   EXPECT_EQ(DestinationFolder(), folder) << "still live for this run";
   lock.Reset();
   EXPECT_EQ(ReadConfig(L"path"), L"C:\\stored");
+}
+
+// ---- how recordings are kept
+
+// Dispatches through the application's own loop, whose dialog handling gives Alt+letter and the
+// arrow keys their meaning, until done.
+bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  for (;;) {
+    Application::Instance().ProcessMessages();
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {  // virtual key, released
+  std::vector<INPUT> inputs;
+  for (const auto& [vk, up] : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  }
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  RunLoopUntil([] { return false; }, 80);
+}
+
+POINT CentreOf(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+class KeepFormatTest : public SettingsWindowTest {
+ protected:
+  enum class Way { Mouse, Keys };
+
+  // Shown and in front, as a click on it leaves it: keys go to it.
+  void ShowSettingsActive() {
+    ShowSettings();
+    ::SetForegroundWindow(settings_->Handle());
+    ASSERT_TRUE(RunLoopUntil([&] { return ::GetForegroundWindow() == settings_->Handle(); })) << "in front";
+  }
+
+  // Picks a row as the user does. Mouse: a click opens the list, a click on the row picks it. Keys:
+  // Alt+K (the label's access key) goes to the list, the row's first letter picks it.
+  void Pick(Way way, int row) {
+    HWND combo = settings_->cmbformat.Handle();
+    if (way == Way::Mouse) {
+      COMBOBOXINFO info{sizeof(info)};
+      ASSERT_TRUE(::GetComboBoxInfo(combo, &info));
+      test::ClickAt(CentreOf(ScreenRect(combo)));
+      ASSERT_TRUE(RunLoopUntil([&] { return ::IsWindowVisible(info.hwndList) != FALSE; })) << "the list opens";
+      RECT item{};
+      ASSERT_NE(::SendMessageW(info.hwndList, LB_GETITEMRECT, row, reinterpret_cast<LPARAM>(&item)), LB_ERR);
+      ::MapWindowPoints(info.hwndList, HWND_DESKTOP, reinterpret_cast<POINT*>(&item), 2);
+      test::ClickAt(CentreOf(item));
+      ASSERT_TRUE(RunLoopUntil([&] { return !::IsWindowVisible(info.hwndList); })) << "the list closes";
+    } else {
+      SendKeys({{VK_MENU, false}, {'K', false}, {'K', true}, {VK_MENU, true}});
+      ASSERT_EQ(::GetFocus(), combo) << "Alt+K";
+      const WORD letter = "WFO"[row];
+      SendKeys({{letter, false}, {letter, true}});
+    }
+    RunLoopUntil([&] { return settings_->cmbformat.ItemIndex() == row; });
+  }
+};
+
+TEST_F(KeepFormatTest, WavUntilAnotherIsPickedAndEachPickStoredWhenTheWindowHides) {
+  // Nothing stored: WAV, and OK stores nothing.
+  ShowSettings();
+  EXPECT_EQ(settings_->cmbformat.ItemIndex(), 0);
+  PressOk();
+  EXPECT_EQ(ReadConfig(L"format"), L"<missing>");
+
+  struct Case {
+    Way way;
+    int row;
+    const wchar_t* stored;
+  } cases[] = {
+      {Way::Mouse, 1, L"flac"}, {Way::Keys, 2, L"opus"}, {Way::Mouse, 0, L"wav"},
+      {Way::Keys, 1, L"flac"},  {Way::Mouse, 2, L"opus"}, {Way::Keys, 0, L"wav"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.way == Way::Mouse ? "mouse" : "keys") << ", row " << c.row);
+    const std::wstring before = ReadConfig(L"format");
+    ShowSettingsActive();
+    int changes = 0;
+    settings_->cmbformat.OnChange = [&] { ++changes; };
+    Pick(c.way, c.row);
+    EXPECT_EQ(settings_->cmbformat.ItemIndex(), c.row);
+    EXPECT_EQ(changes, 1) << "one change for one pick";
+    EXPECT_EQ(ReadConfig(L"format"), before) << "not stored while the window is open";
+    EXPECT_TRUE(settings_->Visible());
+    PressOk();
+    EXPECT_EQ(ReadConfig(L"format"), c.stored);
+    // Shown again, the list shows what is stored.
+    ShowSettings();
+    EXPECT_EQ(settings_->cmbformat.ItemIndex(), c.row);
+    PressOk();
+  }
+
+  // An outside change made while the window is hidden shows at its next show, and is kept.
+  ASSERT_TRUE(WriteConfig(L"format", L"FLAC"));
+  ShowSettings();
+  EXPECT_EQ(settings_->cmbformat.ItemIndex(), 1);
+  ::SendMessageW(settings_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  PumpFor(10);
+  EXPECT_EQ(ReadConfig(L"format"), L"FLAC") << "the same format is not written again";
+}
+
+// A value the program does not know (from a newer version, or typed by hand) reads as WAV and stays
+// in the file through every hide, also when WAV is picked; another format replaces it.
+TEST_F(KeepFormatTest, AnUnknownValueShowsAsWavAndStaysUntilAnotherFormatIsPicked) {
+  for (const wchar_t* unknown : {L"mp3", L"", L"wave", L"flac opus"}) {
+    SCOPED_TRACE(testing::Message() << "\"" << std::string(unknown, unknown + wcslen(unknown)) << "\"");
+    ASSERT_TRUE(WriteConfig(L"format", unknown));
+    ASSERT_EQ(ReadConfig(L"format"), unknown);
+    for (const auto hide : {+[](TFrmSettings& s) { s.btnok.Click(); },
+                            +[](TFrmSettings& s) { ::SendMessageW(s.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }}) {
+      ShowSettings();
+      EXPECT_EQ(settings_->cmbformat.ItemIndex(), 0) << "shown as WAV";
+      hide(*settings_);
+      PumpFor(10);
+      ASSERT_FALSE(settings_->Visible());
+      EXPECT_EQ(ReadConfig(L"format"), unknown);
+    }
+    ShowSettingsActive();
+    Pick(Way::Mouse, 0);
+    PressOk();
+    EXPECT_EQ(ReadConfig(L"format"), unknown) << "WAV picked over WAV changes nothing";
+
+    ShowSettingsActive();
+    Pick(Way::Keys, 2);
+    PressOk();
+    EXPECT_EQ(ReadConfig(L"format"), L"opus");
+  }
+}
+
+TEST_F(KeepFormatTest, AnUnwritableConfigurationIsReportedAndTheWindowHidesAllTheSame) {
+  ShowSettingsActive();
+  Pick(Way::Mouse, 1);
+  test::RemoveConfig();
+  ASSERT_TRUE(WriteConfig(L"format", L"wav"));
+  ASSERT_TRUE(::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_READONLY));
+  FileHandle lock(::CreateFileW(ConfigFilePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(lock);
+  MessageBoxAnswerer report(L"Callwright", IDOK);
+  settings_->btnok.Click();
+  ASSERT_TRUE(PumpUntil([&] { return report.Answered() == 1; }, 3000));
+  EXPECT_EQ(report.LastText(), L"Unable to write to " + ConfigFilePath() + L".");
+  EXPECT_FALSE(settings_->Visible());
+  lock.Reset();
+  ::SetFileAttributesW(ConfigFilePath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadConfig(L"format"), L"wav");
 }
 
 // ---- picking a folder with the shell's dialog

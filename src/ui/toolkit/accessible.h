@@ -18,6 +18,7 @@ enum class AccessibleRole : long {
   PushButton = 0x2B,
   CheckButton = 0x2C,
   Graphic = 0x28,
+  ComboBox = 0x2E,
 };
 
 // The answer to WM_GETOBJECT for OBJID_CLIENT: the standard object of `hwnd` with this name and role

@@ -14,7 +14,11 @@ namespace {
 constexpr wchar_t kLabelClass[] = L"TLabel";
 }
 
-Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption) : design_height_(height) {
+Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption)
+    : Label(parent, left, top, height, caption, false) {}
+
+Label::Label(HWND parent, int left, int top, int height, std::wstring_view caption, bool access_key)
+    : design_height_(height), access_key_(access_key) {
   const std::wstring text(caption);
   CreateOwnControl({.class_name = kLabelClass,
                     .text = text.c_str(),
@@ -68,10 +72,22 @@ LRESULT Label::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       const Selection selected_font(buffer.Get(), Font());
       ::SetBkMode(buffer.Get(), TRANSPARENT);
       ::SetTextColor(buffer.Get(), colour_ ? ContrastColour(*colour_, COLOR_BTNTEXT) : ::GetSysColor(COLOR_BTNTEXT));
-      const std::wstring text = Text();
-      ::DrawTextW(buffer.Get(), text.c_str(), static_cast<int>(text.size()), &client, DT_LEFT | DT_TOP | DT_NOPREFIX);
+      // The access key's mark taken out rather than DT_HIDEPREFIX, which not every DrawText honours.
+      const bool underline = access_key_ && !(::SendMessageW(Handle(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL);
+      const std::wstring text = underline ? TextWithAccessKey() : Text();
+      ::DrawTextW(buffer.Get(), text.c_str(), static_cast<int>(text.size()), &client,
+                  DT_LEFT | DT_TOP | (underline ? 0u : static_cast<UINT>(DT_NOPREFIX)));
       ::BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, buffer.Get(), 0, 0, SRCCOPY);
       return 0;
+    }
+    case WM_GETDLGCODE:
+      // The dialog manager moves the focus past a static control whose access key is pressed.
+      if (access_key_) return DLGC_STATIC;
+      break;
+    case WM_UPDATEUISTATE: {
+      const LRESULT result = DefaultHandling(msg, wparam, lparam);
+      if (access_key_) ::InvalidateRect(Handle(), nullptr, FALSE);
+      return result;
     }
     default:
       break;

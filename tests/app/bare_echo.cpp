@@ -3,6 +3,8 @@
 // as Callwright answers a client's notification with its command.
 #include <windows.h>
 
+#include "bare_program.h"
+
 namespace {
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_COPYDATA) {
@@ -19,19 +21,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &WindowProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = L"BareEcho";
-  ::RegisterClassExW(&wc);
   // Never shown: found by its class and caption.
-  ::CreateWindowExW(0, wc.lpszClassName, L"Bare echo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100,
-                    nullptr, nullptr, instance, nullptr);
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return 0;
+  bare::MakeWindow(instance, L"BareEcho", L"Bare echo", &WindowProc);
+  return bare::RunMessageLoop();
 }

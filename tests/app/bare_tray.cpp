@@ -4,6 +4,8 @@
 // After windows.h.
 #include <shellapi.h>
 
+#include "bare_program.h"
+
 namespace {
 constexpr UINT kTrayMessage = WM_APP + 1;
 NOTIFYICONDATAW icon_data{};
@@ -20,16 +22,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"BareTray";
-  ::RegisterClassExW(&wc);
-  HWND hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"Bare tray", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                394, 332, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = bare::MakeWindow(instance, L"BareTray", L"Bare tray", &WindowProc);
   icon_data.cbSize = sizeof(icon_data);
   icon_data.hWnd = hwnd;
   icon_data.uID = 1;
@@ -38,10 +31,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   icon_data.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
   lstrcpynW(icon_data.szTip, L"Bare tray", ARRAYSIZE(icon_data.szTip));
   ::Shell_NotifyIconW(NIM_ADD, &icon_data);
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return 0;
+  return bare::RunMessageLoop();
 }

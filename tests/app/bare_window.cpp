@@ -7,6 +7,8 @@
 
 #include <string_view>
 
+#include "bare_program.h"
+
 namespace {
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_DESTROY) ::PostQuitMessage(0);
@@ -24,21 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int show)
       if (init) init(&controls);
     }
   }
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"BareWindow";
-  ::RegisterClassExW(&wc);
-  HWND hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"Bare window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                394, 332, nullptr, nullptr, instance, nullptr);
+  HWND hwnd = bare::MakeWindow(instance, L"BareWindow", L"Bare window", &WindowProc);
   ::ShowWindow(hwnd, show);
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  return 0;
+  return bare::RunMessageLoop();
 }

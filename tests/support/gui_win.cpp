@@ -163,22 +163,24 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-HWND FindButton(HWND window, const std::wstring& caption) {
-  struct Search {
-    const std::wstring* caption;
-    HWND found;
-  } search{&caption, nullptr};
+std::vector<HWND> ChildWindows(HWND parent) {
+  std::vector<HWND> children;
   ::EnumChildWindows(
-      window,
+      parent,
       [](HWND child, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        // Read as shown: without the access-key mark.
-        if (WithoutAccessKeyMarks(WindowText(child)) != *s->caption) return TRUE;
-        s->found = child;
-        return FALSE;
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+        return TRUE;
       },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+      reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+HWND FindButton(HWND window, const std::wstring& caption) {
+  for (HWND child : ChildWindows(window)) {
+    // Read as shown: without the access-key mark.
+    if (WithoutAccessKeyMarks(WindowText(child)) == caption) return child;
+  }
+  return nullptr;
 }
 
 HWND FindProcessWindow(DWORD process_id, std::wstring_view caption, bool visible_only) {

@@ -48,6 +48,8 @@ bool PressButton(HWND box, int button_id);
 std::wstring WindowText(HWND window);
 // A child (at any depth) whose caption, as shown (access-key marks aside), is this text.
 HWND FindButton(HWND window, const std::wstring& caption);
+// Every window below `parent` (children, their children, ...), in the system's order.
+std::vector<HWND> ChildWindows(HWND parent);
 std::wstring ClassName(HWND window);
 
 // The top-level windows of a process, front to back.

@@ -45,22 +45,10 @@ Accessible ReadAccessible(HWND hwnd) {
   return read;
 }
 
-std::vector<HWND> Children(HWND parent) {
-  std::vector<HWND> children;
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM param) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
 // The controls of a class in a window, left to right, then top to bottom.
 std::vector<HWND> ControlsOfClass(HWND window, const std::wstring& class_name) {
   std::vector<HWND> found;
-  for (HWND child : Children(window)) {
+  for (HWND child : test::ChildWindows(window)) {
     if (test::ClassName(child) == class_name) found.push_back(child);
   }
   std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
@@ -73,7 +61,7 @@ std::vector<HWND> ControlsOfClass(HWND window, const std::wstring& class_name) {
 }
 
 HWND ControlWithText(HWND window, const std::wstring& text) {
-  for (HWND child : Children(window)) {
+  for (HWND child : test::ChildWindows(window)) {
     if (test::WindowText(child) == text) return child;
   }
   return nullptr;

@@ -135,18 +135,6 @@ std::vector<WindowGeometry> DesignedWindows(TFrmMain& main, TFrmSettings& settin
   };
 }
 
-std::vector<HWND> Descendants(HWND parent) {
-  std::vector<HWND> children;
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM param) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
 // The font a window draws with: the one it was given for a system class, the control's own for ours
 // (our classes draw with the font of their DPI and keep none).
 HFONT FontOf(HWND hwnd) {
@@ -189,7 +177,7 @@ void ExpectDesignAt(const WindowGeometry& window, int dpi) {
   LOGFONTW form_font{};
   ASSERT_TRUE(::GetObjectW(DefaultFont(window.form->Dpi()), sizeof(form_font), &form_font));
   EXPECT_EQ(form_font.lfHeight, ExpectedFontHeight(dpi));
-  for (HWND child : Descendants(window.form->Handle())) {
+  for (HWND child : test::ChildWindows(window.form->Handle())) {
     EXPECT_EQ(FontHeightOf(child), ExpectedFontHeight(dpi)) << test::ClassName(child) << " " << test::WindowText(child);
   }
 }
@@ -197,7 +185,7 @@ void ExpectDesignAt(const WindowGeometry& window, int dpi) {
 // No caption is cut: what each control draws beside its text fits with the text.
 void ExpectCaptionsFit(const WindowGeometry& window, int dpi) {
   SCOPED_TRACE(std::string(window.name) + " at " + std::to_string(dpi) + " dpi");
-  for (HWND child : Descendants(window.form->Handle())) {
+  for (HWND child : test::ChildWindows(window.form->Handle())) {
     Window* object = Window::FromHandle(child);
     const auto* control = dynamic_cast<Control*>(object);
     if (!control) continue;
@@ -218,7 +206,7 @@ void ExpectCaptionsFit(const WindowGeometry& window, int dpi) {
     }
   }
   // Every row of a drop-down fits beside its arrow button, and its label lies clear of it.
-  for (HWND child : Descendants(window.form->Handle())) {
+  for (HWND child : test::ChildWindows(window.form->Handle())) {
     const auto* combo = dynamic_cast<const ComboBox*>(Window::FromHandle(child));
     if (!combo) continue;
     COMBOBOXINFO info{sizeof(info)};
@@ -244,7 +232,7 @@ struct ChildRects {
 
 ChildRects Layout(const Form& form) {
   ChildRects layout{form.PixelClientSize(), {}};
-  for (HWND child : Descendants(form.Handle())) {
+  for (HWND child : test::ChildWindows(form.Handle())) {
     RECT r{};
     ::GetWindowRect(child, &r);
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "support/clock_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -32,17 +33,6 @@ using callwright::test::ChildProcess;
 namespace test = callwright::test;
 
 constexpr wchar_t kMainCaption[] = L"Callwright [\u2022]";
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f{};
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER counter{};
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / frequency;
-}
 
 double Median(std::vector<double> values) {
   values.erase(std::remove(values.begin(), values.end(), -1.0), values.end());
@@ -75,12 +65,12 @@ std::wstring FindInExeFolder(const std::wstring& pattern) {
 
 // Milliseconds from process start to a visible top-level window with this caption; -1 if none.
 double TimeToWindow(const std::wstring& program, const std::wstring& caption) {
-  const double start = Now();
+  const double start = test::NowMs();
   ChildProcess process(program, {});
   double result = -1;
-  while (Now() - start < 20000) {
+  while (test::NowMs() - start < 20000) {
     if (test::FindProcessWindow(process.Id(), caption, true)) {
-      result = Now() - start;
+      result = test::NowMs() - start;
       break;
     }
     ::Sleep(1);
@@ -93,12 +83,12 @@ double TimeToWindow(const std::wstring& program, const std::wstring& caption) {
 double TimeToTrayIcon(const std::wstring& program, const std::vector<std::wstring>& args, bool bare) {
   const std::vector<HWND> before_list = test::WineTrayIcons();
   const std::set<HWND> before(before_list.begin(), before_list.end());
-  const double start = Now();
+  const double start = test::NowMs();
   ChildProcess process(program, args);
   double result = -1;
-  while (result < 0 && Now() - start < 20000) {
+  while (result < 0 && test::NowMs() - start < 20000) {
     for (HWND icon : test::WineTrayIcons()) {
-      if (!before.contains(icon)) result = Now() - start;
+      if (!before.contains(icon)) result = test::NowMs() - start;
     }
     if (result < 0) ::Sleep(1);
   }
@@ -132,7 +122,7 @@ LRESULT CALLBACK ClientProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   if (msg == WM_COPYDATA) {
-    client.received_at = Now();
+    client.received_at = test::NowMs();
     const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
     const char* bytes = static_cast<const char*>(record->lpData);
     std::size_t length = 0;
@@ -166,7 +156,7 @@ double Notify(HWND target, const std::string& text, const std::string& expect) {
   record.lpData = buffer.data();
   client.received.clear();
   DWORD_PTR result = 0;
-  const double start = Now();
+  const double start = test::NowMs();
   ::SendMessageTimeoutW(target, WM_COPYDATA, reinterpret_cast<WPARAM>(client.window),
                         reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, 10000, &result);
   if (expect.empty() || client.received.rfind(expect, 0) != 0) return -1;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/clock_win.h"
 #include "support/gui_win.h"
 #include "support/process_win.h"
 #include "support/temp_dir_win.h"
@@ -25,24 +26,13 @@ struct Sample {
   double private_mb = -1;
 };
 
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f{};
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER counter{};
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / frequency;
-}
-
 Sample Measure(const std::wstring& program, const std::wstring& caption, const std::vector<std::wstring>& args = {}) {
   Sample sample;
-  const double start = Now();
+  const double start = callwright::test::NowMs();
   ChildProcess process(program, args);
-  while (Now() - start < 20000) {
+  while (callwright::test::NowMs() - start < 20000) {
     if (callwright::test::FindProcessWindow(process.Id(), caption, true)) {
-      sample.ms_to_visible = Now() - start;
+      sample.ms_to_visible = callwright::test::NowMs() - start;
       break;
     }
     ::Sleep(1);

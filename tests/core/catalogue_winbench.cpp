@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/catalogue_win.h"
+#include "support/clock_win.h"
 #include "support/files_win.h"
 #include "support/temp_dir_win.h"
 #include "base/handles.h"
@@ -22,24 +23,13 @@ using callwright::FileHandle;
 using callwright::test::CreateFileOfSize;
 using callwright::test::TempDir;
 
-double NowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER t;
-  ::QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / frequency;
-}
-
 // Median of `runs` timings, in milliseconds.
 double MedianMs(int runs, const std::function<void()>& work) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
-    const double start = NowMs();
+    const double start = callwright::test::NowMs();
     work();
-    times.push_back(NowMs() - start);
+    times.push_back(callwright::test::NowMs() - start);
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];

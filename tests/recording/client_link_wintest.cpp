@@ -740,18 +740,6 @@ TEST(ClientLink, DropsCommandsWhileUnlinkedBeforeAnyDiscovery) {
   EXPECT_EQ(SendText(window, nullptr, "CALL 1 STATUS INPROGRESS"), 0);
 }
 
-}  // namespace
-}  // namespace callwright
-
-namespace callwright {
-namespace {
-
-using test::ChildProcess;
-using test::HookWindow;
-using test::LinkToClient;
-using test::PumpFor;
-using test::PumpUntil;
-using test::TempDir;
 
 // What the link tells its observer besides the link: notices for the user and the free-space
 // warning, with the icon's state.

@@ -289,11 +289,12 @@ void PressKeyWith(WORD modifier, WORD virtual_key) {
 
 void PressKey(WORD virtual_key) {
   INPUT inputs[2] = {};
-  inputs[0].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = virtual_key;
-  inputs[1].type = INPUT_KEYBOARD;
-  inputs[1].ki.wVk = virtual_key;
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  for (int i = 0; i < 2; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = virtual_key;
+    inputs[i].ki.wScan = static_cast<WORD>(::MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC));
+    inputs[i].ki.dwFlags = i == 1 ? KEYEVENTF_KEYUP : 0;
+  }
   ::SendInput(2, inputs, sizeof(INPUT));
 }
 

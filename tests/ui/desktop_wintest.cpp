@@ -56,20 +56,11 @@ void RunLoopFor(DWORD ms) {
 
 // A real key press, as the keyboard makes it, with Shift held when asked.
 void PressKey(WORD key, bool shift = false) {
-  std::vector<INPUT> inputs;
-  auto add = [&](WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
-  };
-  if (shift) add(VK_SHIFT, false);
-  add(key, false);
-  add(key, true);
-  if (shift) add(VK_SHIFT, true);
-  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  if (shift) {
+    test::PressKeyWith(VK_SHIFT, key);
+  } else {
+    test::PressKey(key);
+  }
   RunLoopFor(60);
 }
 
@@ -166,21 +157,7 @@ TEST_F(DesktopTest, TabInTheMainWindowKeepsTheFocusOnTheList) {
 
 // Alt held while the letter is pressed, as the keyboard makes it.
 void PressAltKey(wchar_t letter) {
-  std::vector<INPUT> inputs;
-  auto add = [&](WORD vk, bool up) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(input);
-  };
-  const WORD key = static_cast<WORD>(letter);  // 'A'..'Z' are their own virtual keys
-  add(VK_MENU, false);
-  add(key, false);
-  add(key, true);
-  add(VK_MENU, true);
-  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  test::PressKeyWith(VK_MENU, static_cast<WORD>(letter));  // 'A'..'Z' are their own virtual keys
   RunLoopFor(80);
 }
 

@@ -778,9 +778,17 @@ void PrepareAndWait(ClientLink& link) {
   ASSERT_TRUE(PumpUntil([&] { return !link.PreparingFolder() && link.Watch() && link.Watch()->Listed(); }, 10000));
 }
 
-TEST(ClientLinkFolder, AFolderRemovedBetweenTwoCallsIsMadeAgainAndBothAreRecorded) {
+// A link with its own destination folder, given back to the default after each test.
+class ClientLinkFolder : public ::testing::Test {
+ protected:
+  void SetUp() override { SetDestinationFolder(dir.Path()); }
+  void TearDown() override { SetDestinationFolder(L""); }
+
   HookWindow window;
   TempDir dir;
+};
+
+TEST_F(ClientLinkFolder, AFolderRemovedBetweenTwoCallsIsMadeAgainAndBothAreRecorded) {
   const std::wstring records = dir.Join(L"Records");
   ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
   SetDestinationFolder(records);
@@ -805,13 +813,9 @@ TEST(ClientLinkFolder, AFolderRemovedBetweenTwoCallsIsMadeAgainAndBothAreRecorde
     link.DiscoverClient();  // finds the ended client's window gone
     ASSERT_EQ(link.SkypeWindowHandle, nullptr);
   }
-  SetDestinationFolder(L"");
 }
 
-TEST(ClientLinkFolder, ACallPlacedWhileTheFolderCheckHangsGetsItsCommandAtOnce) {
-  HookWindow window;
-  TempDir dir;
-  SetDestinationFolder(dir.Path());
+TEST_F(ClientLinkFolder, ACallPlacedWhileTheFolderCheckHangsGetsItsCommandAtOnce) {
   KernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::atomic<int> checks{0};
   SeamScope seam(CheckRecordingFolder, FolderCheck([&](const std::wstring& folder, bool& created) {
@@ -847,13 +851,9 @@ TEST(ClientLinkFolder, ACallPlacedWhileTheFolderCheckHangsGetsItsCommandAtOnce) 
   EXPECT_EQ(FilesIn(dir.Path()).size(), 2u) << "the recording and the log";
   ::SetEvent(release.Get());
   EXPECT_TRUE(PumpUntil([&] { return !link.PreparingFolder(); }, 10000));
-  SetDestinationFolder(L"");
 }
 
-TEST(ClientLinkFolder, APartnerHandleAfterItsCallsEndGetsNoCommand) {
-  HookWindow window;
-  TempDir dir;
-  SetDestinationFolder(dir.Path());
+TEST_F(ClientLinkFolder, APartnerHandleAfterItsCallsEndGetsNoCommand) {
   ClientLink link(window);
   NoticeObserver observer;
   link.SetObserver(&observer);
@@ -875,13 +875,9 @@ TEST(ClientLinkFolder, APartnerHandleAfterItsCallsEndGetsNoCommand) {
   EXPECT_EQ(observer.state.Tooltip(), L"Callwright \u2013 recording erin") << "never dave";
   ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
   link.SetObserver(nullptr);
-  SetDestinationFolder(L"");
 }
 
-TEST(ClientLinkFolder, ACallThatCannotBeGivenACommandIsTold) {
-  HookWindow window;
-  TempDir dir;
-  SetDestinationFolder(dir.Path());
+TEST_F(ClientLinkFolder, ACallThatCannotBeGivenACommandIsTold) {
   ClientLink link(window);
   NoticeObserver observer;
   link.SetObserver(&observer);
@@ -898,13 +894,9 @@ TEST(ClientLinkFolder, ACallThatCannotBeGivenACommandIsTold) {
   ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
   EXPECT_TRUE(ReadLines(log).empty());
   link.SetObserver(nullptr);
-  SetDestinationFolder(L"");
 }
 
-TEST(ClientLinkFolder, LittleFreeSpaceIsToldOncePerCallAndTheCallsAreStillRecorded) {
-  HookWindow window;
-  TempDir dir;
-  SetDestinationFolder(dir.Path());
+TEST_F(ClientLinkFolder, LittleFreeSpaceIsToldOncePerCallAndTheCallsAreStillRecorded) {
   std::atomic<int> queries{0};
   std::atomic<std::uint64_t> free_bytes{420ull * 1024 * 1024 + 12345};
   SeamScope seam(QueryFreeSpace, FreeSpaceQuery([&](const std::wstring&) -> std::optional<FreeSpace> {
@@ -940,7 +932,6 @@ TEST(ClientLinkFolder, LittleFreeSpaceIsToldOncePerCallAndTheCallsAreStillRecord
   EXPECT_EQ(observer.warnings.back(), L"");
   EXPECT_EQ(observer.state.Tooltip().find(L"free"), std::wstring::npos);
   link.SetObserver(nullptr);
-  SetDestinationFolder(L"");
 }
 
 }  // namespace

@@ -32,13 +32,25 @@ std::wstring_view CharacterRange(std::wstring_view name, std::size_t first, std:
 
 wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
 
-bool MatchesWavAt(std::wstring_view text, std::size_t pos) {
-  static constexpr std::wstring_view kWav = L".WAV";
-  if (text.size() - pos < kWav.size()) return false;
-  for (std::size_t i = 0; i < kWav.size(); ++i) {
-    if (AsciiUpper(text[pos + i]) != kWav[i]) return false;
+// `tag` (in capitals) stands at `pos`, in any letter case.
+bool MatchesAt(std::wstring_view text, std::size_t pos, std::wstring_view tag) {
+  if (pos > text.size() || text.size() - pos < tag.size()) return false;
+  for (std::size_t i = 0; i < tag.size(); ++i) {
+    if (AsciiUpper(text[pos + i]) != tag[i]) return false;
   }
   return true;
+}
+
+bool MatchesWavAt(std::wstring_view text, std::size_t pos) { return MatchesAt(text, pos, L".WAV"); }
+
+// A converted recording's extension at the end of the name: its length, else 0.
+std::size_t ConvertedExtension(std::wstring_view name) {
+  for (std::wstring_view extension : {std::wstring_view(L".FLAC"), std::wstring_view(L".OPUS")}) {
+    if (name.size() >= extension.size() && MatchesAt(name, name.size() - extension.size(), extension)) {
+      return extension.size();
+    }
+  }
+  return 0;
 }
 
 // Everything after the first "_"; the whole text when there is none.
@@ -48,6 +60,8 @@ std::wstring_view AfterFirstUnderscore(std::wstring_view text) {
 }
 
 std::wstring PartnerFromName(std::wstring_view name) {
+  // A converted recording's partner is the one its WAV had.
+  name.remove_suffix(ConvertedExtension(name));
   const std::wstring_view rest = AfterFirstUnderscore(AfterFirstUnderscore(name));
   // One left-to-right pass: text joined up by a removal is not searched again.
   std::wstring partner;
@@ -137,7 +151,15 @@ std::uint64_t RecordingTime(std::wstring_view name) {
   return ((year * 100 + month) * 100 + day) * 1000000 + clock;
 }
 
-bool IsRecordingName(std::wstring_view name) { return name.size() >= 4 && MatchesWavAt(name, name.size() - 4); }
+bool IsWavName(std::wstring_view name) { return name.size() >= 4 && MatchesWavAt(name, name.size() - 4); }
+
+bool IsRecordingName(std::wstring_view name) { return IsWavName(name) || ConvertedExtension(name) != 0; }
+
+RecordingFormat FormatOfName(std::wstring_view name) {
+  if (IsWavName(name)) return RecordingFormat::Wav;
+  if (ConvertedExtension(name) == 0) return RecordingFormat::None;
+  return AsciiUpper(name[name.size() - 4]) == L'F' ? RecordingFormat::Flac : RecordingFormat::Opus;
+}
 
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators) {
   const std::size_t slash = path.find_last_of(L"\\:");

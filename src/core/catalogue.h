@@ -35,8 +35,13 @@ std::wstring PartnerText(std::wstring_view name);
 // The recording's start from a name that begins "DDMMYYYY_hhmmss" as the number YYYYMMDDhhmmss,
 // so that numbers order as times do; 0 for a name that does not begin so.
 std::uint64_t RecordingTime(std::wstring_view name);
-// The files the recordings list takes: names ending in ".wav", any letter case.
+// Names ending in ".wav", any letter case: the client's recordings.
+bool IsWavName(std::wstring_view name);
+// The files the recordings list takes: the client's recordings and their conversions, names ending
+// in ".wav", ".flac" or ".opus", any letter case.
 bool IsRecordingName(std::wstring_view name);
+enum class RecordingFormat { None, Wav, Flac, Opus };
+RecordingFormat FormatOfName(std::wstring_view name);
 
 // One entry of the directory search that lists the recordings.
 struct WavEntry {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "core/audio_length.h"
 #include "core/wav_header.h"
 
 namespace callwright {
@@ -16,7 +17,7 @@ bool HasNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_vi
 
 // The directory search also matches generated short names ("take.wavx" is TAKE~1.WAV), so the
 // long name itself must end in ".wav".
-bool EndsInWav(const wchar_t* name) { return IsRecordingName(name); }
+bool EndsInWav(const wchar_t* name) { return IsWavName(name); }
 
 FileStatus StatusOfError(DWORD error) {
   switch (error) {
@@ -59,13 +60,14 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::functi
                                      EntryPath entry_path) {
   std::vector<WavEntry> entries;
   if (HasNul(folder)) return entries;
-  const std::wstring pattern = std::wstring(folder) + L"*.wav";
+  // Every name, not "*.wav": the conversions are recordings too.
+  const std::wstring pattern = std::wstring(folder) + L"*";
   WIN32_FIND_DATAW entry;
   FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                        FIND_FIRST_EX_LARGE_FETCH));
   if (!search) return entries;
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !EndsInWav(entry.cFileName)) continue;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsRecordingName(entry.cFileName)) continue;
     WavEntry found;
     if (entry_path == EntryPath::Full) {
       found.path.reserve(folder.size() + std::char_traits<wchar_t>::length(entry.cFileName));
@@ -113,9 +115,30 @@ FileOutcome MeasureRecordingFile(std::wstring_view path) {
     read = 0;
   }
   head.resize(read);
-  const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
-  outcome.length_ms = header.length_ms;
-  outcome.damaged = header.damaged;
+  switch (FormatOfName(file_name)) {
+    case RecordingFormat::Flac:
+      outcome.length_ms = FlacLengthMs(head);
+      break;
+    case RecordingFormat::Opus: {
+      // The stream's length is on its last page.
+      std::vector<std::uint8_t> tail(static_cast<std::size_t>(std::clamp<LONGLONG>(size.QuadPart, 0, kOggTailBytes)));
+      LARGE_INTEGER at{};
+      at.QuadPart = size.QuadPart - static_cast<LONGLONG>(tail.size());
+      read = 0;
+      if (!::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
+          !::ReadFile(file.Get(), tail.data(), static_cast<DWORD>(tail.size()), &read, nullptr)) {
+        read = 0;
+      }
+      tail.resize(read);
+      outcome.length_ms = OpusLengthMs(head, tail);
+      break;
+    }
+    default: {
+      const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
+      outcome.length_ms = header.length_ms;
+      outcome.damaged = header.damaged;
+    }
+  }
   return outcome;
 }
 

@@ -13,7 +13,8 @@ namespace callwright {
 
 // Full paths of the folder's *.wav entries, each followed by CR LF. `folder` ends in "\".
 std::wstring ListWavFiles(std::wstring_view folder);
-// The folder's *.wav entries with the sizes and times the search reports, in search order.
+// The folder's recordings (names IsRecordingName takes) with the sizes and times the search
+// reports, in search order.
 // `folder` ends in "\". Fetches entries in large batches and skips the short names.
 // `stop`, when given, is asked now and then and ends the search early when it says so. With
 // EntryPath::Name the entries' paths are the names alone.
@@ -22,7 +23,7 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::functi
                                      EntryPath entry_path = EntryPath::Full);
 // The file's length, or -1 when it cannot be opened for reading with read-only sharing.
 std::int64_t GetRecordingSize(std::wstring_view path);
-// The recordings list's measure: size (and, from a WAV header, length) in one open that shares
+// The recordings list's measure: size (and length, from the WAV, FLAC or Opus stream) in one open that shares
 // reading and deleting, so a file the client writes is Busy and a Delete never waits for it.
 FileOutcome MeasureRecordingFile(std::wstring_view path);
 // Deletes a recording; a link to a folder goes too, a real folder never. Done when it is gone now,

@@ -68,7 +68,7 @@ void BM_ConvertHourOfSpeech(benchmark::State& state) {
     const double wav_size = static_cast<double>(fs::file_size(wav));
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
-    const Conversion result = ConvertRecording(DiskFileSystem(), wav, format);
+    const Conversion result = ConvertRecording(DiskFileSystem(), wav.wstring(), format);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!result.converted) {
       state.SkipWithError(result.reason.c_str());

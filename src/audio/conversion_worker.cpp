@@ -117,8 +117,11 @@ void ConversionWorker::Run() {
       } catch (const std::exception&) {
         unfinished.clear();  // nothing cleaned up: the next start tries again
       }
+      bool queued = false;
       if (job.convert_unfinished)
-        for (UnfinishedConversion& work : unfinished) Add(std::move(work.wav), work.format);
+        for (UnfinishedConversion& work : unfinished) queued = Add(std::move(work.wav), work.format) || queued;
+      // The owner shows what is now pending.
+      if (queued && services_.wake) services_.wake();
       continue;
     }
     ConversionResult result{job.path, job.format, {}};

@@ -25,7 +25,8 @@ struct ConversionServices {
   std::function<std::vector<UnfinishedConversion>(const std::wstring& folder)> clean_up = {};
   // Runs first on the worker thread (Windows lowers its priority there).
   std::function<void()> thread_start = {};
-  // Runs on the worker thread when results wait and none were waiting before. Must not block.
+  // Runs on the worker thread when results wait and none were waiting before, and when a clean-up
+  // has queued work (so that the owner can show it pending). Must not block.
   std::function<void()> wake = {};
 };
 

@@ -126,5 +126,67 @@ TEST(ConversionKilled, LeavesTheRecordingOrAVerifiedReplacementAtEveryStep) {
   }
 }
 
+// The samples the substitute client writes for a call of this many frames: its voice from the start.
+std::vector<std::int32_t> ClientSamples(std::size_t frames) {
+  std::vector<std::int16_t> voice(frames);
+  SpeechSignal(16000).Fill(voice.data(), voice.size());
+  return {voice.begin(), voice.end()};
+}
+
+class ConversionOfACall : public ::testing::TestWithParam<KeepFormat> {};
+
+// The real program, set to FLAC or Opus, records a call of the substitute client: the folder ends
+// with the converted file alone, playable (Opus) or bit-exact (FLAC) against what the client wrote.
+TEST_P(ConversionOfACall, EndsAsTheChosenFormatWithTheWavGone) {
+  const KeepFormat format = GetParam();
+  test::TempDir folder;
+  const std::wstring exe = folder.Join(L"Callwright.exe");
+  ASSERT_TRUE(::CopyFileW(test::ExePath(L"Callwright.exe").c_str(), exe.c_str(), TRUE));
+  const std::wstring config = folder.Join(L"config.ini");
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"info", L"1", config.c_str()));
+  ASSERT_TRUE(::WritePrivateProfileStringW(L"SYSTEM", L"format", KeepFormatName(format), config.c_str()));
+  ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, config.c_str());
+  const std::wstring records = folder.Join(L"Records");
+
+  // Started first, so that the program's discovery at its start finds it.
+  ChildProcess client(test::ExePath(L"callwright-clientsim.exe"),
+                      {L"--partner", L"bob", L"--call", L"7", L"--call-ms", L"2500", L"--delay", L"1000", L"--timeout",
+                       L"30000", L"--log", folder.Join(L"commands.txt")});
+  ASSERT_TRUE(test::PumpUntil([] { return ::FindWindowW(L"CallwrightClientSim", nullptr) != nullptr; }, 15000));
+  ChildProcess program(exe, {L"/hidden"});
+  ASSERT_TRUE(client.Wait(30000));
+  ASSERT_EQ(client.ExitCode(), 0u) << "the client wrote the recording it was told to";
+
+  const std::wstring extension = KeepFormatExtension(format);
+  std::wstring converted;
+  const bool done = test::PumpUntil(
+      [&] {
+        const std::vector<std::wstring> names = Names(records);
+        if (names.size() != 1 || !names[0].ends_with(extension)) return false;
+        converted = records + L"\\" + names[0];
+        return true;
+      },
+      30000);
+  ASSERT_TRUE(done) << "the folder holds " << Names(records).size() << " files";
+  EXPECT_TRUE(converted.find(L"_bob" + extension) != std::wstring::npos);
+  EXPECT_TRUE(program.Running()) << "converted by the running program";
+
+  if (format == KeepFormat::Flac) {
+    const test::DecodedFlac decoded = test::DecodeFlacFile(converted);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.sample_rate, 16000u);
+    EXPECT_GT(decoded.samples.size(), 16000u) << "about 2.5 s of the call";
+    EXPECT_TRUE(decoded.samples == ClientSamples(decoded.samples.size())) << "bit-exact against the client's samples";
+  } else {
+    const test::OpusInfo info = test::ReadOpusFile(converted);
+    ASSERT_TRUE(info.ok) << "decodes to its end with libopusfile";
+    EXPECT_GT(info.samples_48k, 48000) << "about 2.5 s of the call";
+    EXPECT_EQ(info.artist, "bob");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ConversionOfACall, ::testing::Values(KeepFormat::Flac, KeepFormat::Opus),
+                         [](const auto& info) { return info.param == KeepFormat::Flac ? "Flac" : "Opus"; });
+
 }  // namespace
 }  // namespace callwright

@@ -16,8 +16,6 @@
 namespace callwright {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr std::size_t kBlockFrames = 4096;
 constexpr int kFlacLevel = 5;
 constexpr opus_int32 kOpusBitrate = 24000;
@@ -266,9 +264,10 @@ bool IsDigits(std::string_view text) {
 
 }  // namespace
 
-RecordingTags TagsFromName(const fs::path& name) {
-  const std::u8string stem8 = name.stem().u8string();
-  const std::string stem(stem8.begin(), stem8.end());
+RecordingTags TagsFromName(std::wstring_view name) {
+  const std::wstring_view file = FileNameOf(name);
+  const std::size_t dot = file.rfind(L'.');
+  const std::string stem = ToUtf8(file.substr(0, dot));
   RecordingTags tags;
   if (stem.size() < 16 || stem[8] != '_' || stem[15] != '_' || !IsDigits(stem.substr(0, 8)) ||
       !IsDigits(stem.substr(9, 6)))
@@ -279,22 +278,17 @@ RecordingTags TagsFromName(const fs::path& name) {
   return tags;
 }
 
-fs::path TemporaryPath(const fs::path& target) {
-  fs::path temporary = target;
-  temporary += L".part";
-  return temporary;
-}
+std::wstring TemporaryPath(const std::wstring& target) { return target + L".part"; }
 
-Conversion ConvertRecording(FileSystem& files, const fs::path& wav_path, KeepFormat format,
+Conversion ConvertRecording(FileSystem& files, const std::wstring& wav_path, KeepFormat format,
                             const std::atomic<bool>* stop) {
   Conversion conversion;
   if (format == KeepFormat::Wav) {
     conversion.reason = "no format to convert to";
     return conversion;
   }
-  fs::path target = wav_path;
-  target.replace_extension(KeepFormatExtension(format));
-  const fs::path temporary = TemporaryPath(target);
+  const std::wstring target = WithExtension(wav_path, KeepFormatExtension(format));
+  const std::wstring temporary = TemporaryPath(target);
 
   std::string reason;
   {
@@ -314,7 +308,7 @@ Conversion ConvertRecording(FileSystem& files, const fs::path& wav_path, KeepFor
         reason = kCannotWrite;
       } else {
         reason = format == KeepFormat::Flac ? EncodeFlac(wav, *out, stop)
-                                            : EncodeOpus(wav, *out, TagsFromName(wav_path.filename()), stop);
+                                            : EncodeOpus(wav, *out, TagsFromName(wav_path), stop);
         if (reason.empty() && !out->Flush()) reason = "cannot flush the new file to disk";
       }
     }
@@ -343,24 +337,22 @@ Conversion ConvertRecording(FileSystem& files, const fs::path& wav_path, KeepFor
   return conversion;
 }
 
-std::vector<UnfinishedConversion> CleanUpFolder(FileSystem& files, const fs::path& folder) {
+std::vector<UnfinishedConversion> CleanUpFolder(FileSystem& files, const std::wstring& folder) {
   std::vector<UnfinishedConversion> unfinished;
-  const auto names = files.List(folder);
   const auto ends_with = [](const std::wstring& text, std::wstring_view end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
   };
-  for (const fs::path& name : names) {
-    const std::wstring text = name.wstring();
+  for (const std::wstring& name : files.List(folder)) {
     for (KeepFormat format : {KeepFormat::Flac, KeepFormat::Opus}) {
-      const std::wstring target_end = std::wstring(KeepFormatExtension(format));
-      fs::path wav = folder / name;
-      if (ends_with(text, target_end + L".part")) {
-        files.Remove(folder / name);
-        wav.replace_extension();  // .part
-      } else if (!ends_with(text, target_end)) {
+      const std::wstring target_end = KeepFormatExtension(format);
+      std::wstring target = JoinPath(folder, name);
+      if (ends_with(name, target_end + L".part")) {
+        files.Remove(target);
+        target.resize(target.size() - 5);  // ".part"
+      } else if (!ends_with(name, target_end)) {
         continue;
       }
-      wav.replace_extension(L".wav");
+      const std::wstring wav = WithExtension(target, L".wav");
       if (files.Exists(wav) && std::find(unfinished.begin(), unfinished.end(), UnfinishedConversion{wav, format}) == unfinished.end())
         unfinished.push_back({wav, format});
     }

@@ -1,126 +1,109 @@
-#include "file_system.h"
-
-#include <cstdio>
-#include <system_error>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "audio/file_system.h"
 
 namespace callwright {
 namespace {
 
-std::FILE* OpenFile(const std::filesystem::path& path, bool write) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), write ? L"w+b" : L"rb");
-#else
-  return std::fopen(path.c_str(), write ? "w+b" : "rb");
-#endif
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+void PutUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
 }
 
-bool SeekFile(std::FILE* file, std::uint64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
-std::uint64_t TellFile(std::FILE* file) {
-#ifdef _WIN32
-  const auto at = _ftelli64(file);
-#else
-  const auto at = ftello(file);
-#endif
-  return at < 0 ? 0 : static_cast<std::uint64_t>(at);
-}
-
-class DiskInput final : public InputFile {
- public:
-  explicit DiskInput(std::FILE* file) : file_(file) {}
-  ~DiskInput() override { std::fclose(file_); }
-  std::size_t Read(void* buffer, std::size_t size) override { return std::fread(buffer, 1, size, file_); }
-  bool Seek(std::uint64_t offset) override { return SeekFile(file_, offset); }
-  std::uint64_t Tell() override { return TellFile(file_); }
-  std::uint64_t Size() override {
-    const std::uint64_t at = TellFile(file_);
-#ifdef _WIN32
-    if (_fseeki64(file_, 0, SEEK_END) != 0) return 0;
-#else
-    if (fseeko(file_, 0, SEEK_END) != 0) return 0;
-#endif
-    const std::uint64_t size = TellFile(file_);
-    SeekFile(file_, at);
-    return size;
-  }
-
- private:
-  std::FILE* file_;
-};
-
-class DiskOutput final : public OutputFile {
- public:
-  explicit DiskOutput(std::FILE* file) : file_(file) {}
-  ~DiskOutput() override { std::fclose(file_); }
-  bool Write(const void* data, std::size_t size) override {
-    return std::fwrite(data, 1, size, file_) == size;
-  }
-  bool Seek(std::uint64_t offset) override { return SeekFile(file_, offset); }
-  std::uint64_t Tell() override { return TellFile(file_); }
-  bool Flush() override {
-    if (std::fflush(file_) != 0) return false;
-#ifdef _WIN32
-    return _commit(_fileno(file_)) == 0;
-#else
-    return fsync(fileno(file_)) == 0;
-#endif
-  }
-
- private:
-  std::FILE* file_;
-};
-
-class DiskFiles final : public FileSystem {
- public:
-  std::unique_ptr<InputFile> OpenRead(const std::filesystem::path& path) override {
-    std::FILE* file = OpenFile(path, false);
-    return file ? std::make_unique<DiskInput>(file) : nullptr;
-  }
-  std::unique_ptr<OutputFile> Create(const std::filesystem::path& path) override {
-    std::FILE* file = OpenFile(path, true);
-    return file ? std::make_unique<DiskOutput>(file) : nullptr;
-  }
-  bool Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    std::error_code error;
-    std::filesystem::rename(from, to, error);
-    return !error;
-  }
-  bool Remove(const std::filesystem::path& path) override {
-    std::error_code error;
-    return std::filesystem::remove(path, error) && !error;
-  }
-  bool Exists(const std::filesystem::path& path) override {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
-  }
-  std::vector<std::filesystem::path> List(const std::filesystem::path& folder) override {
-    std::vector<std::filesystem::path> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-      std::error_code kind_error;
-      if (it->is_regular_file(kind_error)) names.push_back(it->path().filename());
+void PutWide(std::wstring& out, char32_t c) {
+  if constexpr (sizeof(wchar_t) == 2) {
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<wchar_t>(0xD800 + (c >> 10));
+      out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+      return;
     }
-    return names;
   }
-};
+  out += static_cast<wchar_t>(c);
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
 
 }  // namespace
 
-FileSystem& DiskFileSystem() {
-  static DiskFiles files;
-  return files;
+std::wstring_view FileNameOf(std::wstring_view path) {
+  for (std::size_t i = path.size(); i > 0; --i)
+    if (IsSeparator(path[i - 1])) return path.substr(i);
+  return path;
+}
+
+std::wstring WithExtension(std::wstring_view path, std::wstring_view extension) {
+  const std::wstring_view name = FileNameOf(path);
+  const std::size_t dot = name.rfind(L'.');
+  const std::size_t keep = dot == std::wstring_view::npos ? path.size() : path.size() - name.size() + dot;
+  std::wstring result(path.substr(0, keep));
+  result += extension;
+  return result;
+}
+
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+  std::wstring path(folder);
+  if (!path.empty() && !IsSeparator(path.back())) path += kPathSeparator;
+  path += name;
+  return path;
+}
+
+std::string ToUtf8(std::wstring_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char32_t>(text[i]);
+    if constexpr (sizeof(wchar_t) == 2) c &= 0xFFFF;
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && (static_cast<char32_t>(text[i + 1]) & 0xFC00) == 0xDC00) {
+      c = 0x10000 + ((c - 0xD800) << 10) + ((static_cast<char32_t>(text[i + 1]) & 0xFFFF) - 0xDC00);
+      ++i;
+    } else if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
+      c = kReplacement;
+    }
+    PutUtf8(out, c);
+  }
+  return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    bool valid = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are no characters.
+    if (valid && ((length == 3 && c < 0x800) || (length == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+                  (c >= 0xD800 && c < 0xE000)))
+      valid = false;
+    if (!valid) {
+      PutWide(out, kReplacement);
+      ++i;
+      continue;
+    }
+    PutWide(out, c);
+    i += length;
+  }
+  return out;
 }
 
 }  // namespace callwright

@@ -15,6 +15,8 @@ enum PrivateMessage : UINT {
   kKeptBusyMessage = WM_APP + 2,
   // Main window: a deletion left files that only a permanent deletion could remove.
   kNoRecycleBinMessage = WM_APP + 3,
+  // Main window, from the conversion worker: results wait (answered by its TakeResults).
+  kConversionsMessage = WM_APP + 4,
   // Application window: the notification-area icon's callback (lParam: the mouse or key event).
   kNotifyIconMessage = WM_APP + 0x4C,
   // Application window, from the folder preparer: a prepared folder waits.
@@ -26,7 +28,8 @@ enum PrivateMessage : UINT {
 namespace private_messages_detail {
 
 inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,      kNoRecycleBinMessage,
-                                 kNotifyIconMessage,    kFolderPreparedMessage, kFolderGoneMessage};
+                                 kConversionsMessage,   kNotifyIconMessage,    kFolderPreparedMessage,
+                                 kFolderGoneMessage};
 
 constexpr bool AllDistinctAndPrivate() {
   for (std::size_t i = 0; i < kAll.size(); ++i) {

@@ -128,6 +128,8 @@ void RecordingList::List(std::wstring folder) {
   for (std::unique_ptr<Probe>& probe : probes_) Retire(std::move(probe->worker));
   probes_.clear();
   deleted_since_.clear();
+  // What was seen BUSY elsewhere says nothing of this folder.
+  if (folder != folder_) busy_names_.clear();
 
   listing_ = std::make_unique<ListingRun>();
   listing_->folder = std::move(folder);
@@ -195,9 +197,12 @@ bool RecordingList::TakeProbes(bool& cells) {
                                                    : static_cast<std::uint32_t>(std::min<std::int64_t>(
                                                          outcome.length_ms / 1000, Recording::kNoLength - 1));
           recording.damaged = outcome.damaged;
+          if (busy_names_.erase(NameOf(static_cast<std::uint32_t>(record))) > 0)
+            busy_ended_.push_back(NameOf(static_cast<std::uint32_t>(record)));
           break;
         case FileStatus::Busy:
           recording.state = RecordingState::Busy;
+          busy_names_.insert(NameOf(static_cast<std::uint32_t>(record)));
           break;
         case FileStatus::Denied:
           recording.state = RecordingState::Denied;
@@ -287,6 +292,33 @@ void RecordingList::Update() {
   if (OnDeletionDone) {
     for (const DeletionReport& report : finished) OnDeletionDone(report);
   }
+  for (const std::wstring& name : std::exchange(busy_ended_, {})) {
+    if (OnBusyEnded) OnBusyEnded(name);
+  }
+}
+
+void RecordingList::SetConverting(std::wstring_view name) {
+  conversion_notes_[std::wstring(name)] = L"converting";
+  ConversionNoteChanged(name);
+}
+
+void RecordingList::SetConversionFailed(std::wstring_view name, std::wstring_view reason) {
+  conversion_notes_[std::wstring(name)] = L"not converted: " + std::wstring(reason);
+  ConversionNoteChanged(name);
+}
+
+void RecordingList::ClearConversion(std::wstring_view name) {
+  if (conversion_notes_.erase(std::wstring(name)) > 0) ConversionNoteChanged(name);
+}
+
+std::wstring RecordingList::ConversionNote(std::wstring_view name) const {
+  const auto found = conversion_notes_.find(std::wstring(name));
+  return found == conversion_notes_.end() ? std::wstring() : found->second;
+}
+
+void RecordingList::ConversionNoteChanged(std::wstring_view name) {
+  const bool shown = std::any_of(view_.begin(), view_.end(), [&](std::uint32_t record) { return NameOf(record) == name; });
+  if (shown && OnChange) OnChange({Change::Kind::Cells, {}});
 }
 
 std::vector<std::uint32_t> RecordingList::MakeView() const {
@@ -502,6 +534,9 @@ std::wstring RecordingList::Text(int row, Column column, const NumberSeparators&
       return PartnerText(NameOf(record));
     case kSize: {
       const Recording& recording = records_[record];
+      if (!conversion_notes_.empty()) {
+        if (std::wstring note = ConversionNote(NameOf(record)); !note.empty()) return note;
+      }
       const wchar_t* state = StateText(recording.state);
       return state ? std::wstring(state) : FormatFileSize(recording.size, separators);
     }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "core/catalogue.h"
@@ -106,6 +108,17 @@ class RecordingList {
     Selection no_recycle_bin;   // stayed because no Recycle Bin could take them
   };
   std::function<void(const DeletionReport&)> OnDeletionDone;
+  // A recording measured BUSY in this folder has been measured again without being held: its
+  // call has ended. Told by Update(), with the file's bare name.
+  std::function<void(const std::wstring& name)> OnBusyEnded;
+
+  // What the Size cell of a recording (by bare name) says while it is converted, or after its
+  // conversion failed; both stay across listings until cleared or replaced.
+  void SetConverting(std::wstring_view name);
+  void SetConversionFailed(std::wstring_view name, std::wstring_view reason);
+  void ClearConversion(std::wstring_view name);
+  // "converting", "not converted: <reason>", or empty.
+  std::wstring ConversionNote(std::wstring_view name) const;
   // Mends the selected recordings on a worker; each mended one is measured again.
   void Repair(Selection selection);
   bool Repairing() const;
@@ -181,6 +194,12 @@ class RecordingList {
   // Files gone while the current listing's search ran (it may have seen them): dropped from its
   // rows when they arrive.
   std::vector<std::wstring> deleted_since_;
+  // Names measured BUSY in the current folder and not since; those measured free since Update's
+  // last call.
+  std::unordered_set<std::wstring> busy_names_;
+  std::vector<std::wstring> busy_ended_;
+  std::unordered_map<std::wstring, std::wstring> conversion_notes_;
+  void ConversionNoteChanged(std::wstring_view name);
 };
 
 }  // namespace callwright

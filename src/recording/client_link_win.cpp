@@ -131,6 +131,7 @@ void ClientLink::HandleNotification(std::string_view text) {
   // notifications nested inside it. The folder is the prepared one: nothing here waits on disks.
   const CallDecision decision = call_handler_.Decide(text, [] { return PreparedClientText(); });
   if (observer_) observer_->NotificationRead(text, decision);
+  CallDecided(decision);
   switch (decision.kind) {
     case CallDecision::Kind::Request:
       // Readied while the partner handle makes its round trip.

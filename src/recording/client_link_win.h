@@ -92,6 +92,9 @@ class ClientLink {
   // A preparation's result, now the prepared folder. Tells its problem through the observer,
   // unless it is the one told last by a preparation for a call.
   virtual void FolderPrepared(const PreparedFolder& prepared, bool for_show);
+  // Each decision of the call handler, after the observer's NotificationRead and before its
+  // command is sent (the call's end may come inside that send).
+  virtual void CallDecided(const CallDecision& decision) { static_cast<void>(decision); }
   void TellUser(const std::wstring& text);
 
  private:

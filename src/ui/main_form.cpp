@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "assets/resource_ids.h"
+#include "audio/conversion_worker_win.h"
 #include "base/app_error.h"
 #include "base/decimal.h"
 #include "base/handles.h"
@@ -125,7 +126,11 @@ FileOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
 bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Commands of the rows' context menu.
-enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath, kRowDelete };
+enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath, kRowCompress, kRowDelete };
+
+bool IsWavName(std::wstring_view name) {
+  return name.size() >= 4 && ::CompareStringOrdinal(name.data() + name.size() - 4, 4, L".wav", 4, TRUE) == CSTR_EQUAL;
+}
 
 }  // namespace
 
@@ -202,6 +207,8 @@ TFrmMain::TFrmMain()
   });
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
   FRecordings->OnDeletionDone = [this](const RecordingList::DeletionReport& report) { DeletionDone(report); };
+  FRecordings->OnBusyEnded = [this](const std::wstring& name) { BusyEnded(name); };
+  FConversions = std::make_unique<ConversionWorker>(BackgroundConversionServices(window));
   lst.SetSource({
       .count = [this] { return FRecordings->Count(); },
       .text = [this](int row, int column) {
@@ -231,6 +238,7 @@ TFrmMain::~TFrmMain() {
   StopWorkers(std::chrono::milliseconds::max());
   // The list stops asking for the model's rows before the model goes.
   lst.SetSource({});
+  FConversions.reset();
   FRecordings.reset();
   // The list shares the image list, which is destroyed before it.
   lst.SetSmallImages(nullptr);
@@ -284,6 +292,9 @@ void TFrmMain::StartUp() {
 }
 
 void TFrmMain::FormShow() {
+  // Once per run: what a stopped or crashed run left half done is finished (or only tidied when
+  // recordings stay WAV).
+  if (!loaded) FConversions->CleanUp(RecordingFolder(), ReadKeepFormat() != KeepFormat::Wav);
   loaded = true;
   // Follows the selection only while the window can be seen.
   TimerSel.SetEnabled(Visible());
@@ -406,7 +417,60 @@ void TFrmMain::TellKeptBusy(std::size_t busy_kept) {
   MessageBoxCall(Handle(), text.c_str(), L"Recordings kept", MB_OK | MB_ICONINFORMATION);
 }
 
-bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) { return !FRecordings || FRecordings->Stop(limit); }
+bool TFrmMain::StopWorkers(std::chrono::milliseconds limit) {
+  const auto start = std::chrono::steady_clock::now();
+  // The conversion under way stops at its next block; the next start finishes it.
+  if (FConversions) FConversions->Stop();
+  const bool listed = !FRecordings || FRecordings->Stop(limit);
+  const auto left = limit - std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  return (!FConversions || FConversions->WaitEnded(std::max(left, std::chrono::milliseconds(0)))) && listed;
+}
+
+void TFrmMain::CallDecided(const CallDecision& decision) {
+  if (decision.kind == CallDecision::Kind::Recording) {
+    FCallRecordings[decision.call_id] = decision.path;
+  } else if (decision.kind == CallDecision::Kind::CallEnded) {
+    const auto found = FCallRecordings.find(decision.call_id);
+    if (found == FCallRecordings.end()) return;
+    const std::wstring path = std::move(found->second);
+    FCallRecordings.erase(found);
+    ConvertRecordingFile(path, ReadKeepFormat());
+  }
+}
+
+void TFrmMain::BusyEnded(const std::wstring& name) {
+  if (SkypeWindowHandle != nullptr) return;  // the end of its call comes, or came, from the client
+  ConvertRecordingFile(JoinPath(FRecordings->Folder(), name), ReadKeepFormat());
+}
+
+bool TFrmMain::ConvertRecordingFile(const std::wstring& path, KeepFormat format) {
+  if (format == KeepFormat::Wav || !FConversions->Add(path, format)) return false;
+  FRecordings->SetConverting(FileNameOf(path));
+  return true;
+}
+
+void TFrmMain::ConversionsArrived() {
+  std::size_t failures = 0;
+  std::wstring failure;
+  for (const ConversionResult& result : FConversions->TakeResults()) {
+    const std::wstring name(FileNameOf(result.wav));
+    if (result.conversion.converted) {
+      FRecordings->ClearConversion(name);
+      FRecordings->FileRemoved(name);
+      FRecordings->FileAdded(FileNameOf(result.conversion.result), 0);
+      continue;
+    }
+    const std::wstring reason = FromUtf8(result.conversion.reason);
+    FRecordings->SetConversionFailed(name, reason);
+    // The replacement is in place; only the WAV could not go.
+    if (!result.conversion.result.empty()) FRecordings->FileAdded(FileNameOf(result.conversion.result), 0);
+    if (++failures == 1) failure = name + L" was not converted: " + reason + L". The WAV file is kept.";
+  }
+  for (const std::wstring& path : FConversions->Pending()) FRecordings->SetConverting(FileNameOf(path));
+  // Once for all the failures that came together.
+  if (failures == 1) TellUser(failure);
+  if (failures > 1) TellUser(std::to_wstring(failures) + L" recordings were not converted; their WAV files are kept.");
+}
 
 std::vector<std::wstring> TFrmMain::SelectedPaths() const {
   std::vector<std::wstring> paths;
@@ -417,6 +481,10 @@ std::vector<std::wstring> TFrmMain::SelectedPaths() const {
 LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == kRecordingsMessage) {
     Application::Instance().Guard([&] { RecordingsArrived(); });
+    return 0;
+  }
+  if (msg == kConversionsMessage) {
+    Application::Instance().Guard([&] { ConversionsArrived(); });
     return 0;
   }
   if (msg == kKeptBusyMessage) {
@@ -485,6 +553,7 @@ void TFrmMain::lstContextPopup(POINT MousePos) {
   menu.Add(kRowCopy, L"&Copy");
   menu.Add(kRowCopyPath, L"Copy &path");
   menu.AddSeparator();
+  menu.Add(kRowCompress, L"Co&mpress", CanCompress());
   menu.Add(kRowDelete, L"&Delete");
   menu.SetDefault(kRowOpen);
   switch (menu.Track(Handle(), MousePos)) {
@@ -499,6 +568,9 @@ void TFrmMain::lstContextPopup(POINT MousePos) {
       break;
     case kRowCopyPath:
       mnuCopyPathClick();
+      break;
+    case kRowCompress:
+      mnuCompressClick();
       break;
     case kRowDelete:
       btndeleteClick();
@@ -539,6 +611,23 @@ void TFrmMain::mnuCopyPathClick() {
   if (const DWORD error = CopyTextToClipboard(Handle(), text)) {
     ReportFailure(L"Unable to copy the path to the clipboard: " + SystemErrorText(error) + L".");
   }
+}
+
+std::vector<int> TFrmMain::CompressibleRows() const {
+  std::vector<int> rows;
+  for (int row : lst.SelectedIndices()) {
+    const Recording* recording = FRecordings->At(row);
+    if (recording && recording->state != RecordingState::Busy && IsWavName(FRecordings->Name(row))) rows.push_back(row);
+  }
+  return rows;
+}
+
+bool TFrmMain::CanCompress() const { return ReadKeepFormat() != KeepFormat::Wav && !CompressibleRows().empty(); }
+
+void TFrmMain::mnuCompressClick() {
+  const KeepFormat format = ReadKeepFormat();
+  if (format == KeepFormat::Wav) return;
+  for (int row : CompressibleRows()) ConvertRecordingFile(FRecordings->Path(row), format);
 }
 
 void TFrmMain::lstBeginDrag() {

@@ -11,8 +11,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "audio/conversion_worker.h"
 #include "core/catalogue.h"
 #include "core/file_worker.h"
 #include "core/recording_deletion.h"
@@ -89,6 +91,16 @@ class TFrmMain : public Form, public ClientLink {
   void mnuShowInFolderClick();
   void mnuCopyClick();
   void mnuCopyPathClick();
+  // Converts the selected WAV recordings (never a BUSY one) to the format chosen in the settings.
+  void mnuCompressClick();
+  // Whether Compress has something to do: a format other than WAV is chosen and a WAV recording
+  // that is not BUSY is selected.
+  bool CanCompress() const;
+  // Queues one recording (full path) for conversion and shows it as converting; false when the
+  // format is WAV or the recording is already queued.
+  bool ConvertRecordingFile(const std::wstring& path, KeepFormat format);
+  // The recordings queued for conversion or being converted.
+  std::vector<std::wstring> PendingConversions() const { return FConversions->Pending(); }
   // The File location of each selected row, in row order.
   std::vector<std::wstring> SelectedPaths() const;
   // Asks, then removes the selected recordings' files on a worker: to the Recycle Bin, or for
@@ -108,6 +120,7 @@ class TFrmMain : public Form, public ClientLink {
   void FormEndSession() override;
   void FormEnterKey() override;
   void FolderPrepared(const PreparedFolder& prepared, bool for_show) override;
+  void CallDecided(const CallDecision& decision) override;
 
  private:
   void FormCreate();
@@ -127,8 +140,18 @@ class TFrmMain : public Form, public ClientLink {
   void ReportFailure(const std::wstring& text);
   // Cancels every worker and waits for them, at most `limit` in all; true when all ended.
   bool StopWorkers(std::chrono::milliseconds limit);
+  // Applies the conversion worker's results: rows, notes, and one notice for the failures.
+  void ConversionsArrived();
+  // A recording seen BUSY is free again; with no link to the client, no end of its call will come.
+  void BusyEnded(const std::wstring& name);
+  // The selected rows that Compress converts.
+  std::vector<int> CompressibleRows() const;
 
   std::unique_ptr<RecordingList> FRecordings;
+  // Converts finished recordings when the settings ask for FLAC or Opus.
+  std::unique_ptr<ConversionWorker> FConversions;
+  // The recording path of each call given a recording command whose end has not come.
+  std::unordered_map<std::wstring, std::wstring> FCallRecordings;
   // Deletions' files that no Recycle Bin took, each waiting for its one question.
   std::vector<RecordingList::Selection> FNoRecycleBin;
   // Stops the workers when the process is ended.

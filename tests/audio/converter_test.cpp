@@ -16,6 +16,16 @@ namespace fs = std::filesystem;
 using test::TempFolder;
 using test::WavLayout;
 
+std::wstring Wide(const fs::path& path) { return path.wstring(); }
+// The path of wide text as the system names it (UTF-8 bytes outside Windows, whatever the locale).
+fs::path Native(const std::wstring& path) {
+#ifdef _WIN32
+  return fs::path(path);
+#else
+  return fs::path(ToUtf8(path));
+#endif
+}
+
 constexpr char kName[] = "07032013_091503_bob.wav";
 
 struct LayoutCase {
@@ -33,9 +43,9 @@ TEST_P(ConvertLayouts, FlacIsBitExactAndOpusKeepsTheLength) {
   TempFolder folder;
   test::WriteWav(folder / kName, layout, samples);
 
-  const Conversion flac = ConvertRecording(DiskFileSystem(), folder / kName, KeepFormat::Flac);
+  const Conversion flac = ConvertRecording(DiskFileSystem(), Wide(folder / kName), KeepFormat::Flac);
   ASSERT_TRUE(flac.converted) << flac.reason;
-  EXPECT_EQ(flac.result, folder / "07032013_091503_bob.flac");
+  EXPECT_EQ(flac.result, Wide(folder / "07032013_091503_bob.flac"));
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"07032013_091503_bob.flac"});
   const test::DecodedFlac decoded = test::DecodeFlacFile(flac.result);
   ASSERT_TRUE(decoded.ok);
@@ -45,7 +55,7 @@ TEST_P(ConvertLayouts, FlacIsBitExactAndOpusKeepsTheLength) {
   EXPECT_TRUE(decoded.samples == samples) << "decoded " << decoded.samples.size() << " of " << samples.size();
 
   test::WriteWav(folder / kName, layout, samples);
-  const Conversion opus = ConvertRecording(DiskFileSystem(), folder / kName, KeepFormat::Opus);
+  const Conversion opus = ConvertRecording(DiskFileSystem(), Wide(folder / kName), KeepFormat::Opus);
   ASSERT_TRUE(opus.converted) << opus.reason;
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"07032013_091503_bob.flac", "07032013_091503_bob.opus"}));
   const test::OpusInfo info = test::ReadOpusFile(opus.result);
@@ -100,7 +110,7 @@ TEST(ConvertRecording, KeepsWhatItCannotRead) {
       SCOPED_TRACE(std::string(c.what) + (format == KeepFormat::Flac ? " to FLAC" : " to Opus"));
       TempFolder folder;
       test::WriteBytes(folder / kName, c.bytes);
-      const Conversion result = ConvertRecording(DiskFileSystem(), folder / kName, format);
+      const Conversion result = ConvertRecording(DiskFileSystem(), Wide(folder / kName), format);
       EXPECT_FALSE(result.converted);
       EXPECT_EQ(result.reason, c.reason);
       EXPECT_EQ(folder.Names(), std::vector<std::string>{kName});
@@ -118,7 +128,7 @@ TEST(ConvertRecording, TakesTheFramesPresentInATruncatedFile) {
   std::vector<unsigned char> bytes = test::ReadBytes(folder / kName);
   bytes.resize(bytes.size() - 1000 * 4 - 3);  // 1000 frames and part of one more gone
   test::WriteBytes(folder / kName, bytes);
-  const Conversion result = ConvertRecording(DiskFileSystem(), folder / kName, KeepFormat::Flac);
+  const Conversion result = ConvertRecording(DiskFileSystem(), Wide(folder / kName), KeepFormat::Flac);
   ASSERT_TRUE(result.converted) << result.reason;
   const test::DecodedFlac decoded = test::DecodeFlacFile(result.result);
   ASSERT_TRUE(decoded.ok);
@@ -155,21 +165,21 @@ class FaultyOutput final : public OutputFile {
 class FaultyFiles final : public FileSystem {
  public:
   explicit FaultyFiles(Fail fail) : fail_(fail) {}
-  std::unique_ptr<InputFile> OpenRead(const fs::path& path) override { return real_.OpenRead(path); }
-  std::unique_ptr<OutputFile> Create(const fs::path& path) override {
+  std::unique_ptr<InputFile> OpenRead(const std::wstring& path) override { return real_.OpenRead(path); }
+  std::unique_ptr<OutputFile> Create(const std::wstring& path) override {
     if (fail_ == Fail::Create) return nullptr;
     auto file = real_.Create(path);
     return file ? std::make_unique<FaultyOutput>(std::move(file), fail_) : nullptr;
   }
-  bool Rename(const fs::path& from, const fs::path& to) override {
+  bool Rename(const std::wstring& from, const std::wstring& to) override {
     return fail_ != Fail::Rename && real_.Rename(from, to);
   }
-  bool Remove(const fs::path& path) override {
+  bool Remove(const std::wstring& path) override {
     // The temporary file can always go; the recording cannot when its delete fails.
-    return !(fail_ == Fail::Remove && path.extension() == ".wav") && real_.Remove(path);
+    return !(fail_ == Fail::Remove && path.ends_with(L".wav")) && real_.Remove(path);
   }
-  bool Exists(const fs::path& path) override { return real_.Exists(path); }
-  std::vector<fs::path> List(const fs::path& folder) override { return real_.List(folder); }
+  bool Exists(const std::wstring& path) override { return real_.Exists(path); }
+  std::vector<std::wstring> List(const std::wstring& folder) override { return real_.List(folder); }
 
  private:
   FileSystem& real_ = DiskFileSystem();
@@ -201,7 +211,7 @@ TEST(ConvertRecording, EveryFailingStepKeepsTheRecording) {
       test::WriteWav(folder / kName, layout, samples);
       const std::vector<unsigned char> original = test::ReadBytes(folder / kName);
       FaultyFiles files(c.fail);
-      const Conversion result = ConvertRecording(files, folder / kName, format);
+      const Conversion result = ConvertRecording(files, Wide(folder / kName), format);
       EXPECT_FALSE(result.converted);
       EXPECT_EQ(result.reason, c.reason);
       EXPECT_EQ(test::ReadBytes(folder / kName), original);
@@ -217,7 +227,7 @@ TEST(ConvertRecording, EveryFailingStepKeepsTheRecording) {
   TempFolder folder;
   test::WriteWav(folder / kName, layout, samples);
   FaultyFiles files(Fail::Nothing);
-  EXPECT_TRUE(ConvertRecording(files, folder / kName, KeepFormat::Flac).converted);
+  EXPECT_TRUE(ConvertRecording(files, Wide(folder / kName), KeepFormat::Flac).converted);
 }
 
 TEST(ConvertRecording, StopsAtOnceAndKeepsTheRecording) {
@@ -226,7 +236,7 @@ TEST(ConvertRecording, StopsAtOnceAndKeepsTheRecording) {
   test::WriteWav(folder / kName, layout, test::SpeechSamples(layout, 16000 * 2));
   const std::atomic<bool> stop{true};
   for (KeepFormat format : {KeepFormat::Flac, KeepFormat::Opus}) {
-    const Conversion result = ConvertRecording(DiskFileSystem(), folder / kName, format, &stop);
+    const Conversion result = ConvertRecording(DiskFileSystem(), Wide(folder / kName), format, &stop);
     EXPECT_FALSE(result.converted);
     EXPECT_EQ(result.reason, "stopped before the end");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{kName});
@@ -242,13 +252,83 @@ TEST(CleanUpFolder, RemovesTemporaryFilesAndNamesUnfinishedWork) {
                            "03012020_100000_cy.opus.part",                              // WAV already gone
                            "04012020_100000_dee.wav", "05012020_100000_eve.flac", "notes.txt", "x.part"})
     test::WriteBytes(folder / name, {1, 2, 3});
-  std::vector<UnfinishedConversion> unfinished = CleanUpFolder(DiskFileSystem(), folder.Path());
+  std::vector<UnfinishedConversion> unfinished = CleanUpFolder(DiskFileSystem(), Wide(folder.Path()));
   std::sort(unfinished.begin(), unfinished.end(), [](const auto& a, const auto& b) { return a.wav < b.wav; });
-  EXPECT_EQ(unfinished, (std::vector<UnfinishedConversion>{{folder / "01012020_100000_ann.wav", KeepFormat::Flac},
-                                                            {folder / "02012020_100000_bob.wav", KeepFormat::Opus}}));
+  EXPECT_EQ(unfinished, (std::vector<UnfinishedConversion>{{Wide(folder / "01012020_100000_ann.wav"), KeepFormat::Flac},
+                                                            {Wide(folder / "02012020_100000_bob.wav"), KeepFormat::Opus}}));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"01012020_100000_ann.wav", "02012020_100000_bob.opus",
                                                       "02012020_100000_bob.wav", "04012020_100000_dee.wav",
                                                       "05012020_100000_eve.flac", "notes.txt", "x.part"}));
+}
+
+// ---- paths as wide text --------------------------------------------------------------------------
+
+TEST(PathText, SplitsAndJoinsNamesAndExtensions) {
+  struct Case {
+    std::wstring_view path, extension, with, name;
+  };
+  for (const Case& c : {Case{L"a/b.c/07032013_091503_bob.wav", L".flac", L"a/b.c/07032013_091503_bob.flac",
+                             L"07032013_091503_bob.wav"},
+                        Case{L"C:\\Rec.x\\call", L".opus", L"C:\\Rec.x\\call.opus", L"call"},
+                        Case{L"C:\\Rec\\call.flac.part", L"", L"C:\\Rec\\call.flac", L"call.flac.part"},
+                        Case{L"name.WAV", L".flac", L"name.flac", L"name.WAV"},
+                        Case{L"", L".wav", L".wav", L""}}) {
+    EXPECT_EQ(WithExtension(c.path, c.extension), c.with);
+    EXPECT_EQ(FileNameOf(c.path), c.name);
+  }
+  EXPECT_EQ(JoinPath(L"dir", L"x.wav"), std::wstring(L"dir") + kPathSeparator + L"x.wav");
+  EXPECT_EQ(JoinPath(L"dir/", L"x.wav"), L"dir/x.wav");
+  EXPECT_EQ(JoinPath(L"C:\\", L"x.wav"), L"C:\\x.wav");
+}
+
+TEST(PathText, ConvertsToAndFromUtf8) {
+  const std::wstring text = L"Zo\u00EB \u4E2D\u6587 \U0001F600.wav";
+  const std::string utf8 = "Zo\xC3\xAB \xE4\xB8\xAD\xE6\x96\x87 \xF0\x9F\x98\x80.wav";
+  EXPECT_EQ(ToUtf8(text), utf8);
+  EXPECT_EQ(FromUtf8(utf8), text);
+  // What is no character comes out as U+FFFD, one per bad byte, and the rest stays.
+  EXPECT_EQ(FromUtf8("a\xFF" "b\xC0\xAF" "c\xE0\x80\x80" "d\xED\xA0\x80"),
+            L"a\uFFFDb\uFFFD\uFFFDc\uFFFD\uFFFD\uFFFDd\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(FromUtf8("\xE4\xB8"), L"\uFFFD\uFFFD");  // cut short
+  if constexpr (sizeof(wchar_t) == 2) {
+    EXPECT_EQ(ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x"), "\xEF\xBF\xBDx");  // lone surrogate
+  }
+}
+
+// A recording deep in folders with names outside any code page converts where it lies, and its
+// FLAC file holds its samples.
+TEST(ConvertRecording, WorksWithLongPathsAndNamesOutsideTheCodePage) {
+  const WavLayout layout{16000, 1, 16};
+  const std::vector<std::int32_t> samples = test::SpeechSamples(layout, 16000);
+  TempFolder folder;
+  const std::wstring segment = L"\u4E2D\u6587-Zo\u00EB-\U0001F600-" + std::wstring(40, L'x');
+  std::wstring deep = Wide(folder.Path());
+  std::vector<fs::path> created;
+  while (deep.size() < 320) {
+    deep = JoinPath(deep, segment);
+    created.push_back(Native(deep));
+    fs::create_directory(created.back());
+  }
+  const std::wstring wav = JoinPath(deep, L"07032013_091503_\u00E9l\u00E8ve_\U0001F600.wav");
+  ASSERT_GT(wav.size(), 330u);
+  {
+    const std::vector<unsigned char> bytes = WavBytes(layout, samples.size());
+    std::unique_ptr<OutputFile> out = DiskFileSystem().Create(wav);
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(out->Write(bytes.data(), bytes.size()));
+  }
+  const Conversion result = ConvertRecording(DiskFileSystem(), wav, KeepFormat::Flac);
+  ASSERT_TRUE(result.converted) << result.reason;
+  EXPECT_EQ(result.result, JoinPath(deep, L"07032013_091503_\u00E9l\u00E8ve_\U0001F600.flac"));
+  EXPECT_EQ(DiskFileSystem().List(deep), std::vector<std::wstring>{FileNameOf(result.result).data()});
+  EXPECT_FALSE(DiskFileSystem().Exists(wav));
+  // Brought up to a short path to be read by the test's own decoder.
+  ASSERT_TRUE(DiskFileSystem().Rename(result.result, Wide(folder / "short.flac")));
+  const test::DecodedFlac decoded = test::DecodeFlacFile(folder / "short.flac");
+  ASSERT_TRUE(decoded.ok);
+  EXPECT_TRUE(decoded.samples == samples);
+  // The folders go from the deepest up, each by its own name.
+  for (auto it = created.rbegin(); it != created.rend(); ++it) fs::remove(*it);
 }
 
 TEST(KeepFormat, ParsesTheThreeNamesOnly) {
@@ -268,11 +348,11 @@ TEST(KeepFormat, ParsesTheThreeNamesOnly) {
 }
 
 TEST(TagsFromName, ReadsPartnerAndTimeOfTheNameScheme) {
-  const RecordingTags tags = TagsFromName("31122024_235959_echo.test_1.wav");
+  const RecordingTags tags = TagsFromName(L"31122024_235959_echo.test_1.wav");
   EXPECT_EQ(tags.partner, "echo.test_1");
   EXPECT_EQ(tags.date, "2024-12-31T23:59:59");
-  EXPECT_TRUE(TagsFromName("call.wav").partner.empty());
-  EXPECT_TRUE(TagsFromName("3112202x_235959_echo.wav").date.empty());
+  EXPECT_TRUE(TagsFromName(L"call.wav").partner.empty());
+  EXPECT_TRUE(TagsFromName(L"3112202x_235959_echo.wav").date.empty());
 }
 
 }  // namespace

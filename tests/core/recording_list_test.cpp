@@ -40,6 +40,8 @@ class FakeDisk {
     return folders_[folder].contains(name);
   }
   void SetBusy(const std::wstring& path) { busy_.insert(path); }
+  // Only while no worker runs.
+  void SetFree(const std::wstring& path) { busy_.erase(path); }
   void SetDenied(const std::wstring& path) { denied_.insert(path); }
   void SetDamaged(const std::wstring& path) {
     const std::lock_guard<std::mutex> hold(lock_);
@@ -219,6 +221,51 @@ TEST_F(RecordingListTest, CellsComeFromTheNameAndTheFilesState) {
   EXPECT_EQ(list_.Path(-1), L"");
   ASSERT_FALSE(changes_.empty());
   EXPECT_EQ(changes_.front().kind, RecordingList::Change::Kind::Reset);
+}
+
+// A conversion's note takes the Size cell and stays across listings until cleared; a file seen
+// BUSY and free at a later listing (its call has ended) is told once, and only for its folder.
+TEST_F(RecordingListTest, ConversionNotesAndCallsEndedBetweenListings) {
+  std::vector<std::wstring> ended;
+  list_.OnBusyEnded = [&](const std::wstring& name) { ended.push_back(name); };
+  disk_.Put(kA, kAnna, 1536);
+  disk_.Put(kA, kBob, 10);
+  disk_.SetBusy(kA + L"\\" + kBob);
+  list_.List(kA);
+  Settle();
+  EXPECT_TRUE(ended.empty());
+  changes_.clear();
+  list_.SetConverting(kAnna);
+  ASSERT_EQ(changes_.size(), 1u);
+  EXPECT_EQ(changes_[0].kind, RecordingList::Change::Kind::Cells);
+  list_.SetConverting(L"09032013_120000_nobody.wav");
+  EXPECT_EQ(changes_.size(), 1u) << "no row shows it: nothing to repaint";
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"converting", L"BUSY"}));
+
+  disk_.SetFree(kA + L"\\" + kBob);
+  list_.List(kA);
+  Settle();
+  EXPECT_EQ(ended, std::vector<std::wstring>{kBob});
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"converting", L"10.00 Bytes"}));
+  list_.List(kA);
+  Settle();
+  EXPECT_EQ(ended.size(), 1u) << "told once";
+
+  list_.SetConversionFailed(kAnna, L"the encoder failed");
+  EXPECT_EQ(list_.Text(0, RecordingList::kSize, kEnglish), L"not converted: the encoder failed");
+  EXPECT_EQ(list_.ConversionNote(kAnna), L"not converted: the encoder failed");
+  list_.ClearConversion(kAnna);
+  EXPECT_EQ(list_.Text(0, RecordingList::kSize, kEnglish), L"1.50 KB");
+
+  // BUSY in one folder, then a file of that name free in another: no call of this folder ended.
+  disk_.Put(kA, kCarl, 5);
+  disk_.SetBusy(kA + L"\\" + kCarl);
+  list_.List(kA);
+  Settle();
+  disk_.Put(kB, kCarl, 5);
+  list_.List(kB);
+  Settle();
+  EXPECT_EQ(ended.size(), 1u);
 }
 
 TEST_F(RecordingListTest, AFileGoneBeforeItsMeasureLeavesTheRows) {

@@ -1,6 +1,5 @@
 #include "wav.h"
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -53,12 +52,8 @@ bool WavRecording::WriteHeader() {
 
 bool WavRecording::WriteUpTo(std::uint32_t total_samples) {
   if (!IsOpen() || total_samples <= samples_) return IsOpen();
-  std::vector<std::int16_t> samples;
-  samples.reserve(total_samples - samples_);
-  constexpr double kTwoPi = 6.283185307179586;
-  for (std::uint32_t i = samples_; i < total_samples; ++i) {
-    samples.push_back(static_cast<std::int16_t>(8000.0 * std::sin(kTwoPi * 440.0 * i / kSampleRate)));
-  }
+  std::vector<std::int16_t> samples(total_samples - samples_);
+  voice_.Fill(samples.data(), samples.size());
   LARGE_INTEGER end{};
   if (!::SetFilePointerEx(file_.Get(), end, nullptr, FILE_END)) return false;
   const DWORD size = static_cast<DWORD>(samples.size() * sizeof(std::int16_t));

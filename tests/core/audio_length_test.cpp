@@ -38,9 +38,9 @@ TEST(AudioLength, ConvertedRecordingsTellTheLengthOfTheirWav) {
     const std::vector<std::int32_t> samples = test::SpeechSamples(layout, c.frames);
     for (KeepFormat format : {KeepFormat::Flac, KeepFormat::Opus}) {
       test::WriteWav(folder / "07032013_091503_bob.wav", layout, samples);
-      const Conversion done = ConvertRecording(DiskFileSystem(), folder / "07032013_091503_bob.wav", format);
+      const Conversion done = ConvertRecording(DiskFileSystem(), (folder / "07032013_091503_bob.wav").wstring(), format);
       ASSERT_TRUE(done.converted) << done.reason;
-      const Bytes file = test::ReadBytes(done.result);
+      const Bytes file = test::ReadBytes(std::filesystem::path(done.result));
       if (format == KeepFormat::Flac) {
         EXPECT_EQ(FlacLengthMs(Head(file)), expected_ms);
       } else {

@@ -5,8 +5,9 @@
 
 Prints, for each library (or our own object files), the bytes of the loaded sections (code,
 read-only and initialised data, unwind tables, resources) it contributes, largest first; then the
-program's total less the audio codec libraries (names matching --codecs), which is the size that
-the executable's size target is about. --objects LIB lists the members of that one library instead.
+program's total less the audio codec libraries (names matching --codecs) and the runtime members
+they pulled into the link first (printf, strtod), which is the size that the executable's size
+target is about. --objects LIB lists the members of that one library instead.
 Section padding and the headers are not counted, so the sum is a little below the file size.
 """
 import argparse
@@ -43,6 +44,31 @@ def contributions(path):
             pending = None
 
 
+def inclusions(path):
+    """Archive member -> the input file whose reference first pulled it into the link."""
+    with open(path, encoding="utf-8", errors="replace") as handle:
+        lines = handle.read().splitlines()
+    pulled_by = {}
+    try:
+        start = lines.index("Archive member included to satisfy reference by file (symbol)") + 1
+    except ValueError:
+        return pulled_by
+    member = None
+    for line in lines[start:]:
+        if not line.strip():
+            if pulled_by:
+                member = None
+            continue
+        if not line.startswith(" "):
+            if " " in line.strip() or line.startswith("Discarded") or line.startswith("Memory"):
+                break
+            member = line.strip()
+        elif member:
+            pulled_by[member] = line.strip().split(" (")[0]
+            member = None
+    return pulled_by
+
+
 def split(source):
     """Library and member of an input file: "lib.a(member.o)" or an object of its own."""
     match = re.match(r"^(.*?)\((.*)\)$", source)
@@ -59,11 +85,27 @@ def main():
     parser.add_argument("--top", type=int, default=25)
     args = parser.parse_args()
 
+    codecs = re.compile(args.codecs, re.IGNORECASE)
+    pulled_by = inclusions(args.map)
+
+    def pulled_in_by_codecs(source):
+        """A runtime member that is in the link because a codec library asked for it first."""
+        seen = set()
+        while source in pulled_by and source not in seen:
+            seen.add(source)
+            source = pulled_by[source]
+            if codecs.search(split(source)[0]):
+                return True
+        return False
+
     by_library = defaultdict(int)
     by_member = defaultdict(int)
+    codec_runtime = 0
     total = 0
     for section, size, source in contributions(args.map):
         library, member = split(source)
+        if not codecs.search(library) and pulled_in_by_codecs(source):
+            codec_runtime += size
         if section.startswith(".rsrc"):
             library = "(resources)"
         by_library[library] += size
@@ -77,12 +119,13 @@ def main():
         for member, size in rows:
             print(f"    {size:>10,}  {member}")
         return
-    codecs = re.compile(args.codecs, re.IGNORECASE)
-    codec_bytes = sum(size for library, size in by_library.items() if codecs.search(library))
+    codec_bytes = sum(size for library, size in by_library.items() if codecs.search(library)) + codec_runtime
     for library, size in sorted(by_library.items(), key=lambda item: -item[1]):
         if size >= 1024:
             mark = "  (audio codec)" if codecs.search(library) else ""
             print(f"    {size:>10,}  {library}{mark}")
+    if codec_runtime:
+        print(f"  of those, {codec_runtime:,} bytes of the C and C++ runtimes are there because the codecs asked for them first")
     print(f"  loaded sections {total:,} bytes; audio codec libraries {codec_bytes:,} bytes; "
           f"without them {total - codec_bytes:,} bytes")
 

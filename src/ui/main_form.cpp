@@ -128,10 +128,6 @@ bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 // Commands of the rows' context menu.
 enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath, kRowCompress, kRowDelete };
 
-bool IsWavName(std::wstring_view name) {
-  return name.size() >= 4 && ::CompareStringOrdinal(name.data() + name.size() - 4, 4, L".wav", 4, TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 TFrmMain::TFrmMain()
@@ -469,7 +465,7 @@ void TFrmMain::ConversionsArrived() {
   for (const std::wstring& path : FConversions->Pending()) FRecordings->SetConverting(FileNameOf(path));
   // Once for all the failures that came together.
   if (failures == 1) TellUser(failure);
-  if (failures > 1) TellUser(std::to_wstring(failures) + L" recordings were not converted; their WAV files are kept.");
+  if (failures > 1) TellUser(DecimalText(failures) + L" recordings were not converted; their WAV files are kept.");
 }
 
 std::vector<std::wstring> TFrmMain::SelectedPaths() const {

@@ -25,6 +25,7 @@
 #include "support/program_windows_fixture_win.h"
 #include "support/recycle_bin_win.h"
 #include "support/temp_dir_win.h"
+#include "support/wav_files.h"
 #include "support/window_answerer_win.h"
 #include "ui/main_form.h"
 #include "ui/toolkit/application.h"
@@ -44,8 +45,9 @@ using test::PumpUntil;
 using test::RepeatingTick;
 using test::WriteConfig;
 
-const std::vector<std::wstring> kMenu = {L"&Open", L"Show in &folder", L"-", L"&Copy", L"Copy &path", L"-", L"&Delete"};
-enum MenuPosition { kOpen = 0, kShowInFolder = 1, kCopy = 3, kCopyPath = 4, kDelete = 6 };
+const std::vector<std::wstring> kMenu = {L"&Open", L"Show in &folder", L"-",          L"&Copy",
+                                         L"Copy &path", L"-",              L"Co&mpress", L"&Delete"};
+enum MenuPosition { kOpen = 0, kShowInFolder = 1, kCopy = 3, kCopyPath = 4, kCompress = 6, kDelete = 7 };
 
 std::vector<std::wstring> g_opened;
 std::intptr_t RecordOpen(const std::wstring& target) {
@@ -77,6 +79,7 @@ HRESULT WINAPI RecordShowInFolder(PCIDLIST_ABSOLUTE folder, UINT count, PCUITEMI
 // The menu as it showed, and where.
 struct MenuSeen {
   std::vector<std::wstring> items;
+  std::vector<bool> greyed;
   int default_item = -1;
   RECT place{};
 };
@@ -138,6 +141,8 @@ class ListCommandsTest : public test::ProgramWindowsTest {
       done = true;
       if (seen) {
         seen->items = test::MenuItemTexts(test::MenuOf(menu));
+        for (int i = 0; i < ::GetMenuItemCount(test::MenuOf(menu)); ++i)
+          seen->greyed.push_back((::GetMenuState(test::MenuOf(menu), i, MF_BYPOSITION) & MF_GRAYED) != 0);
         seen->default_item = static_cast<int>(::GetMenuDefaultItem(test::MenuOf(menu), TRUE, 0));
         ::GetWindowRect(menu, &seen->place);
       }
@@ -218,6 +223,49 @@ TEST_F(ListCommandsTest, RightClickShiftF10AndTheMenuKeyOpenTheMenuAtThePointerO
   ::ClientToScreen(main_->lst.Handle(), &below);
   EXPECT_FALSE(UseMenu([&] { test::RightClickAt(below); }, -1));
   EXPECT_EQ(main_->lst.SelectedCount(), 0);
+}
+
+// Compress converts the selected WAV recordings to the chosen format on the conversion worker;
+// it is greyed while recordings stay WAV. A file that is no WAV keeps its row, which says why.
+TEST_F(ListCommandsTest, CompressConvertsTheSelectedRecordingsToTheChosenFormat) {
+  const test::WavLayout layout{16000, 1, 16};
+  const std::vector<std::int32_t> samples = test::SpeechSamples(layout, 16000 * 2);
+  const std::vector<std::wstring> paths = ShowRecordings(3);
+  ASSERT_EQ(paths.size(), 3u);
+  test::WriteWav(paths[0], layout, samples);
+  test::WriteWav(paths[2], layout, samples);
+  main_->RefreshList();
+  ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
+
+  Select({0, 1, 2}, 0);
+  MenuSeen seen;
+  ASSERT_TRUE(RightClickMenu(0, -1, &seen));
+  ASSERT_EQ(seen.greyed.size(), kMenu.size());
+  EXPECT_TRUE(seen.greyed[kCompress]) << "recordings stay WAV";
+  EXPECT_FALSE(seen.greyed[kDelete]);
+
+  ASSERT_TRUE(WriteConfig(L"format", L"flac"));
+  Select({0, 1, 2}, 0);
+  seen = {};
+  ASSERT_TRUE(RightClickMenu(0, kCompress, &seen));
+  EXPECT_FALSE(seen.greyed[kCompress]);
+  ASSERT_TRUE(PumpUntil([&] { return main_->PendingConversions().empty(); }, 20000));
+  PumpFor(200);  // the results' message
+
+  for (int i : {0, 2}) {
+    const std::wstring flac = paths[i].substr(0, paths[i].size() - 4) + L".flac";
+    EXPECT_FALSE(test::PathExists(paths[i])) << "converted, then deleted";
+    const test::DecodedFlac decoded = test::DecodeFlacFile(flac);
+    EXPECT_TRUE(decoded.ok && decoded.samples == samples);
+  }
+  EXPECT_TRUE(test::PathExists(paths[1])) << "no WAV: kept";
+  const std::vector<std::wstring> listed = ListedPaths();
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), paths[0]) + std::count(listed.begin(), listed.end(), paths[2]), 0)
+      << "the converted WAVs' rows went";
+  const auto kept = std::find(listed.begin(), listed.end(), paths[1]);
+  ASSERT_NE(kept, listed.end());
+  EXPECT_EQ(main_->Recordings().Text(static_cast<int>(kept - listed.begin()), RecordingList::kSize, {}),
+            L"not converted: not a WAV file");
 }
 
 TEST_F(ListCommandsTest, OpenAndShowInFolderActOnTheSelectedRows) {

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/converter.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
 #include "core/platform.h"
@@ -544,19 +545,33 @@ TEST_F(MainWindowTest, LengthCellsFromTheWavHeaders) {
     paths.push_back(folder_.Join(std::wstring(L"05032013_141516_") + c.partner + L".wav"));
     ASSERT_TRUE(test::WriteBytes(paths.back(), c.bytes));
   }
+  // Converted recordings: their lengths come from their own streams, their partners from the name.
+  std::vector<std::wstring> converted;
+  for (const auto& [name, format] : {std::pair{L"05032013_141516_packed.wav", KeepFormat::Flac},
+                                     std::pair{L"05032013_141517_small.wav", KeepFormat::Opus}}) {
+    ASSERT_TRUE(test::WriteBytes(folder_.Join(name), WavBytes(16000, 1, 32000 * 3)));
+    const Conversion done = ConvertRecording(DiskFileSystem(), folder_.Join(name), format);
+    ASSERT_TRUE(done.converted) << done.reason;
+    converted.push_back(done.result);
+  }
   const std::wstring busy = folder_.Join(L"05032013_141516_busy.wav");
   ASSERT_TRUE(test::WriteBytes(busy, WavBytes(8000, 1, 16000)));
   test::FileHolder holder(busy);
   ASSERT_TRUE(holder.Held());
   ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
   ShowMain();
-  ASSERT_EQ(main_->lst.Count(), 6);
+  ASSERT_EQ(main_->lst.Count(), 8);
   for (int row = 0; row < main_->lst.Count(); ++row) {
     const std::wstring path = main_->lst.ItemText(row, RecordingList::kLocation);
     const std::wstring length = main_->lst.ItemText(row, RecordingList::kLength);
     if (path == busy) {
       EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kSize), L"BUSY");
       EXPECT_EQ(length, L"") << "empty while the call records";
+      continue;
+    }
+    if (std::find(converted.begin(), converted.end(), path) != converted.end()) {
+      EXPECT_EQ(length, L"0:03") << path;
+      EXPECT_EQ(main_->lst.ItemText(row, RecordingList::kPartner), path == converted[0] ? L"packed" : L"small");
       continue;
     }
     const auto c = std::find(paths.begin(), paths.end(), path);

@@ -56,6 +56,16 @@ double PeakRssMb() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// Each benchmark converts one hour once to FLAC, once to Opus, timed by the wall clock.
+void OneHourToEachFormat(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgName("flac1_opus2")
+      ->Arg(static_cast<int>(KeepFormat::Flac))
+      ->Arg(static_cast<int>(KeepFormat::Opus))
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kSecond);
+}
+
 void BM_ConvertHourOfSpeech(benchmark::State& state) {
   const auto format = static_cast<KeepFormat>(state.range(0));
   const std::uint64_t seconds = Seconds();
@@ -85,13 +95,7 @@ void BM_ConvertHourOfSpeech(benchmark::State& state) {
   state.counters["audio_s"] = static_cast<double>(seconds);
   fs::remove_all(folder);
 }
-BENCHMARK(BM_ConvertHourOfSpeech)
-    ->ArgName("flac1_opus2")
-    ->Arg(static_cast<int>(KeepFormat::Flac))
-    ->Arg(static_cast<int>(KeepFormat::Opus))
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_ConvertHourOfSpeech)->Apply(OneHourToEachFormat);
 
 // The same through the program's conversion worker (its own thread, the queue, the stop flag):
 // peak_rss_mb is the process's peak with the worker's thread and buffers.
@@ -125,13 +129,7 @@ void BM_WorkerConvertsHourOfSpeech(benchmark::State& state) {
   state.counters["audio_s"] = static_cast<double>(seconds);
   fs::remove_all(folder);
 }
-BENCHMARK(BM_WorkerConvertsHourOfSpeech)
-    ->ArgName("flac1_opus2")
-    ->Arg(static_cast<int>(KeepFormat::Flac))
-    ->Arg(static_cast<int>(KeepFormat::Opus))
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond);
+BENCHMARK(BM_WorkerConvertsHourOfSpeech)->Apply(OneHourToEachFormat);
 
 }  // namespace
 }  // namespace callwright

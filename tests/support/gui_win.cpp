@@ -3,6 +3,7 @@
 #include <map>
 
 #include "ui/toolkit/accessible.h"
+#include "ui/toolkit/application.h"
 
 namespace callwright::test {
 
@@ -173,6 +174,20 @@ std::vector<HWND> ChildWindows(HWND parent) {
       },
       reinterpret_cast<LPARAM>(&children));
   return children;
+}
+
+bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  for (;;) {
+    Application::Instance().ProcessMessages();
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+void RunLoopFor(DWORD duration_ms) {
+  RunLoopUntil([] { return false; }, duration_ms);
 }
 
 HWND FindButton(HWND window, const std::wstring& caption) {

@@ -15,6 +15,10 @@ namespace callwright::test {
 bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000);
 // Dispatches this thread's messages for the given time, and once more at its end.
 void PumpFor(DWORD duration_ms);
+// Dispatches through the application's own loop, as the running program does (its dialog
+// handling gives Tab, Alt+letter and the arrow keys their meaning), until done or the time is up.
+bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000);
+void RunLoopFor(DWORD duration_ms);
 
 // Calls tick on this thread every interval while it lives, also inside modal loops such as a
 // message box that this thread shows. A tick that runs a modal loop is not re-entered.

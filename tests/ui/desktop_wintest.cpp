@@ -36,23 +36,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadConfig;
+using test::RunLoopFor;
+using test::RunLoopUntil;
 using test::WindowAnswerer;
 using test::WriteConfig;
-
-// Dispatches through the application's own loop (as the running program does) until done.
-bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    Application::Instance().ProcessMessages();
-    if (done()) return true;
-    if (::GetTickCount64() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-void RunLoopFor(DWORD ms) {
-  RunLoopUntil([] { return false; }, ms);
-}
 
 // A real key press, as the keyboard makes it, with Shift held when asked.
 void PressKey(WORD key, bool shift = false) {

@@ -47,6 +47,8 @@ using test::MessageBoxAnswerer;
 using test::PumpFor;
 using test::PumpUntil;
 using test::ReadConfig;
+using test::RunLoopFor;
+using test::RunLoopUntil;
 using test::RegistryValue;
 using test::TempDir;
 using test::WriteConfig;
@@ -635,18 +637,6 @@ TEST_F(SettingsWindowTest, UnwritableConfigurationReportsAndHidesAllTheSame) {
 }
 
 // ---- how recordings are kept
-
-// Dispatches through the application's own loop, whose dialog handling gives Alt+letter and the
-// arrow keys their meaning, until done.
-bool RunLoopUntil(const std::function<bool()>& done, DWORD timeout_ms = 3000) {
-  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
-  for (;;) {
-    Application::Instance().ProcessMessages();
-    if (done()) return true;
-    if (::GetTickCount64() >= deadline) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
 
 void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {  // virtual key, released
   std::vector<INPUT> inputs;

@@ -208,6 +208,7 @@ bool RecordingList::TakeProbes(bool& cells) {
           recording.state = RecordingState::Denied;
           break;
         case FileStatus::Failed:
+        case FileStatus::NoRecycleBin:  // a deletion's outcome; a measure never gives it
           recording.state = RecordingState::Unreadable;
           break;
         case FileStatus::Gone:

@@ -472,7 +472,9 @@ TEST_F(RecordingListTest, SortFilterAndListingInEveryOrderGiveTheSameRows) {
         }
       }
       changes_.clear();
-      if (followed >= 0) EXPECT_EQ(list_.Name(followed), kBob);
+      if (followed >= 0) {
+        EXPECT_EQ(list_.Name(followed), kBob);
+      }
     }
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"09032013_120000_annabel.wav", kBob}))
         << steps[0] << steps[1] << steps[2];

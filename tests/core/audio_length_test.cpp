@@ -121,7 +121,9 @@ TEST(RecordingNames, ConversionsAreRecordingsWithTheirWavsPartner) {
   for (const auto& c : cases) {
     EXPECT_EQ(FormatOfName(c.name), c.format) << c.name;
     EXPECT_EQ(IsRecordingName(c.name), c.format != RecordingFormat::None) << c.name;
-    if (c.partner) EXPECT_EQ(PartnerText(c.name), c.partner) << c.name;
+    if (c.partner) {
+      EXPECT_EQ(PartnerText(c.name), c.partner) << c.name;
+    }
   }
 }
 

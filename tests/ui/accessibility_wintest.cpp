@@ -146,7 +146,9 @@ TEST(AccessibleNames, EveryControlThatActsIsNamedWithItsRole) {
     const Accessible read = ReadAccessible(expected.control);
     ASSERT_EQ(read.result, S_OK) << expected.what;
     EXPECT_EQ(read.name, expected.name) << expected.what;
-    if (expected.role != 0) EXPECT_EQ(read.role, expected.role) << expected.what;
+    if (expected.role != 0) {
+      EXPECT_EQ(read.role, expected.role) << expected.what;
+    }
   }
   // The settings window's only glyph-only button is the one read above.
   EXPECT_EQ(std::count_if(settings_buttons.begin(), settings_buttons.end(),

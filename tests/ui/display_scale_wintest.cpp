@@ -209,7 +209,8 @@ void ExpectCaptionsFit(const WindowGeometry& window, int dpi) {
   for (HWND child : test::ChildWindows(window.form->Handle())) {
     const auto* combo = dynamic_cast<const ComboBox*>(Window::FromHandle(child));
     if (!combo) continue;
-    COMBOBOXINFO info{sizeof(info)};
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof(info);
     ASSERT_TRUE(::GetComboBoxInfo(child, &info));
     const int room = info.rcItem.right - info.rcItem.left;
     for (int row = 0; row < combo->Count(); ++row) {

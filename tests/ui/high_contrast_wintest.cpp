@@ -181,7 +181,8 @@ TEST(ContrastColour, IsTheDesignedColourUnlessHighContrastIsOn) {
   OverrideHighContrast(true);
   EXPECT_EQ(ContrastColour(kRow, COLOR_WINDOW), ::GetSysColor(COLOR_WINDOW));
   OverrideHighContrast(std::nullopt);
-  HIGHCONTRASTW contrast{sizeof contrast};
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
   ASSERT_TRUE(::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0));
   EXPECT_EQ(HighContrastOn(), (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0) << "the system's answer again";
 }

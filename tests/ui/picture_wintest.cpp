@@ -459,7 +459,9 @@ TEST(PictureResources, ScaledPicturesAreSharedAsUntouchedCopies) {
       EXPECT_EQ(kept.bgra, again.bgra);
     }
     // The keyed and the plain picture are not mixed up.
-    if (keyed) EXPECT_NE(LoadPngResourceForDpi(c.id, 96, true).bgra, LoadPngResourceForDpi(c.id, 96, false).bgra);
+    if (keyed) {
+      EXPECT_NE(LoadPngResourceForDpi(c.id, 96, true).bgra, LoadPngResourceForDpi(c.id, 96, false).bgra);
+    }
   }
 }
 

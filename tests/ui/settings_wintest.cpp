@@ -584,7 +584,9 @@ TEST_F(SettingsWindowTest, HidingWithoutAPickLeavesThePathAsItWasRead) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.name);
     test::RemoveConfig();
-    if (c.stored) ASSERT_TRUE(WriteConfig(L"path", *c.stored));
+    if (c.stored) {
+      ASSERT_TRUE(WriteConfig(L"path", *c.stored));
+    }
     const std::wstring as_read = ReadConfig(L"path");
     ShowMain();
     ASSERT_EQ(settings_->edtpath.Text(), c.shown);
@@ -670,7 +672,8 @@ class KeepFormatTest : public SettingsWindowTest {
   void Pick(Way way, int row) {
     HWND combo = settings_->cmbformat.Handle();
     if (way == Way::Mouse) {
-      COMBOBOXINFO info{sizeof(info)};
+      COMBOBOXINFO info{};
+      info.cbSize = sizeof(info);
       ASSERT_TRUE(::GetComboBoxInfo(combo, &info));
       test::ClickAt(CentreOf(ScreenRect(combo)));
       ASSERT_TRUE(RunLoopUntil([&] { return ::IsWindowVisible(info.hwndList) != FALSE; })) << "the list opens";

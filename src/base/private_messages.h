@@ -15,6 +15,8 @@ enum PrivateMessage : UINT {
   kKeptBusyMessage = WM_APP + 2,
   // Main window: a deletion left files that only a permanent deletion could remove.
   kNoRecycleBinMessage = WM_APP + 3,
+  // Main window, from the recording folder's watch: changes of its names wait.
+  kFolderChangedMessage = WM_APP + 4,
   // Application window: the notification-area icon's callback (lParam: the mouse or key event).
   kNotifyIconMessage = WM_APP + 0x4C,
   // Application window, from the folder preparer: a prepared folder waits.
@@ -25,7 +27,7 @@ enum PrivateMessage : UINT {
 
 namespace private_messages_detail {
 
-inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,      kNoRecycleBinMessage,
+inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,      kNoRecycleBinMessage, kFolderChangedMessage,
                                  kNotifyIconMessage,    kFolderPreparedMessage, kFolderGoneMessage};
 
 constexpr bool AllDistinctAndPrivate() {

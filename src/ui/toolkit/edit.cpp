@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "ui/toolkit/high_contrast.h"
 
 namespace callwright {
@@ -15,6 +17,30 @@ Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only
                  .top = top,
                  .width = width,
                  .height = height});
+}
+
+void Edit::SetCueText(const std::wstring& text) {
+  // The control keeps no copy of the text on every version: ours lives as long as the control.
+  cue_ = text;
+  ::SendMessageW(Handle(), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue_.c_str()));
+}
+
+std::wstring Edit::CueText() const {
+  wchar_t text[256] = {};
+  return ::SendMessageW(Handle(), EM_GETCUEBANNER, reinterpret_cast<WPARAM>(text), std::size(text)) ? std::wstring(text)
+                                                                                                     : std::wstring();
+}
+
+void Edit::FocusAll() {
+  ::SetFocus(Handle());
+  ::SendMessageW(Handle(), EM_SETSEL, 0, -1);
+}
+
+bool Edit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
+  if (msg != WM_COMMAND || HIWORD(wparam) != EN_CHANGE || !OnChange) return false;
+  OnChange();
+  result = 0;
+  return true;
 }
 
 MultiLineEdit::MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options) {

@@ -2,6 +2,7 @@
 // Text boxes: a single-line Edit and a MultiLineEdit.
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,19 @@ class Edit : public Control {
 
   void SetReadOnly(bool read_only) { ::SendMessageW(Handle(), EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
   bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
+  // The grey hint shown while the box is empty (EM_SETCUEBANNER), also while it has the focus.
+  void SetCueText(const std::wstring& text);
+  std::wstring CueText() const;
+  // Selects the whole text and takes the focus.
+  void FocusAll();
+
+  // The text changed, by the user or from code (EN_CHANGE).
+  std::function<void()> OnChange;
+
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  std::wstring cue_;
 };
 
 class MultiLineEdit : public Control {

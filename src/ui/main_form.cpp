@@ -205,6 +205,7 @@ TFrmMain::TFrmMain()
   edtsearch.SetCueText(L"Search");
   edtsearch.SetAccessibleName(L"Search recordings");
   edtsearch.OnChange = [this] { edtsearchChange(); };
+  edtsearch.OnKeyDown = [this](WORD key) { return edtsearchKeyDown(key); };
 
   LoadListIcons();
   for (const ColumnSetup& column : kColumns) lst.AddColumn(column.caption, column.width);
@@ -461,20 +462,21 @@ void TFrmMain::ShowCount() {
 
 void TFrmMain::edtsearchChange() { FRecordings->SetFilter(edtsearch.Text()); }
 
-bool TFrmMain::FormShortcut(const MSG& msg) {
-  if (msg.message != WM_KEYDOWN) return false;
+bool TFrmMain::SearchShortcut(WORD Key) {
   const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
   const bool alt = (::GetKeyState(VK_MENU) & 0x8000) != 0;
-  if (control && !alt && (msg.wParam == 'F' || msg.wParam == 'E')) {
-    edtsearch.FocusAll();
-    return true;
-  }
-  if (msg.hwnd != edtsearch.Handle() || control || alt) return false;
-  if (msg.wParam == VK_ESCAPE) {
+  if (!control || alt || (Key != 'F' && Key != 'E')) return false;
+  edtsearch.FocusAll();
+  return true;
+}
+
+bool TFrmMain::edtsearchKeyDown(WORD Key) {
+  if (SearchShortcut(Key)) return true;
+  if (Key == VK_ESCAPE) {
     edtsearch.SetText(L"");
     return true;
   }
-  if (msg.wParam == VK_RETURN || msg.wParam == VK_DOWN) {
+  if (Key == VK_RETURN || Key == VK_DOWN) {
     // On to what was found, the first row focused and selected unless a row already is.
     ::SetFocus(lst.Handle());
     if (lst.Count() > 0 && lst.SelectedCount() == 0) {
@@ -558,13 +560,14 @@ void TFrmMain::btnopenClick() {
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
 
-// Enter in the search box goes to the rows (FormShortcut): any other Enter is meant for the list.
+// Enter in the search box goes to the rows (edtsearchKeyDown): any other Enter is meant for the list.
 void TFrmMain::FormEnterKey() { btnopenClick(); }
 
 void TFrmMain::lstKeyDown(WORD Key) {
   // As the Delete button, which is enabled only while rows are selected (the selection itself
   // counts here: the button follows it up to a timer tick late).
   if (Key == VK_DELETE && lst.SelectedCount() > 0) btndeleteClick();
+  SearchShortcut(Key);
 }
 
 void TFrmMain::btndeleteClick() { DeleteSelected(ShiftHeld() ? DeletionKind::Permanent : DeletionKind::Recycle); }

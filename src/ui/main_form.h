@@ -106,6 +106,9 @@ class TFrmMain : public Form, public ClientLink {
   void TimerAttachTimer();
   // The rows shown are those whose partner, date text or file name hold the search box's text.
   void edtsearchChange();
+  bool edtsearchKeyDown(WORD Key);
+  // Ctrl+F and Ctrl+E in the list or the box: to the search box, its text selected.
+  bool SearchShortcut(WORD Key);
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
@@ -116,7 +119,6 @@ class TFrmMain : public Form, public ClientLink {
   void FormCloseQuery(bool& CanClose) override;
   void FormEndSession() override;
   void FormEnterKey() override;
-  bool FormShortcut(const MSG& msg) override;
   void FolderPrepared(const PreparedFolder& prepared, bool for_show) override;
 
  private:

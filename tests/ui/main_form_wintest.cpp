@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "the task-bar button";
   MINMAXINFO limits{};
   ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-  EXPECT_EQ(limits.ptMinTrackSize.x, 394);
+  EXPECT_EQ(limits.ptMinTrackSize.x, 538);
   EXPECT_EQ(limits.ptMinTrackSize.y, 100);
   EXPECT_FALSE(main_->btnopen.Enabled());
   EXPECT_FALSE(main_->btndelete.Enabled());
@@ -152,18 +152,19 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING));
 
   // Left positions for a client area, and the list's bounds.
+  // The search box holds the right end of the button row; the buttons keep their places left of it.
   struct Geometry {
     int width, height;
-    int settings, about, close, open, del, browse, refresh;
+    int settings, about, close, search, open, del, browse, refresh;
     RECT list;
   };
   const Geometry table[] = {
-      {378, 293, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 248}},
-      {500, 400, 415, 330, 245, 415, 330, 245, 160, {4, 40, 496, 355}},
-      {378, 60, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 40}},  // list height below zero: empty
+      {522, 293, 437, 352, 267, 378, 293, 208, 123, 38, {4, 40, 518, 248}},
+      {644, 400, 559, 474, 389, 500, 415, 330, 245, 160, {4, 40, 640, 355}},
+      {522, 60, 437, 352, 267, 378, 293, 208, 123, 38, {4, 40, 518, 40}},  // list height below zero: empty
   };
   // The minimum outer size is the designed client area plus the frames of the platform the window
-  // was designed on; thinner frames (Wine's) would keep the client area from reaching 378 wide.
+  // was designed on; thinner frames (Wine's) would keep the client area from reaching 522 wide.
   ::SetWindowSubclass(hwnd, &NoMinimumSize, 0, 0);
   for (const Geometry& g : table) {
     RECT outer{0, 0, g.width, g.height};
@@ -178,6 +179,11 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
     EXPECT_EQ(main_->btndelete.Left(), g.del) << g.width;
     EXPECT_EQ(main_->btnfol.Left(), g.browse) << g.width;
     EXPECT_EQ(main_->btnrefresh.Left(), g.refresh) << g.width;
+    const RECT search = main_->edtsearch.Bounds();
+    EXPECT_EQ(search.left, g.search) << g.width;
+    EXPECT_EQ(search.right, g.width - 4) << g.width;
+    EXPECT_EQ(search.top, 10);
+    EXPECT_EQ(search.bottom, 33);
     const RECT list = main_->lst.Bounds();
     EXPECT_TRUE(::EqualRect(&list, &g.list)) << g.width << "x" << g.height << ": " << list.left << "," << list.top
                                              << "," << list.right << "," << list.bottom;

@@ -43,6 +43,33 @@ bool Edit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& resu
   return true;
 }
 
+LRESULT Edit::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      LRESULT result = DefaultHandling(msg, wparam, lparam);
+      // The dialog manager would turn Enter and Esc into the form's commands before the box saw them.
+      const auto* key = reinterpret_cast<const MSG*>(lparam);
+      if (OnKeyDown && key && key->message == WM_KEYDOWN && (key->wParam == VK_RETURN || key->wParam == VK_ESCAPE)) {
+        result |= DLGC_WANTMESSAGE;
+      }
+      return result;
+    }
+    case WM_KEYDOWN:
+      swallow_char_ = OnKeyDown && OnKeyDown(static_cast<WORD>(wparam));
+      if (swallow_char_) return 0;
+      break;
+    case WM_CHAR:
+      if (swallow_char_) {
+        swallow_char_ = false;
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefaultHandling(msg, wparam, lparam);
+}
+
 MultiLineEdit::MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options) {
   DWORD style = ES_MULTILINE | WS_TABSTOP;
   if (options.want_return) style |= ES_WANTRETURN;

@@ -26,11 +26,18 @@ class Edit : public Control {
 
   // The text changed, by the user or from code (EN_CHANGE).
   std::function<void()> OnChange;
+  // A key pressed in the box, before the box acts on it; true takes it (its character too). Enter
+  // and Esc come here rather than to the form's default and cancel commands.
+  std::function<bool(WORD key)> OnKeyDown;
 
   bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
 
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
+
  private:
   std::wstring cue_;
+  bool swallow_char_ = false;  // the key's character follows a key that OnKeyDown took
 };
 
 class MultiLineEdit : public Control {

@@ -4,6 +4,8 @@
 #include <array>
 #include <numeric>
 
+#include "core/audio_length.h"
+
 namespace callwright {
 
 namespace {
@@ -46,7 +48,10 @@ std::wstring_view AfterFirstUnderscore(std::wstring_view text) {
 }
 
 std::wstring PartnerFromName(std::wstring_view name) {
-  const std::wstring_view rest = AfterFirstUnderscore(AfterFirstUnderscore(name));
+  std::wstring_view rest = AfterFirstUnderscore(AfterFirstUnderscore(name));
+  // A converted recording's extension goes as a whole; ".wav" goes wherever it stands, as always.
+  const RecordingKind kind = RecordingKindOf(rest);
+  if (kind == RecordingKind::Flac || kind == RecordingKind::Opus) rest.remove_suffix(5);
   // One left-to-right pass: text joined up by a removal is not searched again.
   std::wstring partner;
   partner.reserve(rest.size());
@@ -139,7 +144,7 @@ std::uint64_t RecordingTime(std::wstring_view name) {
   return ((year * 100 + month) * 100 + day) * 1000000 + clock;
 }
 
-bool IsRecordingName(std::wstring_view name) { return name.size() >= 4 && MatchesWavAt(name, name.size() - 4); }
+bool IsRecordingName(std::wstring_view name) { return RecordingKindOf(name) != RecordingKind::Other; }
 
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators) {
   const std::size_t slash = path.find_last_of(L"\\:");

@@ -37,7 +37,8 @@ std::wstring PartnerText(std::wstring_view name);
 // The recording's start from a name that begins "DDMMYYYY_hhmmss" as the number YYYYMMDDhhmmss,
 // so that numbers order as times do; 0 for a name that does not begin so.
 std::uint64_t RecordingTime(std::wstring_view name);
-// The files the recordings list takes: names ending in ".wav", any letter case.
+// The files the recordings list takes: names ending in ".wav", ".flac" or ".opus" (the converted
+// recordings), any letter case.
 bool IsRecordingName(std::wstring_view name);
 
 // One entry of the directory search that lists the recordings.

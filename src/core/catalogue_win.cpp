@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "core/audio_length.h"
 #include "core/wav_header.h"
 
 namespace callwright {
@@ -14,8 +15,8 @@ namespace {
 
 bool HasNul(std::wstring_view text) { return text.find(L'\0') != std::wstring_view::npos; }
 
-// The directory search also matches generated short names ("take.wavx" is TAKE~1.WAV), so the
-// long name itself must end in ".wav".
+// Every entry is looked at (a pattern would also match generated short names: "take.wavx" is
+// TAKE~1.WAV): the long name itself must end in ".wav", ".flac" or ".opus".
 bool EndsInWav(const wchar_t* name) { return IsRecordingName(name); }
 
 FileStatus StatusOfError(DWORD error) {
@@ -44,7 +45,7 @@ std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
 std::wstring ListWavFiles(std::wstring_view folder) {
   std::wstring listing;
   if (HasNul(folder)) return listing;
-  const std::wstring pattern = std::wstring(folder) + L"*.wav";
+  const std::wstring pattern = std::wstring(folder) + L"*";
   WIN32_FIND_DATAW entry;
   FindHandle search(::FindFirstFileW(pattern.c_str(), &entry));
   if (!search) return listing;
@@ -59,7 +60,7 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::functi
                                      EntryPath entry_path) {
   std::vector<WavEntry> entries;
   if (HasNul(folder)) return entries;
-  const std::wstring pattern = std::wstring(folder) + L"*.wav";
+  const std::wstring pattern = std::wstring(folder) + L"*";
   WIN32_FIND_DATAW entry;
   FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                        FIND_FIRST_EX_LARGE_FETCH));
@@ -113,9 +114,32 @@ FileOutcome MeasureRecordingFile(std::wstring_view path) {
     read = 0;
   }
   head.resize(read);
-  const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
-  outcome.length_ms = header.length_ms;
-  outcome.damaged = header.damaged;
+  switch (RecordingKindOf(path)) {
+    case RecordingKind::Flac:
+      outcome.length_ms = FlacLengthMs(head);
+      break;
+    case RecordingKind::Opus: {
+      // The last page from the file's tail, through the same handle; the head may reach into it.
+      const LONGLONG from = std::max<LONGLONG>(size.QuadPart - static_cast<LONGLONG>(kOggTailBytes), 0);
+      std::vector<std::uint8_t> tail(static_cast<std::size_t>(size.QuadPart - from));
+      LARGE_INTEGER at;
+      at.QuadPart = from;
+      DWORD tail_read = 0;
+      if (tail.empty() || !::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) ||
+          !::ReadFile(file.Get(), tail.data(), static_cast<DWORD>(tail.size()), &tail_read, nullptr)) {
+        tail_read = 0;
+      }
+      tail.resize(tail_read);
+      outcome.length_ms = OpusLengthMs(head, tail);
+      break;
+    }
+    default: {
+      const WavHeader header = ReadWavHeader(head, static_cast<std::uint64_t>(size.QuadPart));
+      outcome.length_ms = header.length_ms;
+      outcome.damaged = header.damaged;
+      break;
+    }
+  }
   return outcome;
 }
 

@@ -11,9 +11,9 @@
 
 namespace callwright {
 
-// Full paths of the folder's *.wav entries, each followed by CR LF. `folder` ends in "\".
+// Full paths of the folder's recordings (.wav, .flac, .opus), each followed by CR LF. `folder` ends in "\".
 std::wstring ListWavFiles(std::wstring_view folder);
-// The folder's *.wav entries with the sizes and times the search reports, in search order.
+// The folder's recordings with the sizes and times the search reports, in search order.
 // `folder` ends in "\". Fetches entries in large batches and skips the short names.
 // `stop`, when given, is asked now and then and ends the search early when it says so. With
 // EntryPath::Name the entries' paths are the names alone.

@@ -77,7 +77,7 @@ bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
 constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
 constexpr POINT kCountLabel{kRepairButton.right + 8, 15};
 // The search box at the right end of the button row; the buttons keep their places left of it.
-constexpr int kSearchWidth = 140;
+constexpr int kSearchWidth = 112;
 constexpr int kSearchStrip = kSearchWidth + 4;
 // How often recordings whose calls still record are measured again.
 constexpr UINT kBusyRemeasureMs = 1000;

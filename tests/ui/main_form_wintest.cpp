@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "the task-bar button";
   MINMAXINFO limits{};
   ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-  EXPECT_EQ(limits.ptMinTrackSize.x, 538);
+  EXPECT_EQ(limits.ptMinTrackSize.x, 510);
   EXPECT_EQ(limits.ptMinTrackSize.y, 100);
   EXPECT_FALSE(main_->btnopen.Enabled());
   EXPECT_FALSE(main_->btndelete.Enabled());
@@ -159,12 +159,12 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
     RECT list;
   };
   const Geometry table[] = {
-      {522, 293, 437, 352, 267, 378, 293, 208, 123, 38, {4, 40, 518, 248}},
-      {644, 400, 559, 474, 389, 500, 415, 330, 245, 160, {4, 40, 640, 355}},
-      {522, 60, 437, 352, 267, 378, 293, 208, 123, 38, {4, 40, 518, 40}},  // list height below zero: empty
+      {494, 293, 409, 324, 239, 378, 293, 208, 123, 38, {4, 40, 490, 248}},
+      {616, 400, 531, 446, 361, 500, 415, 330, 245, 160, {4, 40, 612, 355}},
+      {494, 60, 409, 324, 239, 378, 293, 208, 123, 38, {4, 40, 490, 40}},  // list height below zero: empty
   };
   // The minimum outer size is the designed client area plus the frames of the platform the window
-  // was designed on; thinner frames (Wine's) would keep the client area from reaching 522 wide.
+  // was designed on; thinner frames (Wine's) would keep the client area from reaching 494 wide.
   ::SetWindowSubclass(hwnd, &NoMinimumSize, 0, 0);
   for (const Geometry& g : table) {
     RECT outer{0, 0, g.width, g.height};

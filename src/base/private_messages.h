@@ -17,6 +17,8 @@ enum PrivateMessage : UINT {
   kNoRecycleBinMessage = WM_APP + 3,
   // Main window, from the conversion worker: results wait (answered by its TakeResults).
   kConversionsMessage = WM_APP + 4,
+  // Main window, from the recording folder's watch: changes of its names wait.
+  kFolderChangedMessage = WM_APP + 5,
   // Application window: the notification-area icon's callback (lParam: the mouse or key event).
   kNotifyIconMessage = WM_APP + 0x4C,
   // Application window, from the folder preparer: a prepared folder waits.
@@ -27,9 +29,9 @@ enum PrivateMessage : UINT {
 
 namespace private_messages_detail {
 
-inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,      kNoRecycleBinMessage,
-                                 kConversionsMessage,   kNotifyIconMessage,    kFolderPreparedMessage,
-                                 kFolderGoneMessage};
+inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,       kNoRecycleBinMessage,
+                                 kConversionsMessage,   kFolderChangedMessage,  kNotifyIconMessage,
+                                 kFolderPreparedMessage, kFolderGoneMessage};
 
 constexpr bool AllDistinctAndPrivate() {
   for (std::size_t i = 0; i < kAll.size(); ++i) {

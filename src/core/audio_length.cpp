@@ -2,53 +2,74 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace callwright {
+
 namespace {
 
-constexpr std::uint32_t kOpusRate = 48000;  // Opus' granule positions count at 48 kHz, whatever the input
+constexpr std::size_t kOggHeader = 27;  // up to and including the segment count
 
-std::uint64_t LittleEndian(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t count) {
+std::uint64_t Le(std::span<const std::uint8_t> bytes, std::size_t at, int count) {
   std::uint64_t value = 0;
-  for (std::size_t i = count; i-- > 0;) value = (value << 8) | bytes[at + i];
+  for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[at + static_cast<std::size_t>(i)];
   return value;
 }
 
-bool Starts(std::span<const std::uint8_t> bytes, std::size_t at, const char* tag) {
-  const std::size_t length = std::strlen(tag);
-  return at <= bytes.size() && bytes.size() - at >= length && std::memcmp(bytes.data() + at, tag, length) == 0;
+bool BytesAt(std::span<const std::uint8_t> bytes, std::size_t at, std::string_view text) {
+  return at <= bytes.size() && bytes.size() - at >= text.size() &&
+         std::memcmp(bytes.data() + at, text.data(), text.size()) == 0;
+}
+
+// An Ogg page that begins at `at` and lies wholly in `bytes`: its serial and granule position.
+struct OggPage {
+  std::uint32_t serial = 0;
+  std::uint64_t granule = 0;
+  std::size_t body = 0;  // where its packets begin
+  std::size_t end = 0;
+};
+bool ReadOggPage(std::span<const std::uint8_t> bytes, std::size_t at, OggPage& page) {
+  if (!BytesAt(bytes, at, "OggS") || bytes.size() - at < kOggHeader || bytes[at + 4] != 0) return false;
+  const std::size_t segments = bytes[at + 26];
+  if (bytes.size() - at - kOggHeader < segments) return false;
+  std::size_t body_size = 0;
+  for (std::size_t i = 0; i < segments; ++i) body_size += bytes[at + kOggHeader + i];
+  page.body = at + kOggHeader + segments;
+  if (bytes.size() - page.body < body_size) return false;
+  page.end = page.body + body_size;
+  page.granule = Le(bytes, at + 6, 8);
+  page.serial = static_cast<std::uint32_t>(Le(bytes, at + 14, 4));
+  return true;
 }
 
 }  // namespace
 
 std::int64_t FlacLengthMs(std::span<const std::uint8_t> head) {
-  // "fLaC", then the first metadata block's 4-byte header: STREAMINFO is type 0, 34 bytes long.
-  constexpr std::size_t kInfo = 8;
-  if (!Starts(head, 0, "fLaC") || head.size() < kInfo + 34 || (head[4] & 0x7F) != 0) return -1;
-  // Bytes 10..17 of STREAMINFO: sample rate (20 bits), channels (3), bits (5), total samples (36).
-  const std::uint8_t* info = head.data() + kInfo;
-  const std::uint32_t rate = (std::uint32_t{info[10]} << 12) | (std::uint32_t{info[11]} << 4) | (info[12] >> 4);
-  const std::uint64_t samples = (std::uint64_t{info[13] & 0x0Fu} << 32) | (std::uint64_t{info[14]} << 24) |
-                                (std::uint64_t{info[15]} << 16) | (std::uint64_t{info[16]} << 8) | info[17];
-  if (rate == 0 || samples == 0) return -1;  // a count of 0 means "not known"
-  return static_cast<std::int64_t>(samples * 1000 / rate);
+  // "fLaC", then the STREAMINFO block's header (type 0, 34 bytes) and the block.
+  if (!BytesAt(head, 0, "fLaC") || head.size() < 8 + 34 || (head[4] & 0x7F) != 0) return -1;
+  const std::uint32_t length = static_cast<std::uint32_t>(head[5]) << 16 | head[6] << 8 | head[7];
+  if (length < 34) return -1;
+  const std::size_t at = 8 + 10;  // past the block and frame sizes
+  const std::uint32_t rate = static_cast<std::uint32_t>(head[at]) << 12 | head[at + 1] << 4 | head[at + 2] >> 4;
+  const std::uint64_t samples = static_cast<std::uint64_t>(head[at + 3] & 0x0F) << 32 |
+                                static_cast<std::uint64_t>(head[at + 4]) << 24 | head[at + 5] << 16 |
+                                head[at + 6] << 8 | head[at + 7];
+  if (rate == 0 || samples == 0) return -1;
+  return static_cast<std::int64_t>(samples / rate * 1000 + samples % rate * 1000 / rate);
 }
 
 std::int64_t OpusLengthMs(std::span<const std::uint8_t> head, std::span<const std::uint8_t> tail) {
-  // The first page: 27 bytes of header, its segment table, then the OpusHead packet.
-  if (!Starts(head, 0, "OggS") || head.size() < 27) return -1;
-  const std::size_t packet = 27 + std::size_t{head[26]};
-  if (!Starts(head, packet, "OpusHead") || head.size() < packet + 12) return -1;
-  const std::uint64_t pre_skip = LittleEndian(head, packet + 10, 2);
-  // The last page that ends a packet carries the stream's granule position (-1 on pages that end
-  // none); look for it from the end, where the last page is.
-  for (std::size_t at = tail.size() >= 27 ? tail.size() - 27 + 1 : 0; at-- > 0;) {
-    if (!Starts(tail, at, "OggS") || tail[at + 4] != 0) continue;
-    const std::uint64_t granule = LittleEndian(tail, at + 6, 8);
-    if (granule == ~std::uint64_t{0}) continue;
-    const std::uint64_t samples = granule > pre_skip ? granule - pre_skip : 0;
-    if (samples > (std::uint64_t{1} << 50)) return -1;  // centuries: not a recording's count
-    return static_cast<std::int64_t>(samples * 1000 / kOpusRate);
+  OggPage first;
+  if (!ReadOggPage(head, 0, first) || !BytesAt(head, first.body, "OpusHead") || first.end - first.body < 19) {
+    return -1;
+  }
+  const std::uint64_t pre_skip = Le(head, first.body + 10, 2);
+  // The last complete page of the stream that carries a granule position (-1: no packet ends there).
+  for (std::size_t at = tail.size() >= kOggHeader ? tail.size() - kOggHeader + 1 : 0; at-- > 0;) {
+    OggPage page;
+    if (!ReadOggPage(tail, at, page) || page.serial != first.serial || page.granule == ~std::uint64_t{0}) continue;
+    const std::uint64_t samples = page.granule > pre_skip ? page.granule - pre_skip : 0;
+    return static_cast<std::int64_t>(samples / 48);
   }
   return -1;
 }

@@ -112,6 +112,10 @@ std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separator
   return text;
 }
 
+std::wstring ShownOfTotal(std::uint64_t shown, std::uint64_t total, const NumberSeparators& separators) {
+  return GroupedDigits(shown, separators.thousands) + L" of " + GroupedDigits(total, separators.thousands);
+}
+
 std::wstring FormatLength(std::uint64_t seconds) {
   const auto two = [](std::uint64_t value) {
     return std::wstring{static_cast<wchar_t>(L'0' + value / 10), static_cast<wchar_t>(L'0' + value % 10)};

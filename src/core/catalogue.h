@@ -27,6 +27,8 @@ struct NumberSeparators {
 std::wstring FormatFileSize(std::int64_t size, const NumberSeparators& separators);
 // A row from a full path and the file's size (negative: could not be read -> "BUSY").
 RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const NumberSeparators& separators);
+// What a filtered list shows of all its rows: "12 of 3,480", with the thousands separator given.
+std::wstring ShownOfTotal(std::uint64_t shown, std::uint64_t total, const NumberSeparators& separators);
 // A length as "m:ss" under an hour, "h:mm:ss" from an hour on.
 std::wstring FormatLength(std::uint64_t seconds);
 // The cells that come from a recording's file name alone (no folder in front).

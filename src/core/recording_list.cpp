@@ -127,6 +127,7 @@ void RecordingList::List(std::wstring folder) {
   }
   for (std::unique_ptr<Probe>& probe : probes_) Retire(std::move(probe->worker));
   probes_.clear();
+  busy_probe_ = nullptr;
   deleted_since_.clear();
   // What was seen BUSY elsewhere says nothing of this folder.
   if (folder != folder_) busy_names_.clear();
@@ -201,6 +202,8 @@ bool RecordingList::TakeProbes(bool& cells) {
             busy_ended_.push_back(NameOf(static_cast<std::uint32_t>(record)));
           break;
         case FileStatus::Busy:
+          // Measured again every second while the call records: no repaint for the same BUSY.
+          if (recording.state == RecordingState::Busy) continue;
           recording.state = RecordingState::Busy;
           busy_names_.insert(NameOf(static_cast<std::uint32_t>(record)));
           break;
@@ -220,7 +223,11 @@ bool RecordingList::TakeProbes(bool& cells) {
       cells = true;
     }
   }
-  std::erase_if(probes_, [](const std::unique_ptr<Probe>& probe) { return probe->worker->Done(); });
+  std::erase_if(probes_, [this](const std::unique_ptr<Probe>& probe) {
+    if (!probe->worker->Done()) return false;
+    if (probe.get() == busy_probe_) busy_probe_ = nullptr;
+    return true;
+  });
   return moved;
 }
 
@@ -505,6 +512,21 @@ void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
   records_.push_back(recording);
   StartProbe({record}, {0}, std::make_shared<const std::vector<std::wstring>>(1, std::wstring(name)));
   Rebuild();
+}
+
+void RecordingList::RemeasureBusy() {
+  if (busy_probe_ || listing_) return;
+  std::vector<std::uint32_t> records;
+  auto names = std::make_shared<std::vector<std::wstring>>();
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (records_[record].removed || records_[record].state != RecordingState::Busy) continue;
+    records.push_back(record);
+    names->push_back(NameOf(record));
+  }
+  if (records.empty()) return;
+  const std::size_t count = names->size();
+  StartProbe(std::move(records), Identity(count), std::move(names));
+  busy_probe_ = probes_.back().get();
 }
 
 void RecordingList::FileRemoved(std::wstring_view name) {

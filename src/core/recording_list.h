@@ -139,6 +139,9 @@ class RecordingList {
   // The folder watcher's entries: a file appeared (measured on a worker) or went.
   void FileAdded(std::wstring_view name, std::int64_t size);
   void FileRemoved(std::wstring_view name);
+  // Measures again, on a worker, the recordings shown BUSY: a call that ends changes no name. Does
+  // nothing while the last such measure still runs.
+  void RemeasureBusy();
 
   // Shown rows.
   int Count() const { return static_cast<int>(view_.size()); }
@@ -188,6 +191,7 @@ class RecordingList {
 
   std::unique_ptr<ListingRun> listing_;
   std::vector<std::unique_ptr<Probe>> probes_;
+  const Probe* busy_probe_ = nullptr;  // among probes_ while it runs
   std::vector<std::unique_ptr<Deletion>> deletions_;
   std::vector<std::unique_ptr<Deletion>> repairs_;
   std::vector<std::unique_ptr<FileWorker>> retired_;

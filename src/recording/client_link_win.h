@@ -81,6 +81,7 @@ class ClientLink {
   bool PreparingFolder() const { return preparer_.Busy(); }
   // The live set of the prepared folder's names; null before the first preparation.
   const FolderWatch* Watch() const noexcept { return watch_.get(); }
+  FolderWatch* Watch() noexcept { return watch_.get(); }
   // Below this much free space on the folder's volume the user is warned.
   static constexpr std::uint64_t kLowSpaceBytes = 500ull * 1024 * 1024;
   // "Only 420 MB free on D: — recordings may stop."

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "assets/resource_ids.h"
 #include "audio/conversion_worker_win.h"
@@ -16,6 +18,7 @@
 #include "base/system_error_win.h"
 #include "core/catalogue_win.h"
 #include "core/destination_folder.h"
+#include "core/folder_watch_win.h"
 #include "core/settings_win.h"
 #include "core/wav_repair_win.h"
 #include "ui/about_form.h"
@@ -72,8 +75,14 @@ bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
                            nullptr, nullptr, nullptr, 0) >= 0;
 }
 
-// The Repair button, at the left end of the bottom bar.
+// The Repair button, at the left end of the bottom bar, and the search's count beside it.
 constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
+constexpr POINT kCountLabel{kRepairButton.right + 8, 15};
+// The search box at the right end of the button row; the buttons keep their places left of it.
+constexpr int kSearchWidth = 112;
+constexpr int kSearchStrip = kSearchWidth + 4;
+// How often recordings whose calls still record are measured again.
+constexpr UINT kBusyRemeasureMs = 1000;
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
@@ -123,6 +132,11 @@ FileOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
   return {WhyKept(path)};
 }
 
+bool SameFolder(const std::wstring& a, const std::wstring& b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Commands of the rows' context menu.
@@ -133,11 +147,11 @@ enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath,
 TFrmMain::TFrmMain()
     : Form({.class_name = L"TFrmMain",
             .caption = L"Callwright [\u2022]",
-            .client_width = 378,
+            .client_width = 378 + kSearchStrip,
             .client_height = 293,
             .style = WS_OVERLAPPEDWINDOW,
             .main_form = true,
-            .min_outer_size = {394, 100},
+            .min_outer_size = {394 + kSearchStrip, 100},
             .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
       ClientLink(Application::Instance()),
       Image1(Handle(), 0, 0, 0, 0),
@@ -155,7 +169,11 @@ TFrmMain::TFrmMain()
       btnclose(p.Handle(), 0, 9, 81, 25, L"&Close"),
       btnfol(Handle(), 0, 9, 81, 25, L"&Browse"),
       btnrepair(p.Handle(), kRepairButton.left, kRepairButton.top, kRepairButton.right - kRepairButton.left,
-                kRepairButton.bottom - kRepairButton.top, L"Re&pair") {
+                kRepairButton.bottom - kRepairButton.top, L"Re&pair"),
+      edtsearch(Handle(), 0, 10, kSearchWidth, 23),
+      lblcount(p.Handle(), kCountLabel.x, kCountLabel.y, 13, L""),
+      TimerBusy(Handle(), kBusyRemeasureMs, true, [this] { FRecordings->RemeasureBusy(); }),
+      FChanges(std::make_shared<FolderChanges>()) {
   Image1.SetAlign(Align::Client);
   Image1.SetStretch(true);
   Image1.SetPicture(IDP_MAIN_BACKGROUND);
@@ -185,6 +203,11 @@ TFrmMain::TFrmMain()
   btndelete.SetEnabled(false);
   btnrepair.OnClick = [this] { RepairSelected(); };
   btnrepair.SetEnabled(false);
+
+  edtsearch.SetCueText(L"Search");
+  edtsearch.SetAccessibleName(L"Search recordings");
+  edtsearch.OnChange = [this] { edtsearchChange(); };
+  edtsearch.OnKeyDown = [this](WORD key) { return edtsearchKeyDown(key); };
 
   LoadListIcons();
   for (const ColumnSetup& column : kColumns) lst.AddColumn(column.caption, column.width);
@@ -316,6 +339,7 @@ void TFrmMain::FormShow() {
 }
 
 void TFrmMain::FolderPrepared(const PreparedFolder& prepared, bool for_show) {
+  FollowWatch();
   if (!for_show) {
     ClientLink::FolderPrepared(prepared, for_show);
     return;
@@ -339,7 +363,8 @@ void TFrmMain::FormResize() {
   btnabout.SetLeft(btnsettings.Left() - btnabout.Width() - 4);
   btnclose.SetLeft(btnabout.Left() - btnclose.Width() - 4);
   lst.SetBounds(4, 40, w - 8, h - p.Height() - 44);
-  btnopen.SetLeft(w - btnopen.Width() - 4);
+  edtsearch.SetLeft(w - kSearchWidth - 4);
+  btnopen.SetLeft(edtsearch.Left() - btnopen.Width() - 4);
   btndelete.SetLeft(btnopen.Left() - btndelete.Width() - 4);
   btnfol.SetLeft(btndelete.Left() - btnfol.Width() - 4);
   btnrefresh.SetLeft(btnfol.Left() - btnrefresh.Width() - 4);
@@ -362,6 +387,65 @@ bool TFrmMain::Deleting() const { return FRecordings->Deleting(); }
 
 void TFrmMain::RecordingsArrived() { FRecordings->Update(); }
 
+struct TFrmMain::FolderChanges {
+  std::mutex lock;
+  std::vector<FolderChange> waiting;  // guarded by lock
+  bool posted = false;                // guarded by lock: a message is on its way
+};
+
+void TFrmMain::FollowWatch() {
+  FolderWatch* watch = Watch();
+  if (watch == FWatched) return;
+  FWatched = watch;
+  if (!watch) return;
+  // Its first listing may have been told before anyone listened.
+  FWatchListings = watch->Listed() ? 1 : 0;
+  // Told on the watch's thread: queued, and the window woken once for a batch. The queue outlives
+  // the window and the watch, whichever goes first.
+  watch->Subscribe([changes = FChanges, window = Handle(), watch](const FolderChange& change) {
+    const std::lock_guard hold(changes->lock);
+    changes->waiting.push_back(change);
+    changes->waiting.back().old_name.shrink_to_fit();
+    if (!changes->posted) {
+      changes->posted = ::PostMessageW(window, kFolderChangedMessage, 0, reinterpret_cast<LPARAM>(watch)) != FALSE;
+    }
+  });
+}
+
+void TFrmMain::FolderChanged() {
+  std::vector<FolderChange> changes;
+  {
+    const std::lock_guard hold(FChanges->lock);
+    changes.swap(FChanges->waiting);
+    FChanges->posted = false;
+  }
+  // Only the watch of the folder listed now speaks for the rows (another folder may be prepared
+  // while the list still shows the last one).
+  if (!FWatched || FWatched != Watch() || !SameFolder(FWatched->Folder(), FRecordings->Folder())) return;
+  bool relist = false;
+  for (const FolderChange& change : changes) {
+    switch (change.kind) {
+      case FolderChange::Kind::Added:
+        FRecordings->FileAdded(change.name, 0);
+        break;
+      case FolderChange::Kind::Removed:
+        FRecordings->FileRemoved(change.name);
+        break;
+      case FolderChange::Kind::Renamed:
+        FRecordings->FileRemoved(change.old_name);
+        FRecordings->FileAdded(change.name, 0);
+        break;
+      case FolderChange::Kind::Relisted:
+        // The watch's first listing, or one after more changes than its records could hold.
+        relist = FWatchListings++ > 0;
+        break;
+      case FolderChange::Kind::Gone:
+        break;
+    }
+  }
+  if (relist && !FRecordings->Listing()) FRecordings->List(FRecordings->Folder());
+}
+
 void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
   switch (change.kind) {
     case RecordingList::Change::Kind::Reset:
@@ -374,6 +458,42 @@ void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
       lst.SourceChanged();
       break;
   }
+  if (change.kind != RecordingList::Change::Kind::Cells) ShowCount();
+}
+
+void TFrmMain::ShowCount() {
+  lblcount.SetCaption(FRecordings->Filter().empty()
+                          ? std::wstring()
+                          : ShownOfTotal(static_cast<std::uint64_t>(FRecordings->Count()), FRecordings->Total(),
+                                         FSeparators));
+}
+
+void TFrmMain::edtsearchChange() { FRecordings->SetFilter(edtsearch.Text()); }
+
+bool TFrmMain::SearchShortcut(WORD Key) {
+  const bool control = (::GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  const bool alt = (::GetKeyState(VK_MENU) & 0x8000) != 0;
+  if (!control || alt || (Key != 'F' && Key != 'E')) return false;
+  edtsearch.FocusAll();
+  return true;
+}
+
+bool TFrmMain::edtsearchKeyDown(WORD Key) {
+  if (SearchShortcut(Key)) return true;
+  if (Key == VK_ESCAPE) {
+    edtsearch.SetText(L"");
+    return true;
+  }
+  if (Key == VK_RETURN || Key == VK_DOWN) {
+    // On to what was found, the first row focused and selected unless a row already is.
+    ::SetFocus(lst.Handle());
+    if (lst.Count() > 0 && lst.SelectedCount() == 0) {
+      lst.SetSelected(0, true);
+      ListView_SetItemState(lst.Handle(), 0, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
+    return true;
+  }
+  return false;
 }
 
 void TFrmMain::ApplySort(int column, bool ascending) {
@@ -487,6 +607,10 @@ LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     Application::Instance().Guard([&] { TellKeptBusy(wparam); });
     return 0;
   }
+  if (msg == kFolderChangedMessage) {
+    Application::Instance().Guard([&] { FolderChanged(); });
+    return 0;
+  }
   if (msg == kNoRecycleBinMessage) {
     Application::Instance().Guard([&] { AskNoRecycleBin(); });
     return 0;
@@ -501,13 +625,14 @@ void TFrmMain::btnopenClick() {
 
 void TFrmMain::lstDblClick() { btnopenClick(); }
 
-// The list is the window's one control that takes the focus, so Enter is always meant for it.
+// Enter in the search box goes to the rows (edtsearchKeyDown): any other Enter is meant for the list.
 void TFrmMain::FormEnterKey() { btnopenClick(); }
 
 void TFrmMain::lstKeyDown(WORD Key) {
   // As the Delete button, which is enabled only while rows are selected (the selection itself
   // counts here: the button follows it up to a timer tick late).
   if (Key == VK_DELETE && lst.SelectedCount() > 0) btndeleteClick();
+  SearchShortcut(Key);
 }
 
 void TFrmMain::btndeleteClick() { DeleteSelected(ShiftHeld() ? DeletionKind::Permanent : DeletionKind::Recycle); }

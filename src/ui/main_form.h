@@ -20,8 +20,10 @@
 #include "core/recording_deletion.h"
 #include "core/recording_list.h"
 #include "recording/client_link_win.h"
+#include "ui/toolkit/edit.h"
 #include "ui/toolkit/form.h"
 #include "ui/toolkit/image.h"
+#include "ui/toolkit/label.h"
 #include "ui/toolkit/list_view.h"
 #include "ui/toolkit/panel.h"
 #include "ui/toolkit/speed_button.h"
@@ -49,6 +51,13 @@ class TFrmMain : public Form, public ClientLink {
   SpeedButton btnclose;
   SpeedButton btnfol;
   SpeedButton btnrepair;
+  // The search box at the right end of the button row (Ctrl+F, Ctrl+E; Esc clears it), and how
+  // many of the recordings it lets through, in the bottom bar while it holds text.
+  Edit edtsearch;
+  Label lblcount;
+  // Measures again, every second, the recordings whose calls still record: a call that ends
+  // changes no name in the folder.
+  WindowTimer TimerBusy;
 
   // The start-up show has been dealt with (shown, or its work done hidden at a "/hidden" start).
   bool loaded = false;
@@ -109,6 +118,11 @@ class TFrmMain : public Form, public ClientLink {
   void lstAdvancedCustomDrawItem(ListView& Sender, ListItemDraw& Item);
   void TimerSelTimer();
   void TimerAttachTimer();
+  // The rows shown are those whose partner, date text or file name hold the search box's text.
+  void edtsearchChange();
+  bool edtsearchKeyDown(WORD Key);
+  // Ctrl+F and Ctrl+E in the list or the box: to the search box, its text selected.
+  bool SearchShortcut(WORD Key);
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
@@ -131,6 +145,13 @@ class TFrmMain : public Form, public ClientLink {
   void RecordingsArrived();
   void RecordingsChanged(const RecordingList::Change& change);
   void ApplySort(int column, bool ascending);
+  // "12 of 3,480" while the search box holds text.
+  void ShowCount();
+  // The folder watch's changes that wait for the window thread.
+  struct FolderChanges;
+  void FolderChanged();
+  // Takes the changes of the watch that ClientLink keeps for the recording folder.
+  void FollowWatch();
   void DeletionDone(const RecordingList::DeletionReport& report);
   void TellKeptBusy(std::size_t busy_kept);
   // Asks once whether files that no Recycle Bin could take are to be deleted for good.
@@ -159,6 +180,11 @@ class TFrmMain : public Form, public ClientLink {
   NumberSeparators FSeparators;
   // The recording folder when the window was last shown, before its preparation.
   std::wstring FShownFolder;
+  std::shared_ptr<FolderChanges> FChanges;
+  // The watch whose changes reach the rows, and its subscription.
+  const FolderWatch* FWatched = nullptr;
+  // Listings the watch told since: every one after its first is a relisting after an overflow.
+  int FWatchListings = 0;
 };
 
 // Measures one recording for the listing's worker: MeasureRecordingFile; tests put in their own.

@@ -142,6 +142,21 @@ TEST(FormatLength, MinutesUnderAnHourThenHours) {
   for (const auto& [seconds, text] : cases) EXPECT_EQ(FormatLength(seconds), text) << seconds;
 }
 
+TEST(ShownOfTotal, GroupsBothNumbersWithTheUsersSeparator) {
+  const struct {
+    std::uint64_t shown, total;
+    NumberSeparators separators;
+    const wchar_t* text;
+  } cases[] = {
+      {12, 3480, kEnglish, L"12 of 3,480"},
+      {0, 0, kEnglish, L"0 of 0"},
+      {1234, 1000000, {L",", L"."}, L"1.234 of 1.000.000"},
+      {999, 1000, {L".", L"\u00A0"}, L"999 of 1\u00A0000"},
+      {5, 5, {L".", L""}, L"5 of 5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ShownOfTotal(c.shown, c.total, c.separators), c.text) << c.total;
+}
+
 TEST(RecordingTime, OrdersAsTheNamesTimesAndZeroForOtherNames) {
   EXPECT_EQ(RecordingTime(L"05032013_141516_anna.wav"), 20130305141516u);
   EXPECT_LT(RecordingTime(L"31122012_235959_x.wav"), RecordingTime(L"01012013_000000_x.wav"));

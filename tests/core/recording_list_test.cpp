@@ -39,6 +39,7 @@ class FakeDisk {
     const std::lock_guard<std::mutex> hold(lock_);
     return folders_[folder].contains(name);
   }
+  // Only while no worker runs.
   void SetBusy(const std::wstring& path) { busy_.insert(path); }
   // Only while no worker runs.
   void SetFree(const std::wstring& path) { busy_.erase(path); }
@@ -496,6 +497,38 @@ TEST_F(RecordingListTest, FilesAddedAndRemovedFollowTheFolder) {
   list_.FileRemoved(kAnna);
   EXPECT_EQ(Names(), (std::vector<std::wstring>{kBob}));
   EXPECT_EQ(changes_.back().new_index, (std::vector<int>{-1, 0}));
+}
+
+TEST_F(RecordingListTest, BusyRecordingsAreMeasuredAgainUntilTheirCallsEnd) {
+  disk_.Put(kA, kAnna, 5);
+  disk_.Put(kA, kBob, 7);
+  disk_.SetBusy(kA + L"\\" + kBob);
+  list_.List(kA);
+  Settle();
+  ASSERT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"5.00 Bytes", L"BUSY"}));
+
+  // Still recording: measured again, and nothing told for the same BUSY.
+  changes_.clear();
+  list_.RemeasureBusy();
+  EXPECT_TRUE(list_.Listing());
+  Settle();
+  EXPECT_TRUE(changes_.empty());
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"5.00 Bytes", L"BUSY"}));
+
+  // The call ended: its size and length arrive at the next measure, the other row is not measured.
+  disk_.Put(kA, kBob, 3000);
+  disk_.Put(kA, kAnna, 6);
+  disk_.SetFree(kA + L"\\" + kBob);
+  list_.RemeasureBusy();
+  Settle();
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"5.00 Bytes", L"2.93 KB"}));
+  EXPECT_EQ(Column(RecordingList::kLength), (std::vector<std::wstring>{L"0:00", L"0:30"}));
+  ASSERT_FALSE(changes_.empty());
+  EXPECT_EQ(changes_.back().kind, RecordingList::Change::Kind::Cells);
+
+  // Nothing BUSY: no worker.
+  list_.RemeasureBusy();
+  EXPECT_FALSE(list_.Listing());
 }
 
 }  // namespace

@@ -131,10 +131,12 @@ TEST_F(DesktopTest, EscHidesTheAboutWindowAtOnceAndTabStaysOnItsText) {
   EXPECT_TRUE(main_->Visible()) << "Esc never hides the main window";
 }
 
-TEST_F(DesktopTest, TabInTheMainWindowKeepsTheFocusOnTheList) {
+TEST_F(DesktopTest, TabInTheMainWindowGoesBetweenTheListAndTheSearchBoxOnly) {
   ShowActive(*main_);
   ::SetFocus(main_->lst.Handle());
   for (bool shift : {false, true}) {
+    PressKey(VK_TAB, shift);
+    EXPECT_EQ(::GetFocus(), main_->edtsearch.Handle()) << "no speed button takes the focus";
     PressKey(VK_TAB, shift);
     EXPECT_EQ(::GetFocus(), main_->lst.Handle()) << "no speed button takes the focus";
   }

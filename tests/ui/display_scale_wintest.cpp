@@ -79,19 +79,20 @@ std::vector<WindowGeometry> DesignedWindows(TFrmMain& main, TFrmSettings& settin
   return {
       {"main",
        &main,
-       {378, 293},
+       {494, 293},
        {
-           {"Image1", &main.Image1, {0, 0, 378, 252}},
-           {"p", &main.p, {0, 252, 378, 293}},
-           {"imgbottom", &main.imgbottom, {0, 0, 378, 41}},
-           {"lst", &main.lst, {4, 40, 374, 248}},
+           {"Image1", &main.Image1, {0, 0, 494, 252}},
+           {"p", &main.p, {0, 252, 494, 293}},
+           {"imgbottom", &main.imgbottom, {0, 0, 494, 41}},
+           {"lst", &main.lst, {4, 40, 490, 248}},
            {"btnrefresh", &main.btnrefresh, {38, 9, 119, 34}},
            {"btnfol", &main.btnfol, {123, 9, 204, 34}},
            {"btndelete", &main.btndelete, {208, 9, 289, 34}},
            {"btnopen", &main.btnopen, {293, 9, 374, 34}},
-           {"btnclose", &main.btnclose, {123, 9, 204, 34}},
-           {"btnabout", &main.btnabout, {208, 9, 289, 34}},
-           {"btnsettings", &main.btnsettings, {293, 9, 374, 34}},
+           {"edtsearch", &main.edtsearch, {378, 10, 490, 33}},
+           {"btnclose", &main.btnclose, {239, 9, 320, 34}},
+           {"btnabout", &main.btnabout, {324, 9, 405, 34}},
+           {"btnsettings", &main.btnsettings, {409, 9, 490, 34}},
        }},
       {"settings",
        &settings,
@@ -269,7 +270,7 @@ class ScaledWindowsTest : public test::ProgramWindowsTest {
     // platform it was designed on, scaled; Wine's frames do not grow with the scale, so the
     // minimum would keep the client area wider than designed.
     ::SetWindowSubclass(main_->Handle(), &NoMinimumSize, 0, 0);
-    RECT outer{0, 0, ::MulDiv(378, main_->Dpi(), 96), ::MulDiv(293, main_->Dpi(), 96)};
+    RECT outer{0, 0, ::MulDiv(494, main_->Dpi(), 96), ::MulDiv(293, main_->Dpi(), 96)};
     ::AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
     ::SetWindowPos(main_->Handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                    SWP_NOMOVE | SWP_NOZORDER);

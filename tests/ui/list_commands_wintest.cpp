@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cwctype>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -100,10 +101,16 @@ class ListCommandsTest : public test::ProgramWindowsTest {
 
   // `count` recordings listed in a window that has the keyboard, placed at the screen's top-left.
   std::vector<std::wstring> ShowRecordings(int count) {
+    std::vector<std::wstring> names;
     for (int i = 0; i < count; ++i) {
-      EXPECT_TRUE(test::WriteBytes(folder_.Join(L"0" + std::to_wstring(i + 1) + L"032013_141516_p" + std::to_wstring(i) + L".wav"),
-                                   std::string(100, 'x')));
+      names.push_back(L"0" + std::to_wstring(i + 1) + L"032013_141516_p" + std::to_wstring(i) + L".wav");
     }
+    return ShowNamed(names);
+  }
+
+  // These files listed, as ShowRecordings.
+  std::vector<std::wstring> ShowNamed(const std::vector<std::wstring>& names) {
+    for (const std::wstring& name : names) EXPECT_TRUE(test::WriteBytes(folder_.Join(name), std::string(100, 'x')));
     EXPECT_TRUE(WriteConfig(L"path", folder_.Path()));
     main_->Show();
     ::SetWindowPos(main_->Handle(), nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -512,6 +519,102 @@ TEST(RecycleFile, TheSystemsFileOperationRecyclesOrLeavesTheFile) {
   const RecycleResult result = RecycleFile(file);
   EXPECT_EQ(result == RecycleResult::Recycled, !fs::exists(file)) << static_cast<int>(result);
   EXPECT_NE(result, RecycleResult::Failed);
+}
+
+// ---- the search box
+
+// Types text into the window that has the keyboard with real key presses: letters (lower case),
+// digits and spaces.
+void Type(std::wstring_view text) {
+  for (wchar_t c : text) {
+    const WORD key = c == L' ' ? VK_SPACE : static_cast<WORD>(std::towupper(c));
+    test::PressKey(key);
+  }
+}
+
+std::wstring UserThousands() {
+  wchar_t text[8] = {};
+  return ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, text, 8) > 0 ? text : L",";
+}
+
+TEST_F(ListCommandsTest, TheSearchBoxFiltersByPartnerDateTextAndAccentedNamesAndEscClearsIt) {
+  std::vector<std::wstring> names = {L"01022013_090000_anna.wav", L"02022013_101500_bob2.wav",
+                                     L"15032014_101500_Jos\u00E9.wav", L"16032014_230000_zed.wav"};
+  // Enough recordings for the count to need its thousands separator.
+  for (int i = 0; i < 1000; ++i) names.push_back(L"01012012_000000_other." + std::to_wstring(i) + L".wav");
+  ShowNamed(names);
+  ASSERT_EQ(main_->lst.Count(), 1004);
+  EXPECT_EQ(main_->edtsearch.CueText(), L"Search");
+  EXPECT_EQ(main_->edtsearch.AccessibleName(), L"Search recordings");
+  EXPECT_EQ(main_->lblcount.Text(), L"") << "no count without a search";
+  const std::wstring of_all = L" of 1" + UserThousands() + L"004";
+
+  const auto partners = [&] {
+    std::vector<std::wstring> shown;
+    for (int i = 0; i < main_->lst.Count(); ++i) shown.push_back(main_->lst.ItemText(i, RecordingList::kPartner));
+    return shown;
+  };
+  struct Case {
+    WORD shortcut;
+    const wchar_t* typed;
+    std::vector<std::wstring> partners;
+  };
+  const Case cases[] = {
+      {'F', L"bob", {L"bob2"}},                       // partner
+      {'E', L"2013 at 10", {L"bob2"}},                // the date text, which no file name holds
+      {'F', L"jose", {L"Jos\u00E9"}},                // accents and letter case aside
+      {'E', L"03 2014", {}},                          // nothing
+      {'F', L"032014", {L"Jos\u00E9", L"zed"}},      // the file name
+  };
+  for (const Case& c : cases) {
+    ::SetFocus(main_->lst.Handle());
+    PumpFor(20);
+    test::PressKeyWith(VK_CONTROL, c.shortcut);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == main_->edtsearch.Handle(); }, 2000)) << c.typed;
+    Type(c.typed);
+    ASSERT_TRUE(PumpUntil([&] { return main_->edtsearch.Text() == c.typed; }, 3000)) << c.typed;
+    PumpFor(20);
+    EXPECT_EQ(partners(), c.partners) << c.typed;
+    EXPECT_EQ(main_->lblcount.Text(), std::to_wstring(c.partners.size()) + of_all) << c.typed;
+    EXPECT_TRUE(main_->lblcount.Visible());
+
+    test::PressKey(VK_ESCAPE);
+    ASSERT_TRUE(PumpUntil([&] { return main_->edtsearch.Text().empty(); }, 2000)) << c.typed << ": Esc clears";
+    EXPECT_EQ(main_->lst.Count(), 1004) << c.typed;
+    EXPECT_EQ(main_->lblcount.Text(), L"") << c.typed;
+    EXPECT_TRUE(main_->Visible()) << "Esc in the box leaves the window open";
+  }
+}
+
+TEST_F(ListCommandsTest, ButtonsAndKeysActOnlyOnTheSelectedRowsTheSearchShows) {
+  const std::vector<std::wstring> paths = ShowRecordings(4);
+  Select({0, 1, 2, 3}, 0);
+  test::PressKeyWith(VK_CONTROL, 'F');
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == main_->edtsearch.Handle(); }, 2000));
+  Type(L"p2");
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.Count() == 1; }, 3000));
+  EXPECT_EQ(main_->lst.SelectedCount(), 1) << "the rows the search hides are no longer selected";
+
+  // Enter goes on to the rows found; Delete there acts on what is shown.
+  test::PressKey(VK_RETURN);
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == main_->lst.Handle(); }, 2000));
+  {
+    MessageBoxAnswerer yes(L"Delete files", IDYES);
+    test::PressKey(VK_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return yes.Answered() == 1; }, 3000));
+    WaitForDeletion();
+    EXPECT_EQ(yes.LastText(), L"Move 1 recording to the Recycle Bin?");
+  }
+  EXPECT_FALSE(fs::exists(paths[2]));
+  for (int i : {0, 1, 3}) EXPECT_TRUE(fs::exists(paths[i])) << i;
+  EXPECT_EQ(main_->lst.Count(), 0);
+  EXPECT_EQ(main_->lblcount.Text(), L"0 of 3");
+
+  // Cleared, the other rows come back unselected: the button has nothing to act on.
+  main_->edtsearch.SetText(L"");
+  EXPECT_EQ(ListedPaths(), (std::vector<std::wstring>{paths[0], paths[1], paths[3]}));
+  EXPECT_EQ(main_->lst.SelectedCount(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return !main_->btndelete.Enabled(); }, 2000));
 }
 
 }  // namespace

@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_TRUE(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW) << "the task-bar button";
   MINMAXINFO limits{};
   ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-  EXPECT_EQ(limits.ptMinTrackSize.x, 394);
+  EXPECT_EQ(limits.ptMinTrackSize.x, 510);
   EXPECT_EQ(limits.ptMinTrackSize.y, 100);
   EXPECT_FALSE(main_->btnopen.Enabled());
   EXPECT_FALSE(main_->btndelete.Enabled());
@@ -153,18 +153,19 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
   EXPECT_FALSE(style & (LVS_SINGLESEL | LVS_EDITLABELS | LVS_SORTASCENDING | LVS_SORTDESCENDING));
 
   // Left positions for a client area, and the list's bounds.
+  // The search box holds the right end of the button row; the buttons keep their places left of it.
   struct Geometry {
     int width, height;
-    int settings, about, close, open, del, browse, refresh;
+    int settings, about, close, search, open, del, browse, refresh;
     RECT list;
   };
   const Geometry table[] = {
-      {378, 293, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 248}},
-      {500, 400, 415, 330, 245, 415, 330, 245, 160, {4, 40, 496, 355}},
-      {378, 60, 293, 208, 123, 293, 208, 123, 38, {4, 40, 374, 40}},  // list height below zero: empty
+      {494, 293, 409, 324, 239, 378, 293, 208, 123, 38, {4, 40, 490, 248}},
+      {616, 400, 531, 446, 361, 500, 415, 330, 245, 160, {4, 40, 612, 355}},
+      {494, 60, 409, 324, 239, 378, 293, 208, 123, 38, {4, 40, 490, 40}},  // list height below zero: empty
   };
   // The minimum outer size is the designed client area plus the frames of the platform the window
-  // was designed on; thinner frames (Wine's) would keep the client area from reaching 378 wide.
+  // was designed on; thinner frames (Wine's) would keep the client area from reaching 494 wide.
   ::SetWindowSubclass(hwnd, &NoMinimumSize, 0, 0);
   for (const Geometry& g : table) {
     RECT outer{0, 0, g.width, g.height};
@@ -179,6 +180,11 @@ TEST_F(MainWindowTest, WindowSettingsAndLayout) {
     EXPECT_EQ(main_->btndelete.Left(), g.del) << g.width;
     EXPECT_EQ(main_->btnfol.Left(), g.browse) << g.width;
     EXPECT_EQ(main_->btnrefresh.Left(), g.refresh) << g.width;
+    const RECT search = main_->edtsearch.Bounds();
+    EXPECT_EQ(search.left, g.search) << g.width;
+    EXPECT_EQ(search.right, g.width - 4) << g.width;
+    EXPECT_EQ(search.top, 10);
+    EXPECT_EQ(search.bottom, 33);
     const RECT list = main_->lst.Bounds();
     EXPECT_TRUE(::EqualRect(&list, &g.list)) << g.width << "x" << g.height << ": " << list.left << "," << list.top
                                              << "," << list.right << "," << list.bottom;
@@ -933,6 +939,63 @@ TEST_F(MainWindowTest, RecordsIntoAFolderOutsideTheCodePage) {
   EXPECT_NE(output.find("file=\"" + short_form + "\\"), std::string::npos) << output;
 }
 
+// The rows follow the folder without Refresh: a call's recording shows BUSY while the client
+// writes it and gets its size and length when the call ends; files deleted or renamed outside go,
+// while the window is visible and while it is hidden; the selection stays on its row.
+TEST_F(MainWindowTest, TheListFollowsTheFolderWhileVisibleAndHidden) {
+  const std::vector<fs::path> files = MakeRecordings(3);
+  ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
+  ShowMain();
+  ASSERT_EQ(main_->lst.Count(), 3);
+  ASSERT_TRUE(PumpUntil([&] { return main_->Watch() && main_->Watch()->Listed(); }, 10000));
+  main_->lst.SetSelected(1, true);
+  const std::wstring selected = main_->Recordings().Path(1);
+  const auto row_of = [&](std::wstring_view ending) {
+    for (int i = 0; i < main_->lst.Count(); ++i) {
+      if (main_->Recordings().Path(i).ends_with(ending)) return i;
+    }
+    return -1;
+  };
+
+  const std::wstring log = folder_.Path() + L"\\commands.txt";
+  test::ChildProcess sim(test::ExePath(L"callwright-clientsim.exe"),
+                         {L"--partner", L"hana", L"--call", L"5", L"--call-ms", L"2500", L"--delay", L"0",
+                          L"--timeout", L"20000", L"--log", log});
+  ASSERT_TRUE(test::LinkToClient(*main_));
+  ASSERT_TRUE(PumpUntil([&] { return row_of(L"_hana.wav") >= 0; }, 10000)) << "shown as the client makes it";
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.ItemText(row_of(L"_hana.wav"), RecordingList::kSize) == L"BUSY"; },
+                        3000));
+  EXPECT_TRUE(sim.Running()) << "still recording while shown BUSY";
+  EXPECT_EQ(main_->lst.ItemText(row_of(L"_hana.wav"), RecordingList::kLength), L"");
+  ASSERT_TRUE(PumpUntil([&] { return !sim.Running(); }, 15000));
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.ItemText(row_of(L"_hana.wav"), RecordingList::kSize) != L"BUSY"; },
+                        5000))
+      << "measured once the call ended";
+  const int hana = row_of(L"_hana.wav");
+  EXPECT_EQ(main_->lst.ItemText(hana, RecordingList::kSize),
+            FormatFileSize(static_cast<std::int64_t>(fs::file_size(main_->Recordings().Path(hana)))));
+  EXPECT_EQ(main_->lst.ItemText(hana, RecordingList::kLength), L"0:02");
+  EXPECT_EQ(main_->lst.Count(), 4);
+
+  // Deleted and renamed outside the program.
+  fs::remove(files[0]);
+  const fs::path renamed = fs::path(folder_.Path()) / L"05032019_141519_renamed.wav";
+  fs::rename(files[2], renamed);
+  ASSERT_TRUE(PumpUntil([&] { return row_of(files[0].filename().wstring()) < 0 && row_of(L"_renamed.wav") >= 0; },
+                        5000));
+  EXPECT_LT(row_of(files[2].filename().wstring()), 0);
+  EXPECT_EQ(main_->lst.Count(), 3);
+  EXPECT_EQ(main_->lst.SelectedCount(), 1);
+  EXPECT_EQ(main_->Recordings().Path(main_->lst.FirstSelected()), selected) << "the selection follows its row";
+
+  // Hidden: followed all the same, no show needed.
+  main_->Hide();
+  fs::remove(renamed);
+  ASSERT_TRUE(test::WriteBytes(folder_.Join(L"06032019_101010_later.wav"), std::string(64, 'x')));
+  EXPECT_TRUE(PumpUntil([&] { return row_of(L"_renamed.wav") < 0 && row_of(L"_later.wav") >= 0; }, 5000));
+  EXPECT_FALSE(main_->Visible());
+}
+
 TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   MakeRecordings(1);
   ASSERT_TRUE(WriteConfig(L"path", folder_.Path()));
@@ -946,18 +1009,22 @@ TEST_F(MainWindowTest, ShowRequestShowsAHiddenWindowAndRestoresAMinimizedOne) {
   ASSERT_TRUE(PumpUntil([&] { return !main_->Probing(); }, 10000));
   EXPECT_EQ(main_->lst.Count(), 3) << "the show sequence ran again";
 
+  // The live list shows a new recording by itself; a showing would list the folder anew, which
+  // starts at once.
   MakeRecordings(4);
+  ASSERT_TRUE(PumpUntil([&] { return main_->lst.Count() == 4 && !main_->Probing(); }, 10000));
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
+  EXPECT_FALSE(main_->Probing()) << "already visible: only brought to the front";
   PumpFor(100);
-  EXPECT_FALSE(main_->Probing());
-  EXPECT_EQ(main_->lst.Count(), 3) << "already visible: only brought to the front";
+  EXPECT_EQ(main_->lst.Count(), 4);
 
   ::ShowWindow(main_->Handle(), SW_MINIMIZE);
   ASSERT_TRUE(::IsIconic(main_->Handle()));
   ::SendMessageW(main_->Handle(), ShowRequestMsg, 0, 0);
   EXPECT_FALSE(::IsIconic(main_->Handle())) << "restored";
   EXPECT_TRUE(main_->Visible());
-  EXPECT_EQ(main_->lst.Count(), 3) << "restoring is no new showing";
+  EXPECT_FALSE(main_->Probing()) << "restoring is no new showing";
+  EXPECT_EQ(main_->lst.Count(), 4);
 }
 
 TEST_F(MainWindowTest, SettingsAndAboutButtonsShowTheirWindows) {

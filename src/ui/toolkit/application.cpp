@@ -128,8 +128,9 @@ void Application::Dispatch(MSG& msg) {
   // Enter and Esc work in them.
   if (msg.hwnd && msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
     HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
-    if (FindForm(root)) {
+    if (Form* form = FindForm(root)) {
       ShowKeyboardCuesFor(msg);
+      if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && form->HandleShortcut(msg)) return;
       if (::IsDialogMessageW(root, &msg)) return;
     }
   }

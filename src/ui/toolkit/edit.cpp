@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 #include "ui/toolkit/high_contrast.h"
 
 namespace callwright {
@@ -15,6 +17,57 @@ Edit::Edit(HWND parent, int left, int top, int width, int height, bool read_only
                  .top = top,
                  .width = width,
                  .height = height});
+}
+
+void Edit::SetCueText(const std::wstring& text) {
+  // The control keeps no copy of the text on every version: ours lives as long as the control.
+  cue_ = text;
+  ::SendMessageW(Handle(), EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue_.c_str()));
+}
+
+std::wstring Edit::CueText() const {
+  wchar_t text[256] = {};
+  return ::SendMessageW(Handle(), EM_GETCUEBANNER, reinterpret_cast<WPARAM>(text), std::size(text)) ? std::wstring(text)
+                                                                                                     : std::wstring();
+}
+
+void Edit::FocusAll() {
+  ::SetFocus(Handle());
+  ::SendMessageW(Handle(), EM_SETSEL, 0, -1);
+}
+
+bool Edit::HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM, LRESULT& result) {
+  if (msg != WM_COMMAND || HIWORD(wparam) != EN_CHANGE || !OnChange) return false;
+  OnChange();
+  result = 0;
+  return true;
+}
+
+LRESULT Edit::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_GETDLGCODE: {
+      LRESULT result = DefaultHandling(msg, wparam, lparam);
+      // The dialog manager would turn Enter and Esc into the form's commands before the box saw them.
+      const auto* key = reinterpret_cast<const MSG*>(lparam);
+      if (OnKeyDown && key && key->message == WM_KEYDOWN && (key->wParam == VK_RETURN || key->wParam == VK_ESCAPE)) {
+        result |= DLGC_WANTMESSAGE;
+      }
+      return result;
+    }
+    case WM_KEYDOWN:
+      swallow_char_ = OnKeyDown && OnKeyDown(static_cast<WORD>(wparam));
+      if (swallow_char_) return 0;
+      break;
+    case WM_CHAR:
+      if (swallow_char_) {
+        swallow_char_ = false;
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefaultHandling(msg, wparam, lparam);
 }
 
 MultiLineEdit::MultiLineEdit(HWND parent, int left, int top, int width, int height, const Options& options) {

@@ -2,6 +2,7 @@
 // Text boxes: a single-line Edit and a MultiLineEdit.
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,26 @@ class Edit : public Control {
 
   void SetReadOnly(bool read_only) { ::SendMessageW(Handle(), EM_SETREADONLY, read_only ? TRUE : FALSE, 0); }
   bool ReadOnly() const { return (::GetWindowLongPtrW(Handle(), GWL_STYLE) & ES_READONLY) != 0; }
+  // The grey hint shown while the box is empty (EM_SETCUEBANNER), also while it has the focus.
+  void SetCueText(const std::wstring& text);
+  std::wstring CueText() const;
+  // Selects the whole text and takes the focus.
+  void FocusAll();
+
+  // The text changed, by the user or from code (EN_CHANGE).
+  std::function<void()> OnChange;
+  // A key pressed in the box, before the box acts on it; true takes it (its character too). Enter
+  // and Esc come here rather than to the form's default and cancel commands.
+  std::function<bool(WORD key)> OnKeyDown;
+
+  bool HandleReflectedMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
+
+ private:
+  std::wstring cue_;
+  bool swallow_char_ = false;  // the key's character follows a key that OnKeyDown took
 };
 
 class MultiLineEdit : public Control {

@@ -61,6 +61,10 @@ class Form : public Window {
   void SetColour(COLORREF colour);
   COLORREF BackgroundColour() const override;
 
+  // A key pressed in the form, offered before the focused control and the dialog keys see it;
+  // true when the form took it (see FormShortcut).
+  bool HandleShortcut(const MSG& msg) { return created_ && FormShortcut(msg); }
+
  protected:
   virtual void FormShow() {}
   virtual void FormHide() {}
@@ -72,6 +76,9 @@ class Form : public Window {
   // Enter that the focused control leaves to the form (the dialog manager's IDOK): the form's
   // default command, as a dialog's default button.
   virtual void FormEnterKey() {}
+  // A WM_KEYDOWN or WM_SYSKEYDOWN for any window of the form: true takes it (no character, no
+  // dialog key follows).
+  virtual bool FormShortcut(const MSG& /*msg*/) { return false; }
   // The session ends (WM_ENDSESSION after every program agreed): the process goes with it. The
   // query before it (WM_QUERYENDSESSION) is always agreed to at once.
   virtual void FormEndSession() {}

@@ -5,7 +5,7 @@
 #   scripts/bench.sh [name part]   runs only the benchmarks whose program name contains it
 #   scripts/bench.sh limits        Callwright next to bare Win32 programs: the recording command,
 #                                  start-up, and the sizes (with Callwright.exe's bytes by library,
-#                                  the audio codec libraries' share apart: scripts/exe-shares.py)
+#                                  the audio codec libraries' share of both apart: scripts/exe-shares.py)
 # With BASELINE=<git revision> the same benchmarks also run that revision's build, side by side:
 # its host benchmarks run right after ours, and the Windows benchmarks that compare whole programs
 # get its Callwright.exe in CALLWRIGHT_BASELINE (the catalogue and hidden-CPU benchmarks).
@@ -82,5 +82,6 @@ for bench in build/windows/bin/*_winbench.exe; do
 done
 if [[ "limits" == *"$only"* ]]; then
   echo "-- Callwright.exe by library (from the linker map)"
-  python3 scripts/exe-shares.py build/windows/Callwright.map
+  python3 scripts/exe-shares.py build/windows/Callwright.map --exe build/windows/bin/Callwright.exe \
+    --setup "$(ls build/windows/bin/Callwright-*-setup.exe)"
 fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Bytes of a linked program by where they come from, read from the GNU linker's map (-Wl,-Map).
 
-    scripts/exe-shares.py <map> [--objects LIB] [--codecs REGEX]
+    scripts/exe-shares.py <map> [--objects LIB] [--codecs REGEX] [--exe EXE --setup SETUP]
 
 Prints, for each library (or our own object files), the bytes of the loaded sections (code,
 read-only and initialised data, unwind tables, resources) it contributes, largest first; then the
@@ -9,10 +9,14 @@ program's total less the audio codec libraries (names matching --codecs) and the
 they pulled into the link first (printf, strtod), which is the size that the executable's size
 target is about. --objects LIB lists the members of that one library instead.
 Section padding and the headers are not counted, so the sum is a little below the file size.
+With --exe and --setup, also the codecs' share of the setup: the setup compresses the program with
+LZMA, so the share is what LZMA saves on the program when the codecs' bytes are blanked out.
 """
 import argparse
+import lzma
 import os
 import re
+import struct
 import sys
 from collections import defaultdict
 
@@ -22,7 +26,7 @@ DEFAULT_CODECS = r"opus|vorbis|ogg|lame|mp3|flac|speex|mpg123|sndfile|faac|fdk|a
 
 
 def contributions(path):
-    """(section, size, input file) of every input section in the map's memory map."""
+    """(section, address, size, input file) of every input section in the map's memory map."""
     with open(path, encoding="utf-8", errors="replace") as handle:
         lines = handle.read().splitlines()
     try:
@@ -39,7 +43,7 @@ def contributions(path):
             section = match.group(1) or pending
             pending = None
             if section and LOADED.match(section):
-                yield section, int(match.group(3), 16), match.group(4).strip()
+                yield section, int(match.group(2), 16), int(match.group(3), 16), match.group(4).strip()
         else:
             pending = None
 
@@ -77,12 +81,45 @@ def split(source):
     return "(objects)", os.path.basename(source)
 
 
+def file_ranges(exe):
+    """(address, size, file offset) of each section of a PE image, addresses absolute."""
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<HxxxxxxxxxxxxH", data, pe + 6)
+    image_base = struct.unpack_from("<Q", data, pe + 24 + 24)[0]
+    table = pe + 24 + optional_size
+    for i in range(sections):
+        virtual_size, address, raw_size, raw_offset = struct.unpack_from("<IIII", data, table + 40 * i + 8)
+        yield image_base + address, min(virtual_size, raw_size), raw_offset
+
+
+def packed_size(data):
+    # As the setup packs it: LZMA with an 8 MB dictionary.
+    filters = [{"id": lzma.FILTER_LZMA1, "preset": 9 | lzma.PRESET_EXTREME, "dict_size": 8 << 20}]
+    return len(lzma.compress(data, format=lzma.FORMAT_ALONE, filters=filters))
+
+
+def setup_share(exe, blanks):
+    """Bytes the setup spends on the blanked address ranges of the program."""
+    data = bytearray(open(exe, "rb").read())
+    ranges = list(file_ranges(exe))
+    for address, size in blanks:
+        for start, length, offset in ranges:
+            if start <= address < start + length:
+                begin = offset + address - start
+                data[begin:begin + min(size, start + length - address)] = bytes(min(size, start + length - address))
+                break
+    return packed_size(open(exe, "rb").read()) - packed_size(bytes(data))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("map")
     parser.add_argument("--objects", help="list the members of this library (e.g. libstdc++.a)")
     parser.add_argument("--codecs", default=DEFAULT_CODECS, help="regular expression of the codec libraries")
     parser.add_argument("--top", type=int, default=25)
+    parser.add_argument("--exe", help="the linked program, for the codecs' share of the setup")
+    parser.add_argument("--setup", help="the setup made from it")
     args = parser.parse_args()
 
     codecs = re.compile(args.codecs, re.IGNORECASE)
@@ -102,10 +139,14 @@ def main():
     by_member = defaultdict(int)
     codec_runtime = 0
     total = 0
-    for section, size, source in contributions(args.map):
+    blanks = []  # the codecs' address ranges
+    for section, address, size, source in contributions(args.map):
         library, member = split(source)
-        if not codecs.search(library) and pulled_in_by_codecs(source):
+        if codecs.search(library):
+            blanks.append((address, size))
+        elif pulled_in_by_codecs(source):
             codec_runtime += size
+            blanks.append((address, size))
         if section.startswith(".rsrc"):
             library = "(resources)"
         by_library[library] += size
@@ -128,6 +169,11 @@ def main():
         print(f"  of those, {codec_runtime:,} bytes of the C and C++ runtimes are there because the codecs asked for them first")
     print(f"  loaded sections {total:,} bytes; audio codec libraries {codec_bytes:,} bytes; "
           f"without them {total - codec_bytes:,} bytes")
+    if args.exe and args.setup:
+        share = setup_share(args.exe, blanks)
+        setup = os.path.getsize(args.setup)
+        print(f"  setup {setup:,} bytes; the audio codec libraries' share about {share:,} bytes; "
+              f"without them about {setup - share:,} bytes")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Redraws every picture in src/assets from the generator in src/assets/src (Python 3), then packs the
 # PNGs small, as they are embedded in the executable at four scales: the larger pictures go to a
-# 256-colour palette (pngquant, dithered; no visible difference in their gradients), and every PNG is
-# recompressed with zopfli. The keyed button glyphs keep their exact colours. The PNG files and the
-# icons are committed; the build never runs this.
+# 256-colour palette (pngquant, dithered; no visible difference in their gradients), and every PNG,
+# the icons' entries too, is recompressed losslessly with zopfli (scripts/pack-png.py). The keyed
+# button glyphs keep their exact colours and colour type. The PNG files and the icons are committed;
+# the build never runs this.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 assets="$root/src/assets"
@@ -23,9 +24,10 @@ for png in "$assets"/*.png "$assets"/*/*.png; do
   # scales of the header only need to look the same.
   keep=()
   if [[ "$name" == glyph-* || "$png" == "$assets/settings-header.png" ]]; then
-    keep=(--keepcolortype)
+    keep=(--keep-type)
   elif [ "$(stat -c %s "$png")" -gt 2048 ]; then
     pngquant --quality=85-100 --speed 1 --skip-if-larger --force --output "$png" "$png" || true
   fi
-  zopflipng -y -m "${keep[@]}" "$png" "$png" >/dev/null
+  python3 "$root/scripts/pack-png.py" "${keep[@]}" "$png"
 done
+python3 "$root/scripts/pack-png.py" "$assets"/*.ico

@@ -10,15 +10,32 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target Callwright callwright-clientsim callwright-uidriver
 
 build="$root/build/windows"
-demo="$build/demo"
-shots="$demo/screenshots"
-# A fresh folder for the program: its config.ini and Records folder live beside the executable.
-rm -rf "$demo"
-mkdir -p "$shots"
-cp "$build/bin/Callwright.exe" "$build/bin/callwright-clientsim.exe" "$build/bin/callwright-uidriver.exe" "$demo/"
-
+shots="$build/demo/screenshots"
 source "$root/scripts/wine-env.sh"
 wine_env_start "$build"
+# A fresh folder for the program, C:\Callwright in the Wine prefix (the screenshots show its path):
+# its config.ini and Records folder live beside the executable.
+demo="$WINEPREFIX/drive_c/Callwright"
+rm -rf "$demo" "$shots"
+mkdir -p "$demo" "$shots"
+cp "$build/bin/Callwright.exe" "$build/bin/callwright-clientsim.exe" "$build/bin/callwright-uidriver.exe" "$demo/"
+
+# Earlier calls of the last weeks, so that the list has something to sort and search: 16 kHz mono
+# PCM of the given minutes and seconds (silent, and sparse on disk).
+mkdir -p "$demo/Records"
+python3 - "$demo/Records" <<'EOF_RECORDINGS'
+import os, struct, sys
+calls = [("02122026_093012", "anna.kowalski", 754), ("03122026_161544", "bob.miller", 95), ("04122026_110205", "jos\u00e9.garcia", 1312),
+         ("07122026_142233", "anna.kowalski", 421), ("08122026_083917", "live:jane", 48), ("09122026_175208", "bob.miller", 2710),
+         ("10122026_101010", "carla.rossi", 236)]
+for stamp, partner, seconds in calls:
+    data = seconds * 32000
+    header = b"RIFF" + struct.pack("<I", 36 + data) + b"WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 1, 16000, 32000, 2, 16)
+    with open(os.path.join(sys.argv[1], "%s_%s.wav" % (stamp, partner.replace(":", "_"))), "wb") as f:
+        f.write(header + b"data" + struct.pack("<I", data))
+        f.truncate(44 + data)
+EOF_RECORDINGS
+
 cd "$demo"
 
 driver() { wine callwright-uidriver.exe "$@" >/dev/null 2>&1; }
@@ -28,18 +45,25 @@ call() {  # call <call id> <partner handle> <recording length ms> [clientsim opt
     --log "clientsim-$id.log" "$@" >/dev/null 2>&1
 }
 screenshot() { import -window root "$shots/$1.png"; echo "  $shots/$1.png"; }
+# A window's outer rectangle on the screen, as "<w>x<h>+<x>+<y>", by its caption's beginning.
+window_rectangle() {
+  xwininfo -root -tree | grep -m1 "\"$1" | awk '{for (i = 1; i < NF; i++) if ($i ~ /^[0-9]+x[0-9]+[+-]/) {
+    split($i, size, /[+-]/); print size[1] $(i + 1); exit}}'
+}
+window_screenshot() {  # window_screenshot <caption beginning> <file name>
+  import -window root -crop "$(window_rectangle "$1")" +repage "$shots/$2.png"
+  echo "  $shots/$2.png"
+}
 # The settings window alone, with its "Keep recordings as:" list open when xdotool can click it
 # open (the open list lies over the window's bottom panel).
 settings_screenshot() {
-  local x y w h
-  read -r x y w h < <(xwininfo -name Settings | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
-    /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x, y, w, h}')
+  local w h x y
+  IFS='x+' read -r w h x y <<<"$(window_rectangle Settings)"
   if command -v xdotool >/dev/null; then
     # The closed list's middle: 60 px above the window's bottom edge (41 panel, 8 gap, half its 21).
     xdotool mousemove $((x + w / 2)) $((y + h - 60)) click 1 && sleep 1 && xdotool mousemove 600 700
   fi
-  import -window root -crop "${w}x${h}+$x+$y" +repage "$shots/settings-window.png"
-  echo "  $shots/settings-window.png"
+  window_screenshot Settings settings-window
   if command -v xdotool >/dev/null; then xdotool key Escape; sleep 0.3; fi
 }
 
@@ -67,6 +91,11 @@ driver click "Callwright" "&Refresh"
 sleep 1
 echo "Screenshots:"
 screenshot main-window
+# Sorted by Length (a click on its header) and searched for "an".
+driver header "Callwright" 3
+driver type "Callwright" "an"
+sleep 1
+window_screenshot Callwright main-window-sorted
 # The pointer on the notification-area icon brings up its tooltip ("Callwright – recording anna.k").
 if command -v xdotool >/dev/null; then
   xdotool mousemove 13 32 && sleep 1.5 && screenshot tray-tooltip && xdotool mousemove 600 700

@@ -329,8 +329,9 @@ Function un.onInit
 FunctionEnd
 
 ; $1 = 1 when the file name on the stack follows Callwright's recording names,
-; DDMMYYYY_hhmmss_<partner>.wav, checked on the long name character by character (a wildcard would
-; also match through short 8.3 names: "song.wave" is SONG~1.WAV).
+; DDMMYYYY_hhmmss_<partner>.wav, or .flac or .opus once converted, checked on the long name
+; character by character (a wildcard would also match through short 8.3 names: "song.wave" is
+; SONG~1.WAV).
 Function un.IsRecordingName
   Exch $0
   Push $2
@@ -343,7 +344,14 @@ Function un.IsRecordingName
   ${EndIf}
   StrCpy $3 $0 4 -4
   ${If} $3 != ".wav"
-    Goto done
+    StrCpy $3 $0 5 -5
+    ${If} $3 != ".flac"
+    ${AndIf} $3 != ".opus"
+      Goto done
+    ${EndIf}
+    ${If} $2 < 22
+      Goto done
+    ${EndIf}
   ${EndIf}
   StrCpy $3 $0 1 8
   StrCpy $4 $0 1 15
@@ -395,7 +403,7 @@ Section "Uninstall"
   ; chosen elsewhere belongs to the user.
   MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 "Do you also want to delete your recordings in$\r$\n$INSTDIR\Records$\r$\nand your ${PRODUCT} settings?$\r$\n$\r$\nChoose No to keep them; a new installation in the same place uses them again." /SD IDNO IDNO keep_data
     Delete "$INSTDIR\config.ini"
-    FindFirst $2 $0 "$INSTDIR\Records\*.wav"
+    FindFirst $2 $0 "$INSTDIR\Records\*"
     ${DoWhile} $0 != ""
       Push $0
       Call un.IsRecordingName

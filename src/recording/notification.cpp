@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/decimal.h"
+#include "core/keep_format.h"
 #include "core/timestamp.h"
 
 namespace callwright {
@@ -215,6 +216,15 @@ std::optional<std::pair<std::string, std::wstring>> CallHandler::RecordingComman
     return std::wstring_view(part).substr(0, keep);
   };
 
+  // A recording kept as FLAC or Opus has left its WAV name: a new WAV there would be converted over it.
+  const auto exists = [&](const std::wstring& wav) {
+    if (!file_exists_) return false;
+    const std::wstring_view stem = std::wstring_view(wav).substr(0, wav.size() - kExtension.size());
+    for (const KeepFormat format : {KeepFormat::Flac, KeepFormat::Opus}) {
+      if (file_exists_(std::wstring(stem) + KeepFormatExtension(format))) return true;
+    }
+    return file_exists_(wav);
+  };
   unsigned& last_copy = last_copy_[platform_.UpperCase(std::wstring(folder) + L'\\' + stamp + part)];
   for (unsigned tries = 0; tries < kMaxCopies; ++tries) {
     const unsigned copy = ++last_copy;
@@ -229,7 +239,7 @@ std::optional<std::pair<std::string, std::wstring>> CallHandler::RecordingComman
     path += kExtension;
     const std::wstring client_path = platform_.DecodeAnsi(platform_.EncodeAnsi(path));
     std::wstring key = platform_.UpperCase(client_path);
-    if (taken_.contains(key) || (file_exists_ && file_exists_(client_path))) continue;
+    if (taken_.contains(key) || exists(client_path)) continue;
     std::optional<std::string> command =
         WithinCommandLength(platform_.EncodeAnsi(L"ALTER CALL " + call_id + L" SET_OUTPUT file=\"" + path + L"\""));
     if (!command) return std::nullopt;

@@ -533,6 +533,11 @@ TEST_F(SetupTest, UninstallDeletesOnlyRecordingsWhenAskedTo) {
       {L"10122026_120000_bob.wav", true},
       {L"10122026_120000_bob (2).wav", true},
       {L"31122025_235959_x.WAV", true},
+      {L"10122026_120000_ann.flac", true},
+      {L"10122026_120000_ann (2).OPUS", true},
+      {L"10122026_120000_.opus", false},
+      {L"10122026_120000_ann.flac.part", false},
+      {L"mine.opus", false},
       {L"mine.wav", false},
       {L"song.wave", false},  // its short name SONG~1.WAV matches *.wav
       {L"take.wavx", false},

@@ -213,7 +213,9 @@ std::string PathOf(const std::optional<std::string>& command) {
 
 TEST(CallHandler, NumbersANameThatWentOutOrExists) {
   const TestPlatform platform;
-  std::set<std::wstring> files = {L"C:\\Records\\07032013_090503_b.wav", L"C:\\Records\\07032013_090503_a (4).wav"};
+  // Recordings converted to FLAC or Opus keep their names but for the extension.
+  std::set<std::wstring> files = {L"C:\\Records\\07032013_090503_b.wav", L"C:\\Records\\07032013_090503_a (4).flac",
+                                  L"C:\\Records\\07032013_090503_a (6).opus"};
   std::vector<std::wstring> asked;
   CallHandler handler(platform, [&](const std::wstring& path) {
     asked.push_back(path);
@@ -226,7 +228,7 @@ TEST(CallHandler, NumbersANameThatWentOutOrExists) {
   EXPECT_EQ(PathOf(handler.CommandFor("CALL 2 PARTNER_HANDLE A", L"C:\\Records")),
             "C:\\Records\\07032013_090503_A (3).wav");
   EXPECT_EQ(PathOf(handler.CommandFor(partner_a, L"C:\\Records")), "C:\\Records\\07032013_090503_a (5).wav");
-  EXPECT_EQ(PathOf(handler.CommandFor(partner_a, L"C:\\Records")), "C:\\Records\\07032013_090503_a (6).wav");
+  EXPECT_EQ(PathOf(handler.CommandFor(partner_a, L"C:\\Records")), "C:\\Records\\07032013_090503_a (7).wav");
   EXPECT_EQ(PathOf(handler.CommandFor("CALL 3 PARTNER_HANDLE b", L"C:\\Records")),
             "C:\\Records\\07032013_090503_b (2).wav");
   EXPECT_EQ(asked.back(), L"C:\\Records\\07032013_090503_b (2).wav");

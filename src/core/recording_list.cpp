@@ -1,6 +1,7 @@
 #include "core/recording_list.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <numeric>
 #include <string_view>
@@ -101,13 +102,13 @@ void RecordingList::SetFilter(std::wstring text) {
   const std::wstring old = std::exchange(filter_, std::move(text));
   if (filter_.empty()) {
     for (std::uint32_t record : order_) matched_[record] = true;
-  } else if (!old.empty() && filter_.starts_with(old)) {
-    // A row without the shorter text cannot hold the longer one.
-    for (std::uint32_t record : view_) matched_[record] = Matches(record, filter_);
-  } else if (!old.empty() && old.starts_with(filter_)) {
-    // A row with the longer text holds the shorter one too.
-    for (std::uint32_t record : order_) {
-      if (!matched_[record]) matched_[record] = Matches(record, filter_);
+  } else if (!old.empty() && (filter_.starts_with(old) || old.starts_with(filter_))) {
+    // A row without the shorter text cannot hold the longer one: a longer text tests only the rows
+    // shown, a shorter one only those hidden. In the records' order, which is the names' order in
+    // memory.
+    const bool shown = filter_.starts_with(old);
+    for (std::uint32_t record = 0; record < records_.size(); ++record) {
+      if (matched_[record] == shown && !records_[record].removed) matched_[record] = Matches(record, filter_);
     }
   } else {
     MatchAll();
@@ -427,20 +428,40 @@ void RecordingList::SortOrder() {
   if (sort_column_ < 0) return;
   // Ascending with the record's place as the last key, so that equal keys keep the listing's order
   // both ways; rows without a number come last ascending (first descending). The same order as
-  // Before, with what it compares made once.
-  const auto by = [&](auto less) {
-    std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-      if (less(a, b)) return sort_ascending_;
-      if (less(b, a)) return !sort_ascending_;
-      return a < b;
+  // Before, with what it compares made once and kept beside each record, in the array sorted.
+  const auto by = [&](auto key_of, auto tie) {
+    using Key = decltype(key_of(std::uint32_t{}));
+    struct Entry {
+      Key key;
+      std::uint32_t record;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(order_.size());
+    for (std::uint32_t record : order_) entries.push_back({key_of(record), record});
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      int order = a.key < b.key ? -1 : (b.key < a.key ? 1 : 0);
+      if (order == 0) order = tie(a, b);
+      if (order != 0) return (order < 0) == sort_ascending_;
+      return a.record < b.record;
     });
+    for (std::size_t i = 0; i < entries.size(); ++i) order_[i] = entries[i].record;
   };
+  const auto no_tie = [](const auto&, const auto&) { return 0; };
+  // The first twelve characters, lower case, as numbers in their order (three to a number, 21 bits
+  // hold any code point); the names decide the rest.
+  const auto name_start = [&](std::uint32_t record) {
+    const std::wstring& name = NameOf(record);
+    std::array<std::uint64_t, 4> start{};
+    for (std::size_t i = 0; i < 12; ++i) {
+      const auto c = i < name.size() ? static_cast<std::uint64_t>(AsciiLower(name[i])) & 0x1FFFFF : 0;
+      start[i / 3] = start[i / 3] << 21 | c;
+    }
+    return start;
+  };
+  const auto by_name = [&](const auto& a, const auto& b) { return CompareIgnoringCase(NameOf(a.record), NameOf(b.record)); };
   switch (sort_column_) {
     case kWhen:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        return x.time != y.time ? x.time < y.time : CompareIgnoringCase(NameOf(a), NameOf(b)) < 0;
-      });
+      by([&](std::uint32_t record) { return records_[record].time; }, by_name);
       break;
     case kPartner:
       if (services_.sort_key) {
@@ -454,31 +475,52 @@ void RecordingList::SortOrder() {
           size[record] = static_cast<std::uint32_t>(key.size());
           keys += key;
         }
-        const auto key = [&](std::uint32_t record) { return std::string_view(keys).substr(at[record], size[record]); };
-        by([&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+        // What all keys share is skipped, and the next eight bytes stand beside the record, so
+        // that most comparisons read nothing else.
+        const std::string_view all(keys);
+        const auto key = [&](std::uint32_t record) { return all.substr(at[record], size[record]); };
+        std::size_t shared = order_.empty() ? 0 : size[order_.front()];
+        for (std::uint32_t record : order_) {
+          const std::string_view a = key(order_.front()), b = key(record);
+          std::size_t same = 0;
+          while (same < shared && same < b.size() && a[same] == b[same]) ++same;
+          shared = same;
+        }
+        by([&](std::uint32_t record) {
+             const std::string_view rest = key(record).substr(shared);
+             std::uint64_t head = 0;
+             for (std::size_t i = 0; i < 8; ++i) {
+               head = head << 8 | (i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0u);
+             }
+             return head;
+           },
+           [&](const auto& a, const auto& b) {
+             const std::string_view x = key(a.record).substr(shared), y = key(b.record).substr(shared);
+             return x.compare(y);
+           });
       } else {
         // Partner texts made once, not at every comparison.
         std::vector<std::wstring> partners(records_.size());
         for (std::uint32_t record : order_) partners[record] = PartnerText(NameOf(record));
-        by([&](std::uint32_t a, std::uint32_t b) { return services_.compare(partners[a], partners[b]) < 0; });
+        by([](std::uint32_t) { return 0; },
+           [&](const auto& a, const auto& b) { return services_.compare(partners[a.record], partners[b.record]); });
       }
       break;
     case kSize:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        if (HasSize(x) != HasSize(y)) return HasSize(x);
-        return HasSize(x) && x.size < y.size;
-      });
+      // Rows without a size after all others.
+      by([&](std::uint32_t record) {
+        const Recording& r = records_[record];
+        return HasSize(r) ? std::pair<int, std::int64_t>(0, r.size) : std::pair<int, std::int64_t>(1, 0);
+      }, no_tie);
       break;
     case kLength:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        if (HasLength(x) != HasLength(y)) return HasLength(x);
-        return HasLength(x) && x.length < y.length;
-      });
+      by([&](std::uint32_t record) {
+        const Recording& r = records_[record];
+        return HasLength(r) ? std::uint64_t{r.length} : std::uint64_t{1} << 32;
+      }, no_tie);
       break;
     case kLocation:
-      by([&](std::uint32_t a, std::uint32_t b) { return CompareIgnoringCase(NameOf(a), NameOf(b)) < 0; });
+      by(name_start, by_name);
       break;
     default:
       break;

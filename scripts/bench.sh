@@ -3,6 +3,8 @@
 # Host programs (bench_*): a Release build in build/bench. Windows programs (*_winbench.exe): the
 # windows preset, under Wine. Each runs with its defaults.
 #   scripts/bench.sh [name part]   runs only the benchmarks whose program name contains it
+#   CALLWRIGHT_BENCH_MILLION=1 scripts/bench.sh catalogue_refresh   adds a folder of 1,000,000
+#                                  recordings to the catalogue benchmark (slow: minutes)
 #   scripts/bench.sh limits        Callwright next to bare Win32 programs: the recording command,
 #                                  start-up, and the sizes (with Callwright.exe's bytes by library,
 #                                  the audio codec libraries' share of both apart: scripts/exe-shares.py)
@@ -58,14 +60,17 @@ fi
 # Large recordings folders for the catalogue benchmark, made here: Wine looks through a folder for
 # a name of any letter case before creating a file, so making 100,000 from inside takes minutes.
 records="$root/build/bench-records"
-python3 - "$records" <<'EOF'
+# CALLWRIGHT_BENCH_MILLION=1 also makes (and the catalogue benchmark lists) a folder of 1,000,000,
+# empty files there to spare the disk.
+python3 - "$records" "${CALLWRIGHT_BENCH_MILLION:-0}" <<'EOF'
 import os, sys
 root = sys.argv[1]
-for count in (10000, 100000):
+counts = (10000, 100000, 1000000) if sys.argv[2] == "1" else (10000, 100000)
+for count in counts:
     folder = os.path.join(root, str(count))
     os.makedirs(folder, exist_ok=True)
     present = set(os.listdir(folder))
-    data = b"x" * 1024
+    data = b"x" * 1024 if count < 1000000 else b""
     for i in range(count):
         name = "%02d%02d2013_%02d%02d%02d_partner.%d.wav" % (i % 28 + 1, i % 12 + 1, i % 24, i % 60, (i // 60) % 60, i)
         if name not in present:
@@ -74,6 +79,7 @@ for count in (10000, 100000):
 EOF
 CALLWRIGHT_BENCH_RECORDS="$(winepath -w "$records" 2>/dev/null)"
 export CALLWRIGHT_BENCH_RECORDS
+if [ "${CALLWRIGHT_BENCH_MILLION:-0}" = 1 ]; then export CALLWRIGHT_BENCH_MILLION; fi
 for bench in build/windows/bin/*_winbench.exe; do
   [ -e "$bench" ] || continue
   [[ "$(basename "$bench")" == *"$only"* ]] || continue

@@ -126,16 +126,28 @@ std::wstring FormatLength(std::uint64_t seconds) {
   return DecimalText(hours) + L":" + two(minutes) + L":" + two(seconds % 60);
 }
 
+std::wstring_view WhenTextIn(std::wstring_view name, wchar_t (&out)[kWhenTextMax]) {
+  std::size_t size = 0;
+  const auto append = [&](std::wstring_view part) {
+    for (const wchar_t c : part) out[size++] = c;
+  };
+  append(CharacterRange(name, 1, 2));
+  append(L"/");
+  append(CharacterRange(name, 3, 4));
+  append(L"/");
+  append(CharacterRange(name, 5, 8));
+  append(L" at ");
+  append(CharacterRange(name, 10, 11));
+  append(L":");
+  append(CharacterRange(name, 12, 13));
+  append(L":");
+  append(CharacterRange(name, 14, 15));
+  return {out, size};
+}
+
 std::wstring WhenText(std::wstring_view name) {
-  std::wstring when;
-  when.reserve(23);
-  when.append(CharacterRange(name, 1, 2)).append(L"/");
-  when.append(CharacterRange(name, 3, 4)).append(L"/");
-  when.append(CharacterRange(name, 5, 8)).append(L" at ");
-  when.append(CharacterRange(name, 10, 11)).append(L":");
-  when.append(CharacterRange(name, 12, 13)).append(L":");
-  when.append(CharacterRange(name, 14, 15));
-  return when;
+  wchar_t when[kWhenTextMax];
+  return std::wstring(WhenTextIn(name, when));
 }
 
 std::wstring PartnerText(std::wstring_view name) { return PartnerFromName(name); }

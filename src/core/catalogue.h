@@ -33,6 +33,9 @@ std::wstring ShownOfTotal(std::uint64_t shown, std::uint64_t total, const Number
 std::wstring FormatLength(std::uint64_t seconds);
 // The cells that come from a recording's file name alone (no folder in front).
 std::wstring WhenText(std::wstring_view name);
+// WhenText written into `out`, for callers that make it for every row: no allocation.
+constexpr std::size_t kWhenTextMax = 22;
+std::wstring_view WhenTextIn(std::wstring_view name, wchar_t (&out)[kWhenTextMax]);
 std::wstring PartnerText(std::wstring_view name);
 // The recording's start from a name that begins "DDMMYYYY_hhmmss" as the number YYYYMMDDhhmmss,
 // so that numbers order as times do; 0 for a name that does not begin so.

@@ -1,6 +1,7 @@
 #include "core/recording_list.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <numeric>
 #include <string_view>
@@ -29,6 +30,7 @@ wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wcha
 
 int CompareIgnoringCase(std::wstring_view a, std::wstring_view b) {
   for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (a[i] == b[i]) continue;
     const wchar_t x = AsciiLower(a[i]), y = AsciiLower(b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
@@ -90,19 +92,31 @@ RecordingList::RecordingList(RecordingListServices services)
 void RecordingList::SetSort(int column, bool ascending) {
   sort_column_ = column >= 0 && column < kColumnCount ? column : -1;
   sort_ascending_ = ascending;
-  Rebuild();
+  // Which rows the filter takes stays as it was.
+  SortOrder();
+  Show(ShownOf());
 }
 
 void RecordingList::SetFilter(std::wstring text) {
   if (text == filter_) return;
-  filter_ = std::move(text);
-  Rebuild();
+  const std::wstring old = std::exchange(filter_, std::move(text));
+  if (filter_.empty()) {
+    for (std::uint32_t record : order_) matched_[record] = true;
+  } else if (!old.empty() && (filter_.starts_with(old) || old.starts_with(filter_))) {
+    // A row without the shorter text cannot hold the longer one: a longer text tests only the rows
+    // shown, a shorter one only those hidden. In the records' order, which is the names' order in
+    // memory.
+    const bool shown = filter_.starts_with(old);
+    for (std::uint32_t record = 0; record < records_.size(); ++record) {
+      if (matched_[record] == shown && !records_[record].removed) matched_[record] = Matches(record, filter_);
+    }
+  } else {
+    MatchAll();
+  }
+  Show(ShownOf());
 }
 
-std::size_t RecordingList::Total() const {
-  return static_cast<std::size_t>(
-      std::count_if(records_.begin(), records_.end(), [](const Recording& r) { return !r.removed; }));
-}
+std::size_t RecordingList::Total() const { return order_.size(); }
 
 RecordingList::~RecordingList() { Stop(std::chrono::milliseconds::max()); }
 
@@ -176,6 +190,7 @@ bool RecordingList::TakeListing() {
   names_ = built.names;
   added_names_.clear();
   records_ = std::move(built.records);
+  IndexAll();
   RemoveNames(deleted_since_);
   deleted_since_.clear();
   StartProbe({}, std::move(built.order), names_);
@@ -217,6 +232,7 @@ bool RecordingList::TakeProbes(bool& cells) {
         case FileStatus::Gone:
           // Deleted or renamed since the search: no row for it.
           recording.removed = true;
+          UnindexName(static_cast<std::uint32_t>(record));
           moved = true;
           continue;
       }
@@ -270,12 +286,12 @@ bool RecordingList::TakeDeletions(std::vector<DeletionReport>& finished) {
 }
 
 bool RecordingList::RemoveNames(const std::vector<std::wstring>& names) {
-  if (names.empty()) return false;
-  const std::unordered_set<std::wstring_view> wanted(names.begin(), names.end());
   bool any = false;
-  for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (records_[record].removed || !wanted.contains(NameOf(record))) continue;
+  for (const std::wstring& name : names) {
+    const std::uint32_t record = FindName(name);
+    if (record == kNoRecord) continue;
     records_[record].removed = true;
+    UnindexName(record);
     any = true;
   }
   return any;
@@ -289,11 +305,18 @@ void RecordingList::Update() {
   bool cells = false;
   moved = TakeProbes(cells) || moved;
   if (reset) {
-    view_ = MakeView();
+    matched_.assign(records_.size(), true);
+    if (!filter_.empty()) MatchAll();
+    SortOrder();
+    view_ = ShownOf();
     if (OnChange) OnChange({Change::Kind::Reset, {}});
-  } else if (moved || (cells && (sort_column_ == kSize || sort_column_ == kLength))) {
+  } else if (cells && (sort_column_ == kSize || sort_column_ == kLength)) {
     // A size or length that arrives may move its row under the chosen order.
-    Rebuild();
+    if (moved) DropRemoved();
+    SortOrder();
+    Show(ShownOf());
+  } else if (moved) {
+    DropRemoved();
   } else if (cells && OnChange) {
     OnChange({Change::Kind::Cells, {}});
   }
@@ -325,70 +348,186 @@ std::wstring RecordingList::ConversionNote(std::wstring_view name) const {
 }
 
 void RecordingList::ConversionNoteChanged(std::wstring_view name) {
-  const bool shown = std::any_of(view_.begin(), view_.end(), [&](std::uint32_t record) { return NameOf(record) == name; });
+  const std::uint32_t record = FindName(name);
+  const bool shown = record != kNoRecord && record < matched_.size() && matched_[record];
   if (shown && OnChange) OnChange({Change::Kind::Cells, {}});
 }
 
-std::vector<std::uint32_t> RecordingList::MakeView() const {
-  std::vector<std::uint32_t> view;
-  view.reserve(records_.size());
+bool RecordingList::Matches(std::uint32_t record, std::wstring_view text) const {
+  const std::wstring& name = NameOf(record);
+  if (services_.contains(name, text)) return true;
+  wchar_t when[kWhenTextMax];
+  return services_.contains(WhenTextIn(name, when), text);
+}
+
+void RecordingList::MatchAll() {
+  matched_.assign(records_.size(), filter_.empty());
+  if (filter_.empty()) return;
   for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (records_[record].removed) continue;
-    if (!filter_.empty()) {
-      const std::wstring& name = NameOf(record);
-      if (!services_.contains(name, filter_) && !services_.contains(WhenText(name), filter_)) continue;
-    }
-    view.push_back(record);
+    if (!records_[record].removed) matched_[record] = Matches(record, filter_);
   }
-  if (sort_column_ < 0) return view;
-  // Ascending with the record's place as the last key, so that equal keys keep the listing's order
-  // both ways; rows without a number come last ascending (first descending).
-  const auto by = [&](auto less) {
-    std::sort(view.begin(), view.end(), [&](std::uint32_t a, std::uint32_t b) {
-      if (less(a, b)) return sort_ascending_;
-      if (less(b, a)) return !sort_ascending_;
-      return a < b;
-    });
-  };
-  switch (sort_column_) {
-    case kWhen:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        return x.time != y.time ? x.time < y.time : CompareIgnoringCase(NameOf(a), NameOf(b)) < 0;
-      });
-      break;
-    case kPartner: {
-      // Partner texts made once, not at every comparison.
-      std::vector<std::wstring> partners(records_.size());
-      for (std::uint32_t record : view) partners[record] = PartnerText(NameOf(record));
-      by([&](std::uint32_t a, std::uint32_t b) { return services_.compare(partners[a], partners[b]) < 0; });
-      break;
-    }
-    case kSize:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        if (HasSize(x) != HasSize(y)) return HasSize(x);
-        return HasSize(x) && x.size < y.size;
-      });
-      break;
-    case kLength:
-      by([&](std::uint32_t a, std::uint32_t b) {
-        const Recording &x = records_[a], &y = records_[b];
-        if (HasLength(x) != HasLength(y)) return HasLength(x);
-        return HasLength(x) && x.length < y.length;
-      });
-      break;
-    case kLocation:
-      by([&](std::uint32_t a, std::uint32_t b) { return CompareIgnoringCase(NameOf(a), NameOf(b)) < 0; });
-      break;
-    default:
-      break;
+}
+
+std::vector<std::uint32_t> RecordingList::ShownOf() const {
+  if (filter_.empty()) return order_;
+  std::vector<std::uint32_t> view;
+  for (std::uint32_t record : order_) {
+    if (matched_[record]) view.push_back(record);
   }
   return view;
 }
 
-void RecordingList::Rebuild() {
-  std::vector<std::uint32_t> view = MakeView();
+int RecordingList::ComparePartners(std::wstring_view a, std::wstring_view b) const {
+  if (!services_.sort_key) return services_.compare(a, b);
+  const std::string x = services_.sort_key(a), y = services_.sort_key(b);
+  return x.compare(y);
+}
+
+bool RecordingList::Before(std::uint32_t a, std::uint32_t b) const {
+  if (a == b) return false;
+  const Recording &x = records_[a], &y = records_[b];
+  // Negative: a first ascending; 0: equal keys, which keep the listing's order both ways.
+  int order = 0;
+  switch (sort_column_) {
+    case kWhen:
+      order = x.time != y.time ? (x.time < y.time ? -1 : 1) : CompareIgnoringCase(NameOf(a), NameOf(b));
+      break;
+    case kPartner:
+      order = ComparePartners(PartnerText(NameOf(a)), PartnerText(NameOf(b)));
+      break;
+    case kSize:
+      if (HasSize(x) != HasSize(y)) {
+        order = HasSize(x) ? -1 : 1;
+      } else if (HasSize(x) && x.size != y.size) {
+        order = x.size < y.size ? -1 : 1;
+      }
+      break;
+    case kLength:
+      if (HasLength(x) != HasLength(y)) {
+        order = HasLength(x) ? -1 : 1;
+      } else if (HasLength(x) && x.length != y.length) {
+        order = x.length < y.length ? -1 : 1;
+      }
+      break;
+    case kLocation:
+      order = CompareIgnoringCase(NameOf(a), NameOf(b));
+      break;
+    default:
+      break;
+  }
+  if (order != 0) return (order < 0) == sort_ascending_;
+  return a < b;
+}
+
+void RecordingList::SortOrder() {
+  order_.clear();
+  order_.reserve(records_.size());
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (!records_[record].removed) order_.push_back(record);
+  }
+  if (sort_column_ < 0) return;
+  // Ascending with the record's place as the last key, so that equal keys keep the listing's order
+  // both ways; rows without a number come last ascending (first descending). The same order as
+  // Before, with what it compares made once and kept beside each record, in the array sorted.
+  const auto by = [&](auto key_of, auto tie) {
+    using Key = decltype(key_of(std::uint32_t{}));
+    struct Entry {
+      Key key;
+      std::uint32_t record;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(order_.size());
+    for (std::uint32_t record : order_) entries.push_back({key_of(record), record});
+    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+      int order = a.key < b.key ? -1 : (b.key < a.key ? 1 : 0);
+      if (order == 0) order = tie(a, b);
+      if (order != 0) return (order < 0) == sort_ascending_;
+      return a.record < b.record;
+    });
+    for (std::size_t i = 0; i < entries.size(); ++i) order_[i] = entries[i].record;
+  };
+  const auto no_tie = [](const auto&, const auto&) { return 0; };
+  // The first twelve characters, lower case, as numbers in their order (three to a number, 21 bits
+  // hold any code point); the names decide the rest.
+  const auto name_start = [&](std::uint32_t record) {
+    const std::wstring& name = NameOf(record);
+    std::array<std::uint64_t, 4> start{};
+    for (std::size_t i = 0; i < 12; ++i) {
+      const auto c = i < name.size() ? static_cast<std::uint64_t>(AsciiLower(name[i])) & 0x1FFFFF : 0;
+      start[i / 3] = start[i / 3] << 21 | c;
+    }
+    return start;
+  };
+  const auto by_name = [&](const auto& a, const auto& b) { return CompareIgnoringCase(NameOf(a.record), NameOf(b.record)); };
+  switch (sort_column_) {
+    case kWhen:
+      by([&](std::uint32_t record) { return records_[record].time; }, by_name);
+      break;
+    case kPartner:
+      if (services_.sort_key) {
+        // Keys made once per row, side by side in one block, compared byte by byte.
+        std::string keys;
+        std::vector<std::uint32_t> at(records_.size() + 1, 0);
+        std::vector<std::uint32_t> size(records_.size(), 0);
+        for (std::uint32_t record : order_) {
+          const std::string key = services_.sort_key(PartnerText(NameOf(record)));
+          at[record] = static_cast<std::uint32_t>(keys.size());
+          size[record] = static_cast<std::uint32_t>(key.size());
+          keys += key;
+        }
+        // What all keys share is skipped, and the next eight bytes stand beside the record, so
+        // that most comparisons read nothing else.
+        const std::string_view all(keys);
+        const auto key = [&](std::uint32_t record) { return all.substr(at[record], size[record]); };
+        std::size_t shared = order_.empty() ? 0 : size[order_.front()];
+        for (std::uint32_t record : order_) {
+          const std::string_view a = key(order_.front()), b = key(record);
+          std::size_t same = 0;
+          while (same < shared && same < b.size() && a[same] == b[same]) ++same;
+          shared = same;
+        }
+        by([&](std::uint32_t record) {
+             const std::string_view rest = key(record).substr(shared);
+             std::uint64_t head = 0;
+             for (std::size_t i = 0; i < 8; ++i) {
+               head = head << 8 | (i < rest.size() ? static_cast<unsigned char>(rest[i]) : 0u);
+             }
+             return head;
+           },
+           [&](const auto& a, const auto& b) {
+             const std::string_view x = key(a.record).substr(shared), y = key(b.record).substr(shared);
+             return x.compare(y);
+           });
+      } else {
+        // Partner texts made once, not at every comparison.
+        std::vector<std::wstring> partners(records_.size());
+        for (std::uint32_t record : order_) partners[record] = PartnerText(NameOf(record));
+        by([](std::uint32_t) { return 0; },
+           [&](const auto& a, const auto& b) { return services_.compare(partners[a.record], partners[b.record]); });
+      }
+      break;
+    case kSize:
+      // Rows without a size after all others.
+      by([&](std::uint32_t record) {
+        const Recording& r = records_[record];
+        return HasSize(r) ? std::pair<int, std::int64_t>(0, r.size) : std::pair<int, std::int64_t>(1, 0);
+      }, no_tie);
+      break;
+    case kLength:
+      by([&](std::uint32_t record) {
+        const Recording& r = records_[record];
+        return HasLength(r) ? std::uint64_t{r.length} : std::uint64_t{1} << 32;
+      }, no_tie);
+      break;
+    case kLocation:
+      by(name_start, by_name);
+      break;
+    default:
+      break;
+  }
+}
+
+void RecordingList::Show(std::vector<std::uint32_t> view) {
   std::vector<int> position(records_.size(), -1);
   for (std::size_t i = 0; i < view.size(); ++i) position[view[i]] = static_cast<int>(i);
   Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
@@ -397,6 +536,89 @@ void RecordingList::Rebuild() {
   }
   view_ = std::move(view);
   if (OnChange) OnChange(change);
+}
+
+void RecordingList::Rebuild() {
+  MatchAll();
+  SortOrder();
+  Show(ShownOf());
+}
+
+void RecordingList::DropRemoved() {
+  const auto removed = [this](std::uint32_t record) { return records_[record].removed; };
+  std::erase_if(order_, removed);
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  int next = 0;
+  for (std::size_t i = 0; i < view_.size(); ++i) change.new_index[i] = removed(view_[i]) ? -1 : next++;
+  std::erase_if(view_, removed);
+  if (OnChange) OnChange(change);
+}
+
+namespace {
+
+std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
+
+}  // namespace
+
+std::uint32_t RecordingList::FindName(std::wstring_view name) const {
+  if (name_slots_.empty()) return kNoRecord;
+  const std::size_t mask = name_slots_.size() - 1;
+  for (std::size_t slot = HashName(name) & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t record = name_slots_[slot];
+    if (record == kNoRecord || NameOf(record) == name) return record;
+  }
+}
+
+void RecordingList::IndexName(std::uint32_t record) {
+  if ((indexed_ + 1) * 2 > name_slots_.size()) {
+    // Grown to twice what it holds, at least.
+    std::size_t slots = 16;
+    while (slots < (indexed_ + 1) * 4) slots *= 2;
+    const std::vector<std::uint32_t> old = std::exchange(name_slots_, std::vector<std::uint32_t>(slots, kNoRecord));
+    indexed_ = 0;
+    for (std::uint32_t held : old) {
+      if (held != kNoRecord) IndexName(held);
+    }
+  }
+  const std::size_t mask = name_slots_.size() - 1;
+  std::size_t slot = HashName(NameOf(record)) & mask;
+  while (name_slots_[slot] != kNoRecord) slot = (slot + 1) & mask;
+  name_slots_[slot] = record;
+  ++indexed_;
+}
+
+void RecordingList::UnindexName(std::uint32_t record) {
+  if (name_slots_.empty()) return;
+  const std::size_t mask = name_slots_.size() - 1;
+  std::size_t slot = HashName(NameOf(record)) & mask;
+  while (name_slots_[slot] != record) {
+    if (name_slots_[slot] == kNoRecord) return;
+    slot = (slot + 1) & mask;
+  }
+  // Backward shift: every later record of the run that may sit in the freed slot moves there, so
+  // that no search stops short at a hole.
+  std::size_t hole = slot;
+  for (std::size_t next = (hole + 1) & mask; name_slots_[next] != kNoRecord; next = (next + 1) & mask) {
+    const std::size_t home = HashName(NameOf(name_slots_[next])) & mask;
+    // Movable when its home is not cyclically within (hole, next].
+    const bool stays = hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
+    if (stays) continue;
+    name_slots_[hole] = name_slots_[next];
+    hole = next;
+  }
+  name_slots_[hole] = kNoRecord;
+  --indexed_;
+}
+
+void RecordingList::IndexAll() {
+  name_slots_.clear();
+  indexed_ = 0;
+  std::size_t slots = 16;
+  while (slots < records_.size() * 2 + 2) slots *= 2;
+  name_slots_.assign(slots, kNoRecord);
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    if (!records_[record].removed) IndexName(record);
+  }
 }
 
 bool RecordingList::Listing() const {
@@ -453,16 +675,17 @@ bool RecordingList::Repairing() const {
 
 void RecordingList::TakeRepairs() {
   for (const std::unique_ptr<Deletion>& repair : repairs_) {
-    std::unordered_set<std::wstring_view> mended;
+    std::vector<std::wstring_view> mended;
     for (const FileWorker::Result& result : repair->worker->TakeResults()) {
-      if (result.outcome.status == FileStatus::Done) mended.insert((*repair->names)[result.index]);
+      if (result.outcome.status == FileStatus::Done) mended.push_back((*repair->names)[result.index]);
     }
     if (mended.empty() || repair->folder != folder_) continue;
     // Measured again: the mended header gives the length and clears the mark.
     std::vector<std::uint32_t> records;
     auto names = std::make_shared<std::vector<std::wstring>>();
-    for (std::uint32_t record = 0; record < records_.size(); ++record) {
-      if (records_[record].removed || !mended.contains(NameOf(record))) continue;
+    for (const std::wstring_view name : mended) {
+      const std::uint32_t record = FindName(name);
+      if (record == kNoRecord) continue;
       records.push_back(record);
       names->push_back(NameOf(record));
     }
@@ -500,28 +723,39 @@ bool RecordingList::Stop(std::chrono::milliseconds limit) {
 }
 
 void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
-  if (!IsRecordingName(name)) return;
-  for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (!records_[record].removed && NameOf(record) == name) return;
-  }
+  if (!IsRecordingName(name) || FindName(name) != kNoRecord) return;
   const auto record = static_cast<std::uint32_t>(records_.size());
   added_names_.emplace_back(name);
   Recording recording;
   recording.size = size;
   recording.time = RecordingTime(name);
   records_.push_back(recording);
+  IndexName(record);
+  matched_.push_back(filter_.empty() || Matches(record, filter_));
   StartProbe({record}, {0}, std::make_shared<const std::vector<std::wstring>>(1, std::wstring(name)));
-  Rebuild();
+  // Its place in the order found by halving, the other rows left where they are.
+  const auto before = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
+  order_.insert(std::upper_bound(order_.begin(), order_.end(), record, before), record);
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  std::iota(change.new_index.begin(), change.new_index.end(), 0);
+  if (matched_[record]) {
+    const auto at = std::upper_bound(view_.begin(), view_.end(), record, before);
+    const auto row = static_cast<int>(at - view_.begin());
+    for (int& index : change.new_index) index += index >= row ? 1 : 0;
+    view_.insert(at, record);
+  }
+  if (OnChange) OnChange(change);
 }
 
 void RecordingList::RemeasureBusy() {
   if (busy_probe_ || listing_) return;
   std::vector<std::uint32_t> records;
   auto names = std::make_shared<std::vector<std::wstring>>();
-  for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (records_[record].removed || records_[record].state != RecordingState::Busy) continue;
+  for (const std::wstring& name : busy_names_) {
+    const std::uint32_t record = FindName(name);
+    if (record == kNoRecord || records_[record].state != RecordingState::Busy) continue;
     records.push_back(record);
-    names->push_back(NameOf(record));
+    names->push_back(name);
   }
   if (records.empty()) return;
   const std::size_t count = names->size();
@@ -530,9 +764,12 @@ void RecordingList::RemeasureBusy() {
 }
 
 void RecordingList::FileRemoved(std::wstring_view name) {
-  std::vector<std::wstring> names{std::wstring(name)};
-  if (listing_) deleted_since_.push_back(names.front());
-  if (RemoveNames(names)) Rebuild();
+  if (listing_) deleted_since_.emplace_back(name);
+  const std::uint32_t record = FindName(name);
+  if (record == kNoRecord) return;
+  records_[record].removed = true;
+  UnindexName(record);
+  DropRemoved();
 }
 
 const Recording* RecordingList::At(int row) const {

@@ -53,6 +53,9 @@ struct RecordingListServices {
   // Orders two partner texts (negative, 0, positive); by default case-insensitive by code unit.
   // Windows gives natural order (CompareStringEx with SORT_DIGITSASNUMBERS).
   std::function<int(std::wstring_view, std::wstring_view)> compare;
+  // Optional: a byte key per partner text whose byte order is `compare`'s order, made once per
+  // text and sort instead of once per comparison. Windows gives LCMapStringEx's sort key.
+  std::function<std::string(std::wstring_view)> sort_key;
   // Whether `text` holds `part`; by default ignoring ASCII letter case. Windows matches as
   // FindNLSStringEx with LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC.
   std::function<bool(std::wstring_view text, std::wstring_view part)> contains;
@@ -131,12 +134,15 @@ class RecordingList {
   int SortColumn() const { return sort_column_; }
   bool SortAscending() const { return sort_ascending_; }
   // Only rows whose partner, date text or file name contain `text` are shown; empty shows all.
+  // A text that only adds to the end of the last one tests only the rows shown; one that only
+  // takes from its end tests only the rows hidden.
   void SetFilter(std::wstring text);
   const std::wstring& Filter() const { return filter_; }
   // Recordings listed, shown or filtered out.
   std::size_t Total() const;
 
-  // The folder watcher's entries: a file appeared (measured on a worker) or went.
+  // The folder watcher's entries: a file appeared (measured on a worker) or went. Each finds its
+  // name at once and moves only its own row; the others keep their order.
   void FileAdded(std::wstring_view name, std::int64_t size);
   void FileRemoved(std::wstring_view name);
   // Measures again, on a worker, the recordings shown BUSY: a call that ends changes no name. Does
@@ -171,11 +177,33 @@ class RecordingList {
   // Starts a worker over the selection's files.
   std::unique_ptr<Deletion> StartOnFiles(Selection selection, const FileWorker::Work& work,
                                          std::chrono::milliseconds interval);
-  // Marks the records of these names removed; true when any was shown.
+  // Marks the records of these names removed; true when any was held.
   bool RemoveNames(const std::vector<std::wstring>& names);
-  // Rebuilds the shown rows from the records and tells how the old ones moved.
+  // Whether the record's file name or date text holds `text`.
+  bool Matches(std::uint32_t record, std::wstring_view text) const;
+  // Sets matched_ of every live record for filter_.
+  void MatchAll();
+  // order_ made afresh: every live record in the chosen order.
+  void SortOrder();
+  // The records of order_ that the filter takes.
+  std::vector<std::uint32_t> ShownOf() const;
+  // Sorts, filters and tells how the old rows moved.
   void Rebuild();
-  std::vector<std::uint32_t> MakeView() const;
+  // Takes the removed records out of order_ and the rows, keeping the order of the others.
+  void DropRemoved();
+  // Makes `view` the shown rows and tells where the old ones went.
+  void Show(std::vector<std::uint32_t> view);
+  // Whether record a comes before record b in the chosen order, both ways; made per call (the
+  // sort prepares its keys once instead, to the same order).
+  bool Before(std::uint32_t a, std::uint32_t b) const;
+  // The partner order: `sort_key` when given, else `compare`.
+  int ComparePartners(std::wstring_view a, std::wstring_view b) const;
+  // The live record of a name, or kNoRecord; the index holds live records only.
+  static constexpr std::uint32_t kNoRecord = 0xFFFFFFFF;
+  std::uint32_t FindName(std::wstring_view name) const;
+  void IndexName(std::uint32_t record);
+  void UnindexName(std::uint32_t record);
+  void IndexAll();
 
   RecordingListServices services_;
   std::wstring folder_;
@@ -184,6 +212,14 @@ class RecordingList {
   std::vector<std::wstring> added_names_;
   std::vector<Recording> records_;
   std::vector<std::uint32_t> view_;  // records in shown order
+  // Every live record in the chosen order, shown or filtered out.
+  std::vector<std::uint32_t> order_;
+  // By record: the filter takes it.
+  std::vector<bool> matched_;
+  // Live records by name: open addressing with linear probing, kNoRecord in empty slots, never
+  // more than half full.
+  std::vector<std::uint32_t> name_slots_;
+  std::size_t indexed_ = 0;
 
   int sort_column_ = -1;
   bool sort_ascending_ = true;

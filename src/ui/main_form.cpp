@@ -20,6 +20,7 @@
 #include "core/destination_folder.h"
 #include "core/folder_watch_win.h"
 #include "core/settings_win.h"
+#include "core/text_order_win.h"
 #include "core/wav_repair_win.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
@@ -58,22 +59,6 @@ constexpr ColumnSetup kColumns[] = {
 static_assert(std::size(kColumns) == RecordingList::kColumnCount);
 // The chosen order in config.ini: "<column>,up" or "<column>,down"; no key, the listing's order.
 constexpr wchar_t kSortKey[] = L"sort";
-
-// Natural order of partners, as Explorer orders names ("bob2" before "bob10").
-int NaturalCompare(std::wstring_view a, std::wstring_view b) {
-  const int order = ::CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE | SORT_DIGITSASNUMBERS, a.data(),
-                                      static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), nullptr,
-                                      nullptr, 0);
-  return order == 0 ? 0 : order - CSTR_EQUAL;
-}
-
-// Whether the text holds the part, letter case and accents aside.
-bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
-  if (part.empty()) return true;
-  return ::FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC,
-                           text.data(), static_cast<int>(text.size()), part.data(), static_cast<int>(part.size()),
-                           nullptr, nullptr, nullptr, 0) >= 0;
-}
 
 // The Repair button, at the left end of the bottom bar, and the search's count beside it.
 constexpr RECT kRepairButton{4, 9, 4 + 81, 9 + 25};
@@ -222,6 +207,7 @@ TFrmMain::TFrmMain()
       .repair = [](const std::wstring& path) { return RepairRecordingFile(path); },
       .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
       .compare = &NaturalCompare,
+      .sort_key = &NaturalSortKey,
       .contains = &ContainsLinguistic,
   });
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };

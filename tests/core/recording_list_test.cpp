@@ -531,5 +531,153 @@ TEST_F(RecordingListTest, BusyRecordingsAreMeasuredAgainUntilTheirCallsEnd) {
   EXPECT_FALSE(list_.Listing());
 }
 
+
+// Names of many partners, some repeated in other letter case, dates out of order, sizes with ties.
+std::vector<std::wstring> MixedNames(int count) {
+  const wchar_t* const partners[] = {L"anna", L"Bob", L"bob", L"carl.smith", L"dora", L"Édith", L"zed2", L"zed10"};
+  std::vector<std::wstring> names;
+  for (int i = 0; i < count; ++i) {
+    wchar_t name[64];
+    std::swprintf(name, 64, L"%02d%02d20%02d_%02d%02d%02d_%ls.wav", 1 + i * 7 % 28, 1 + i % 12, 10 + i % 5, i % 24,
+                  i * 13 % 60, i % 60, partners[i * 5 % 8]);
+    names.push_back(name);
+  }
+  return names;
+}
+
+// A keystroke that adds to the search text or takes from its end tests fewer rows, yet shows the
+// same rows, in the same order, as the same text searched afresh; and a row followed through the
+// moves stays the same recording.
+TEST_F(RecordingListTest, ANarrowedOrWidenedSearchShowsWhatAFreshOneShows) {
+  const std::vector<std::wstring> names = MixedNames(60);
+  for (std::size_t i = 0; i < names.size(); ++i) disk_.Put(kA, names[i], static_cast<std::int64_t>(i % 7));
+  list_.List(kA);
+  Settle();
+  RecordingList fresh(disk_.Services([] {}));
+  fresh.List(kA);
+  while (fresh.Listing()) {
+    std::this_thread::sleep_for(2ms);
+    fresh.Update();
+  }
+  const auto fresh_names = [&] {
+    std::vector<std::wstring> shown;
+    for (int row = 0; row < fresh.Count(); ++row) shown.emplace_back(fresh.Name(row));
+    return shown;
+  };
+  for (const int column : {-1, static_cast<int>(RecordingList::kPartner), static_cast<int>(RecordingList::kSize)}) {
+    list_.SetSort(column, false);
+    fresh.SetSort(column, false);
+    // Typed letter by letter, then rubbed out again; "a" and "20" also match the date texts.
+    std::vector<std::wstring> texts;
+    for (const std::wstring word : {L"bob", L"/03/2011 at 1", L"zed1"}) {
+      for (std::size_t size = 1; size <= word.size(); ++size) texts.push_back(word.substr(0, size));
+      for (std::size_t size = word.size() - 1; size > 0; --size) texts.push_back(word.substr(0, size));
+    }
+    texts.push_back(L"a");
+    texts.push_back(L"an");
+    texts.push_back(L"n");  // neither adds nor takes: searched afresh
+    texts.push_back(L"");
+    for (const std::wstring& text : texts) {
+      const std::vector<std::wstring> before = Names();
+      changes_.clear();
+      list_.SetFilter(text);
+      fresh.SetFilter(L"");
+      fresh.SetFilter(text);
+      ASSERT_EQ(Names(), fresh_names()) << "column " << column << ", search \"" << std::string(text.begin(), text.end()) << "\"";
+      ASSERT_EQ(changes_.size(), 1u);
+      for (std::size_t old = 0; old < before.size(); ++old) {
+        const int now = changes_[0].new_index.at(old);
+        if (now >= 0) {
+          EXPECT_EQ(list_.Name(now), before[old]);
+        } else {
+          const std::vector<std::wstring> shown = Names();
+          EXPECT_EQ(std::count(shown.begin(), shown.end(), before[old]), 0);
+        }
+      }
+    }
+  }
+  EXPECT_GE(fresh.Count(), 60);
+}
+
+// New and removed files take and leave their own places under every order and search: the rows
+// are those a new listing of the folder gives, and the move tells where each old row went.
+TEST_F(RecordingListTest, FilesAddedAndRemovedTakeTheirPlacesInTheChosenOrder) {
+  const std::vector<std::wstring> names = MixedNames(40);
+  struct Case {
+    int column;
+    bool ascending;
+    std::wstring filter;
+  } cases[] = {
+      {-1, true, L""},
+      {RecordingList::kWhen, false, L""},
+      {RecordingList::kPartner, true, L""},
+      {RecordingList::kPartner, false, L"o"},
+      {RecordingList::kSize, true, L""},
+      {RecordingList::kLength, false, L"2012"},
+      {RecordingList::kLocation, true, L"zed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "column " << c.column << (c.ascending ? " up" : " down"));
+    const std::wstring folder = L"C:\\F" + std::to_wstring(c.column) + (c.ascending ? L"u" : L"d");
+    for (std::size_t i = 0; i < 30; ++i) disk_.Put(folder, names[i], static_cast<std::int64_t>(i % 4));
+    list_.SetSort(c.column, c.ascending);
+    list_.SetFilter(c.filter);
+    list_.List(folder);
+    Settle();
+    // Ten new files, unmeasured (size 0 as the watcher tells them), and five old ones gone.
+    std::size_t next_new = 30;
+    for (std::size_t step = 0; step < 15; ++step) {
+      const std::vector<std::wstring> before = Names();
+      const std::size_t held = list_.Held();
+      changes_.clear();
+      if (step % 3 == 2) {
+        const std::wstring& gone = names[step * 2];
+        disk_.Erase(folder, gone);
+        list_.FileRemoved(gone);
+      } else {
+        const std::wstring& added = names[next_new++];
+        disk_.Put(folder, added, 0);
+        list_.FileAdded(added, 0);
+        list_.FileAdded(added, 0);  // told twice: one row
+      }
+      // The expected rows: the disk listed afresh, every file still unmeasured as the new ones are.
+      RecordingListServices services = disk_.Services([] {});
+      services.measure = [](const std::wstring&) { return FileOutcome{FileStatus::Done, 0, 0}; };
+      RecordingList expected(services);
+      expected.SetSort(c.column, c.ascending);
+      expected.SetFilter(c.filter);
+      expected.List(folder);
+      while (expected.Listing()) {
+        std::this_thread::sleep_for(1ms);
+        expected.Update();
+      }
+      std::vector<std::wstring> expected_names;
+      for (int row = 0; row < expected.Count(); ++row) expected_names.emplace_back(expected.Name(row));
+      std::vector<std::wstring> shown = Names();
+      std::sort(shown.begin(), shown.end());
+      std::sort(expected_names.begin(), expected_names.end());
+      EXPECT_EQ(shown, expected_names) << "step " << step << ": the rows the search takes";
+      ASSERT_EQ(changes_.size(), 1u);
+      ASSERT_EQ(changes_[0].kind, RecordingList::Change::Kind::Moved);
+      ASSERT_EQ(changes_[0].new_index.size(), before.size());
+      for (std::size_t old = 0; old < before.size(); ++old) {
+        const int now = changes_[0].new_index[old];
+        if (now >= 0) EXPECT_EQ(list_.Name(now), before[old]);
+        if (now < 0) EXPECT_EQ(before[old], names[step * 2]) << "only the removed row goes";
+      }
+      EXPECT_EQ(list_.Held(), held + (step % 3 == 2 ? 0 : 1));
+      // In its place: sorting the whole list again moves nothing.
+      const std::vector<std::wstring> placed = Names();
+      list_.SetSort(c.column, c.ascending);
+      EXPECT_EQ(Names(), placed) << "step " << step;
+    }
+    // The rows added are measured like the others, and a name that went can come again.
+    Settle();
+    list_.FileRemoved(names[30]);
+    list_.FileAdded(names[30], 0);
+    EXPECT_EQ(list_.Total(), 35u);
+  }
+}
+
 }  // namespace
 }  // namespace callwright

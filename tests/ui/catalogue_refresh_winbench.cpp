@@ -4,7 +4,9 @@
 // many selected rows. Runs the Callwright.exe beside this program and, when CALLWRIGHT_BASELINE
 // names another build's Callwright.exe, that one too, one after the other on the same folder.
 // Prints figures; never fails on time.
+// Beside them, a bare FindFirstFileExW loop over the same folder: what listing it costs at least.
 // Usage: catalogue_refresh_winbench [counts=10000,100000] [runs=3] [rows to delete in the first folder=5000, 0: none]
+// (CALLWRIGHT_BENCH_MILLION=1 adds 1,000,000 to the default counts.)
 #include <windows.h>
 // After windows.h.
 #include <commctrl.h>
@@ -224,6 +226,22 @@ double ThreadCpuMs(HANDLE thread) {
   return static_cast<double>(ticks(kernel) + ticks(user)) / 1e4;
 }
 
+// The folder's entries by a bare FindFirstFileExW loop, as a yardstick for the rows shown.
+double BareListingMs(const fs::path& folder, int& entries) {
+  const std::wstring pattern = (folder / L"*").wstring();
+  const auto start = Clock::now();
+  entries = 0;
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) return -1;
+  do {
+    ++entries;
+  } while (::FindNextFileW(find, &data));
+  ::FindClose(find);
+  return MsSince(start);
+}
+
 struct Figures {
   std::vector<double> rows_ms, busy_ms, stall_ms;
 };
@@ -238,7 +256,7 @@ std::wstring Median(std::vector<double> values) {
 
 // One program on one folder: its start-up listing, then `runs` Refreshes, then a Delete.
 bool Measure(const char* label, const fs::path& program, const fs::path& records, int count, int runs,
-             int delete_count, const HeldFiles& held) {
+             int delete_count, const HeldFiles& held, double bare_ms) {
   test::TempDir home;
   const fs::path copy = home.Join(L"Callwright.exe");
   fs::copy_file(program, copy);
@@ -298,6 +316,12 @@ bool Measure(const char* label, const fs::path& program, const fs::path& records
                L"longest stall %ls ms\n",
                label, total, runs, Median(figures.rows_ms).c_str(), Median(figures.busy_ms).c_str(),
                Median(figures.stall_ms).c_str());
+  std::vector<double> rows = figures.rows_ms;
+  std::sort(rows.begin(), rows.end());
+  if (bare_ms > 0 && !rows.empty()) {
+    std::printf("%s, %d recordings: rows shown in %.2f times a bare FindFirstFileExW loop's %.0f ms\n", label, total,
+                rows[rows.size() / 2] / bare_ms, bare_ms);
+  }
 
   if (delete_count <= 0) return true;
   // Every second row, the held files left out (their rows would stay).
@@ -341,7 +365,10 @@ int Run(int argc, char** argv) {
   // Figures appear as they come, also when the output is a pipe or a file.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::vector<int> counts;
-  const std::string count_list = argc > 1 ? argv[1] : "10000,100000";
+  char million[8] = {};
+  const bool with_million = ::GetEnvironmentVariableA("CALLWRIGHT_BENCH_MILLION", million, sizeof(million)) > 0 &&
+                            std::string(million) == "1";
+  const std::string count_list = argc > 1 ? argv[1] : (with_million ? "10000,100000,1000000" : "10000,100000");
   for (std::size_t start = 0; start < count_list.size();) {
     const std::size_t comma = count_list.find(',', start);
     counts.push_back(std::atoi(count_list.substr(start, comma - start).c_str()));
@@ -388,6 +415,11 @@ int Run(int argc, char** argv) {
     }
     HeldFiles held;
     if (!held.Create(records.Path())) return std::printf("setup failed\n"), 1;
+    // The second of two loops, as warm as the Refreshes measured after it.
+    int entries = 0;
+    BareListingMs(records.Path(), entries);
+    const double bare_ms = BareListingMs(records.Path(), entries);
+    std::printf("bare FindFirstFileExW loop: %d entries in %.0f ms\n", entries, bare_ms);
     for (const Program& program : programs) {
       // The files of the previous program's runs and deletions are put back.
       for (int i = 0; i < count; ++i) {
@@ -399,7 +431,8 @@ int Run(int argc, char** argv) {
         fs::remove(records.Path() / (L"01022000_000000_extra" + std::to_wstring(run) + L".wav"), ignored);
       }
       // Deleting is measured on the first folder only: the old way takes minutes already there.
-      if (!Measure(program.label, program.path, records.Path(), count, runs, first_count ? delete_count : 0, held)) {
+      if (!Measure(program.label, program.path, records.Path(), count, runs, first_count ? delete_count : 0, held,
+                   bare_ms)) {
         return 1;
       }
     }

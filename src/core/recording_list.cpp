@@ -87,6 +87,7 @@ RecordingList::RecordingList(RecordingListServices services)
     : services_(std::move(services)), names_(std::make_shared<std::vector<std::wstring>>()) {
   if (!services_.compare) services_.compare = &CompareIgnoringCase;
   if (!services_.contains) services_.contains = &ContainsIgnoringCase;
+  if (!services_.matched_in_steps) services_.matched_in_steps = [](std::wstring_view) { return true; };
 }
 
 void RecordingList::SetSort(int column, bool ascending) {
@@ -102,13 +103,18 @@ void RecordingList::SetFilter(std::wstring text) {
   const std::wstring old = std::exchange(filter_, std::move(text));
   if (filter_.empty()) {
     for (std::uint32_t record : order_) matched_[record] = true;
-  } else if (!old.empty() && (filter_.starts_with(old) || old.starts_with(filter_))) {
+  } else if (!old.empty() && (filter_.starts_with(old) || old.starts_with(filter_)) &&
+             services_.matched_in_steps(old) && services_.matched_in_steps(filter_) &&
+             services_.matched_in_steps(WhenText(L"01012000_000000_x.wav"))) {
     // A row without the shorter text cannot hold the longer one: a longer text tests only the rows
-    // shown, a shorter one only those hidden. In the records' order, which is the names' order in
-    // memory.
+    // shown, a shorter one only those hidden, and both the rows whose names are matched otherwise.
+    // In the records' order, which is the names' order in memory.
     const bool shown = filter_.starts_with(old);
     for (std::uint32_t record = 0; record < records_.size(); ++record) {
-      if (matched_[record] == shown && !records_[record].removed) matched_[record] = Matches(record, filter_);
+      const Recording& recording = records_[record];
+      if ((matched_[record] == shown || !recording.matched_in_steps) && !recording.removed) {
+        matched_[record] = Matches(record, filter_);
+      }
     }
   } else {
     MatchAll();
@@ -151,7 +157,8 @@ void RecordingList::List(std::wstring folder) {
   const std::wstring search_folder = listing_->folder + L"\\";
   listing_->worker = std::make_unique<FileWorker>(
       std::make_shared<std::vector<std::wstring>>(1, search_folder), std::vector<std::size_t>{0},
-      [built = listing_->built, list = services_.list](const std::wstring& folder_text) {
+      [built = listing_->built, list = services_.list,
+       in_steps = services_.matched_in_steps](const std::wstring& folder_text) {
         std::vector<WavEntry> entries = list ? list(folder_text, [&built] { return built->stop.load(); })
                                              : std::vector<WavEntry>{};
         built->records.resize(entries.size());
@@ -159,6 +166,7 @@ void RecordingList::List(std::wstring folder) {
         for (std::size_t i = 0; i < entries.size(); ++i) {
           built->records[i].size = entries[i].size;
           built->records[i].time = RecordingTime(entries[i].path);
+          built->records[i].matched_in_steps = in_steps(entries[i].path);
           built->names->push_back(std::move(entries[i].path));
         }
         built->order = NewestFirst(entries);
@@ -729,6 +737,7 @@ void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
   Recording recording;
   recording.size = size;
   recording.time = RecordingTime(name);
+  recording.matched_in_steps = services_.matched_in_steps(name);
   records_.push_back(recording);
   IndexName(record);
   matched_.push_back(filter_.empty() || Matches(record, filter_));

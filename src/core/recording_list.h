@@ -36,6 +36,7 @@ struct Recording {
   RecordingState state = RecordingState::Listed;
   bool damaged = false;
   bool removed = false;
+  bool matched_in_steps = true;  // the name's, as the services tell it
 };
 
 struct RecordingListServices {
@@ -59,6 +60,11 @@ struct RecordingListServices {
   // Whether `text` holds `part`; by default ignoring ASCII letter case. Windows matches as
   // FindNLSStringEx with LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC.
   std::function<bool(std::wstring_view text, std::wstring_view part)> contains;
+  // Whether `contains` finds, in texts of characters such as `text`'s, a part exactly where it finds
+  // each of its beginnings: then a keystroke that adds to the search (or takes from its end) need
+  // test only the rows shown (or hidden). Letters matched as more or fewer of them ("ß" as "ss", a
+  // locale's "ch") break that. By default every text, as the default `contains` matches.
+  std::function<bool(std::wstring_view text)> matched_in_steps;
   // Notices come in batches: a wake-up per file would cost more than the files themselves.
   std::chrono::milliseconds measure_interval{30};
   std::chrono::milliseconds delete_interval{150};

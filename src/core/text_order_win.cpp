@@ -63,6 +63,10 @@ class AsciiElements {
     }
   }
 
+  bool Settled(std::wstring_view text) const {
+    return std::all_of(text.begin(), text.end(), [this](wchar_t c) { return c <= kLast && id_[c] != 0; });
+  }
+
   // The elements of `text` into `out`; false when one character is not settled here.
   bool Elements(std::wstring_view text, std::uint8_t* out) const {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -127,10 +131,13 @@ bool ContainsLinguistic(std::wstring_view text, std::wstring_view part) {
                            nullptr, nullptr, nullptr, 0) >= 0;
 }
 
+bool MatchedCharacterByCharacter(std::wstring_view text) { return Elements().Settled(text); }
+
 void UseWindowsTextOrder(RecordingListServices& services) {
   services.compare = &NaturalCompare;
   services.sort_key = &NaturalSortKey;
   services.contains = &ContainsLinguistic;
+  services.matched_in_steps = &MatchedCharacterByCharacter;
 }
 
 }  // namespace callwright

@@ -17,7 +17,11 @@ std::string NaturalSortKey(std::wstring_view text);
 // Whether `text` holds `part`, letter case and accents aside (FindNLSStringEx with
 // LINGUISTIC_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC). An empty part is in every text.
 bool ContainsLinguistic(std::wstring_view text, std::wstring_view part);
-// Gives the list these three (the main window does the same).
+// Whether ContainsLinguistic matches `text`'s characters one by one, each a sorting element of its
+// own (printable ASCII outside the locale's contractions): then a text holding a part holds each of
+// its beginnings.
+bool MatchedCharacterByCharacter(std::wstring_view text);
+// Gives the list these (the main window does the same).
 void UseWindowsTextOrder(RecordingListServices& services);
 
 }  // namespace callwright

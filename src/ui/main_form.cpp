@@ -209,6 +209,7 @@ TFrmMain::TFrmMain()
       .compare = &NaturalCompare,
       .sort_key = &NaturalSortKey,
       .contains = &ContainsLinguistic,
+      .matched_in_steps = &MatchedCharacterByCharacter,
   });
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
   FRecordings->OnDeletionDone = [this](const RecordingList::DeletionReport& report) { DeletionDone(report); };

@@ -86,11 +86,22 @@ TEST(TextOrder, SearchAnswersAsFindNLSStringEx) {
     }
     const bool system = SystemFinds(text, part);
     found += system;
+    // Texts matched letter by letter hold every beginning of a part they hold, as the system finds.
+    if (system && MatchedCharacterByCharacter(text) && MatchedCharacterByCharacter(part)) {
+      for (std::size_t size = 1; size < part.size(); ++size) {
+        ASSERT_TRUE(SystemFinds(text, part.substr(0, size))) << "a beginning of a part found";
+      }
+    }
     ASSERT_EQ(ContainsLinguistic(text, part), system)
         << "text \"" << std::string(text.begin(), text.end()) << "\", part \"" << std::string(part.begin(), part.end())
         << "\"";
   }
   EXPECT_GT(found, 1000) << "both answers occur";
+  // Letters matched as more or fewer than themselves are not matched letter by letter.
+  EXPECT_TRUE(MatchedCharacterByCharacter(L"05/03/2013 at 14:15:16"));
+  EXPECT_TRUE(MatchedCharacterByCharacter(L"05032013_141516_anna.k.wav"));
+  EXPECT_FALSE(MatchedCharacterByCharacter(L"Stra\u00dfe"));
+  EXPECT_FALSE(MatchedCharacterByCharacter(L"Kr\u00e6mer"));
   EXPECT_LT(found, 3900);
 }
 

@@ -71,6 +71,15 @@ constexpr UINT kBusyRemeasureMs = 1000;
 // How long the Close button waits for workers that are inside a file.
 constexpr std::chrono::milliseconds kProbeStopLimit{2000};
 
+}  // namespace
+
+HICON SmallProgramIcon() {
+  return static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT), IMAGE_ICON,
+                                         ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
+namespace {
+
 // Only the first argument counts, compared with letter case.
 bool StartedHidden() {
   int count = 0;
@@ -137,7 +146,8 @@ TFrmMain::TFrmMain()
             .style = WS_OVERLAPPEDWINDOW,
             .main_form = true,
             .min_outer_size = {394 + kSearchStrip, 100},
-            .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT))}),
+            .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)),
+            .small_icon = SmallProgramIcon()}),
       ClientLink(Application::Instance()),
       Image1(Handle(), 0, 0, 0, 0),
       p(Handle(), Align::Bottom, 41),

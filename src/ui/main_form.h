@@ -194,6 +194,9 @@ extern RecordingMeasure MeasureRecording;
 // The main window, created first at start-up.
 extern TFrmMain* FrmMain;
 
+// The program's icon at the size of a title bar (loaded once, shared).
+HICON SmallProgramIcon();
+
 // The show request of a second start ("CALLWRIGHTAPP"), answered by the main window.
 extern UINT ShowRequestMsg;
 extern WNDPROC PrevMainWndProc;

@@ -10,7 +10,8 @@ bool RegisterProgramRestart() { return Application::Instance().RegisterRestart(L
 ProgramWindows::ProgramWindows() {
   // Every form carries the program's icon in its title bar; the toolkit knows none of our
   // resources, so it is handed the icon before the first form.
-  Application::Instance().SetIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)));
+  Application::Instance().SetIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)),
+                                  SmallProgramIcon());
   main = std::make_unique<TFrmMain>();
   FrmMain = main.get();
   Application::Instance().SetMainForm(FrmMain);

@@ -23,9 +23,6 @@ HICON LoadSmallIcon(int id) {
 TrayIcon::TrayIcon(TFrmMain& main)
     : main_(main),
       state_(SystemPlatform()),
-      waiting_(LoadSmallIcon(IDI_TRAY_WAITING)),
-      linked_(LoadSmallIcon(IDI_TRAY_LINKED)),
-      recording_(LoadSmallIcon(IDI_TRAY_RECORDING)),
       icon_(kIconId) {
   icon_.OnSelect = [this] { RunCommand(kShow); };
   icon_.OnContextMenu = [this](POINT at) { ShowMenu(at); };
@@ -36,14 +33,18 @@ TrayIcon::TrayIcon(TFrmMain& main)
 TrayIcon::~TrayIcon() { main_.SetObserver(nullptr); }
 
 HICON TrayIcon::Picture(LinkDisplay display) const noexcept {
+  const auto loaded = [](IconHandle& icon, int id) {
+    if (!icon) icon.Reset(LoadSmallIcon(id));
+    return icon.Get();
+  };
   switch (display) {
     case LinkDisplay::Linked:
-      return linked_.Get();
+      return loaded(linked_, IDI_TRAY_LINKED);
     case LinkDisplay::Recording:
-      return recording_.Get();
+      return loaded(recording_, IDI_TRAY_RECORDING);
     case LinkDisplay::Waiting:
     default:
-      return waiting_.Get();
+      return loaded(waiting_, IDI_TRAY_WAITING);
   }
 }
 

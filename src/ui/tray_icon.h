@@ -48,9 +48,10 @@ class TrayIcon final : public ClientLinkObserver {
 
   TFrmMain& main_;
   CallState state_;
-  IconHandle waiting_;
-  IconHandle linked_;
-  IconHandle recording_;
+  // Each loaded when first shown: a start shows only one of them.
+  mutable IconHandle waiting_;
+  mutable IconHandle linked_;
+  mutable IconHandle recording_;
   NotifyIcon icon_;
   HICON shown_picture_ = nullptr;
   std::wstring shown_tip_;

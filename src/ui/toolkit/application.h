@@ -37,9 +37,14 @@ class Application : public ApplicationWindow {
   const std::wstring& Title() const noexcept { return title_; }
 
   // The program's icon, which every form carries unless it asks for another; set by the program
-  // before its first form.
-  void SetIcon(HICON icon) noexcept { icon_ = icon; }
+  // before its first form. With its small version the system need not make one for each form's
+  // class (a costly copy of the icon at every registration).
+  void SetIcon(HICON icon, HICON small_icon = nullptr) noexcept {
+    icon_ = icon;
+    small_icon_ = small_icon;
+  }
   HICON Icon() const noexcept { return icon_; }
+  HICON SmallIcon() const noexcept { return small_icon_; }
 
   // Hooks on the hidden application window. An error escaping a hook is reported and counts as
   // not consumed.
@@ -108,6 +113,7 @@ class Application : public ApplicationWindow {
   MessageHookChain hooks_;
   std::unique_ptr<HiddenWindow> window_;
   HICON icon_ = nullptr;
+  HICON small_icon_ = nullptr;
   std::vector<std::pair<int, std::function<void()>>> end_handlers_;
   int next_end_handler_id_ = 1;
   Form* main_form_ = nullptr;

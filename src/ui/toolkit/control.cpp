@@ -98,19 +98,18 @@ void Control::DpiChanged() {
 void Control::PlaceAboveBackdrops() {
   // Backdrops (images) lie beneath: every new control goes right above the topmost backdrop among
   // its siblings, so windowed controls stay above all of them and keep their creation (tab)
-  // order, and a later image lies above an earlier one.
+  // order, and a later image lies above an earlier one. That topmost backdrop is therefore the one
+  // made last.
   HWND self = Handle();
   if (!self) return;
-  HWND topmost_backdrop = nullptr;
-  for (HWND sibling = ::GetWindow(self, GW_HWNDFIRST); sibling; sibling = ::GetWindow(sibling, GW_HWNDNEXT)) {
-    const Window* window = FromHandle(sibling);
-    if (sibling != self && window && window->PaintsBackdrop()) {
-      topmost_backdrop = sibling;
-      break;
-    }
+  const Control* topmost_backdrop = nullptr;
+  for (Window* sibling : BoundChildren(::GetParent(self))) {
+    const auto* control = dynamic_cast<const Control*>(sibling);
+    if (!control || control == this || !control->PaintsBackdrop()) continue;
+    if (!topmost_backdrop || control->CreationIndex() > topmost_backdrop->CreationIndex()) topmost_backdrop = control;
   }
   if (!topmost_backdrop) return;
-  HWND insert_after = ::GetWindow(topmost_backdrop, GW_HWNDPREV);
+  HWND insert_after = ::GetWindow(topmost_backdrop->Handle(), GW_HWNDPREV);
   if (insert_after == self) return;
   ::SetWindowPos(self, insert_after ? insert_after : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -148,6 +147,11 @@ void Control::SetPixelBounds(const RECT& bounds) {
   const int width = std::max<int>(bounds.right - bounds.left, 0);
   const int height = std::max<int>(bounds.bottom - bounds.top, 0);
   design_ = UnscaleRect({bounds.left, bounds.top, bounds.left + width, bounds.top + height}, Dpi());
+  // Aligning runs at every resize of the parent: a control already in place is not moved again.
+  const RECT now = PixelBounds();
+  if (now.left == bounds.left && now.top == bounds.top && now.right - now.left == width && now.bottom - now.top == height) {
+    return;
+  }
   ::SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -229,8 +233,8 @@ BitmapHandle Control::RenderBackdrop() const {
 void AlignChildren(HWND parent) {
   if (!parent) return;
   std::vector<Control*> aligned;
-  for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    auto* control = dynamic_cast<Control*>(Window::FromHandle(child));
+  for (Window* child : Window::BoundChildren(parent)) {
+    auto* control = dynamic_cast<Control*>(child);
     if (control && control->GetAlign() != Align::None) aligned.push_back(control);
   }
   std::sort(aligned.begin(), aligned.end(),

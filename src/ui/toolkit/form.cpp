@@ -41,6 +41,7 @@ Form::Form(const FormParams& params)
   create.y = 0;
   // Every window of the program carries its icon in the title bar unless it asks for another.
   create.icon = params.icon ? params.icon : Application::Instance().Icon();
+  create.small_icon = params.icon ? params.small_icon : Application::Instance().SmallIcon();
   // Secondary forms are owned by the hidden application window: no task-bar buttons of their own.
   create.parent = params.main_form ? nullptr : Application::Instance().Handle();
   Create(create);

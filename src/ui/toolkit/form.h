@@ -26,6 +26,7 @@ class Form : public Window {
     bool main_form = false;         // owns the task-bar button; centred in the work area
     SIZE min_outer_size = {0, 0};  // minimum tracking size of the whole window
     HICON icon = nullptr;
+    HICON small_icon = nullptr;  // with `icon`: its title-bar size, which the system makes otherwise
     bool escape_closes = false;  // Esc acts as the close box
   };
 

@@ -3,7 +3,10 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "base/app_error.h"
 #include "base/system_error_win.h"
@@ -12,7 +15,21 @@
 namespace callwright {
 
 namespace {
-constexpr wchar_t kWindowProperty[] = L"Callwright.Window";
+
+// The objects bound to their windows. Kept in the process rather than in a window property: a
+// property is a round trip to the window manager on some systems (Wine's server), and every
+// message of every window looks its object up. Only windows of this process are ever in it, so a
+// handle of another process (a notification from another instance, say) finds nothing.
+struct BoundWindows {
+  std::mutex lock;
+  std::unordered_map<HWND, Window*> objects;  // guarded by lock
+};
+
+// Never destroyed: windows of objects with static storage may still go at the end of the process.
+BoundWindows& Bound() {
+  static auto* const bound = new BoundWindows;
+  return *bound;
+}
 
 // The child a notification comes from, or null for a message that is not one.
 HWND NotifyingChild(UINT msg, LPARAM lparam) noexcept {
@@ -47,20 +64,37 @@ Window::~Window() {
 
 Window* Window::FromHandle(HWND hwnd) noexcept {
   if (!hwnd) return nullptr;
-  // A notification may name a window of another process (another instance of the program, say):
-  // its property holds an address of that process.
-  DWORD process = 0;
-  ::GetWindowThreadProcessId(hwnd, &process);
-  if (process != ::GetCurrentProcessId()) return nullptr;
-  return static_cast<Window*>(::GetPropW(hwnd, kWindowProperty));
+  BoundWindows& bound = Bound();
+  const std::lock_guard hold(bound.lock);
+  const auto found = bound.objects.find(hwnd);
+  return found != bound.objects.end() ? found->second : nullptr;
+}
+
+std::vector<Window*> Window::BoundChildren(HWND parent) {
+  std::vector<Window*> children;
+  if (!parent) return children;
+  BoundWindows& bound = Bound();
+  const std::lock_guard hold(bound.lock);
+  for (const auto& [hwnd, object] : bound.objects) {
+    if (::GetParent(hwnd) == parent && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)) children.push_back(object);
+  }
+  return children;
 }
 
 void RegisterClassOnce(WNDCLASSEXW wc) {
+  // Asked of the system once per name: the forms and controls register the same few classes again
+  // and again.
+  static std::mutex lock;
+  static std::unordered_set<std::wstring> registered;
+  const std::lock_guard hold(lock);
+  if (registered.contains(wc.lpszClassName)) return;
   wc.cbSize = sizeof(wc);
   wc.hInstance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof(existing);
-  if (!::GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) ::RegisterClassExW(&wc);
+  if (::GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing) || ::RegisterClassExW(&wc)) {
+    registered.insert(wc.lpszClassName);
+  }
 }
 
 void Window::Create(const CreateParams& params) {
@@ -71,6 +105,7 @@ void Window::Create(const CreateParams& params) {
   wc.hCursor = params.cursor ? params.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = params.background;
   wc.hIcon = params.icon;
+  wc.hIconSm = params.small_icon;
   wc.lpszClassName = params.class_name;
   RegisterClassOnce(wc);
   // Bound at WM_NCCREATE (see ClassProc).
@@ -90,14 +125,27 @@ void Window::Subclass(HWND hwnd) {
   if (!hwnd) return;
   Bind(hwnd);
   subclassed_ = ::SetWindowSubclass(hwnd, &Window::SubclassProc, 0, 0) != FALSE;
-  // Without the subclass nothing would remove the property by WM_NCDESTROY when the window goes
-  // with its parent: a plain system control then.
-  if (!subclassed_) ::RemovePropW(hwnd, kWindowProperty);
+  // Without the subclass nothing would unbind it by WM_NCDESTROY when the window goes with its
+  // parent: a plain system control then.
+  if (!subclassed_) Forget(hwnd);
 }
 
 void Window::Bind(HWND hwnd) noexcept {
   hwnd_.Reset(hwnd);
-  ::SetPropW(hwnd, kWindowProperty, this);
+  try {
+    BoundWindows& bound = Bound();
+    const std::lock_guard hold(bound.lock);
+    bound.objects[hwnd] = this;
+  } catch (...) {
+    // Out of memory: the window works as a plain one of its class.
+  }
+}
+
+void Window::Forget(HWND hwnd) noexcept {
+  BoundWindows& bound = Bound();
+  const std::lock_guard hold(bound.lock);
+  const auto found = bound.objects.find(hwnd);
+  if (found != bound.objects.end() && found->second == this) bound.objects.erase(found);
 }
 
 void Window::Unbind() noexcept {
@@ -105,7 +153,7 @@ void Window::Unbind() noexcept {
   if (!hwnd) return;
   if (subclassed_) ::RemoveWindowSubclass(hwnd, &Window::SubclassProc, 0);
   subclassed_ = false;
-  ::RemovePropW(hwnd, kWindowProperty);
+  Forget(hwnd);
 }
 
 LRESULT CALLBACK Window::ClassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -125,7 +173,7 @@ LRESULT Window::Dispatch(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool
   if (!self || msg == WM_NCDESTROY) {
     if (self) {
       // Destroyed with its parent, or by the system: the object lets go of the handle, and the
-      // property and the subclass go before WM_NCDESTROY returns.
+      // binding and the subclass go before WM_NCDESTROY returns.
       self->Unbind();
       self->hwnd_.Release();
     }

@@ -1,12 +1,13 @@
 #pragma once
 // Base of every window the program drives: forms, controls of our own classes, subclassed system
-// controls and the hidden application window. The object is bound to its HWND by one window
-// property, from WM_NCCREATE (own classes) or from Subclass (system controls) until WM_NCDESTROY,
+// controls and the hidden application window. The object is bound to its HWND in a table of the
+// process, from WM_NCCREATE (own classes) or from Subclass (system controls) until WM_NCDESTROY,
 // and every message goes through one dispatcher to HandleMessage. An error escaping a handler goes
 // to the application's error report and never crosses the window procedure.
 #include <windows.h>
 
 #include <exception>
+#include <vector>
 
 #include "base/handles.h"
 
@@ -22,6 +23,9 @@ class Window {
   HWND Handle() const noexcept { return hwnd_.Get(); }
   // The object bound to `hwnd`, or null for a window that is not ours.
   static Window* FromHandle(HWND hwnd) noexcept;
+  // The objects bound to the children of `parent` (in no particular order): found without asking
+  // the window manager for the window tree.
+  static std::vector<Window*> BoundChildren(HWND parent);
 
   // The colour a child of this window lies on.
   virtual COLORREF BackgroundColour() const { return ::GetSysColor(COLOR_BTNFACE); }
@@ -50,7 +54,8 @@ class Window {
     UINT class_style = CS_DBLCLKS;
     HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     HICON icon = nullptr;
-    HCURSOR cursor = nullptr;  // the arrow when null
+    HICON small_icon = nullptr;  // made from `icon` by the system when null
+    HCURSOR cursor = nullptr;    // the arrow when null
   };
   // Registers the class on first use and creates the window bound to this object, which sees its
   // creation messages. Throws AppError with the system's reason when the window cannot be made.
@@ -75,6 +80,8 @@ class Window {
   static LRESULT Dispatch(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, bool subclass_proc);
   void Bind(HWND hwnd) noexcept;
   void Unbind() noexcept;
+  // Takes the binding of `hwnd` out of the table if it is this object's.
+  void Forget(HWND hwnd) noexcept;
 
   WindowHandle hwnd_;
   bool subclassed_ = false;

@@ -205,7 +205,7 @@ bool RecordingList::TakeListing() {
   return true;
 }
 
-bool RecordingList::TakeProbes(bool& cells) {
+bool RecordingList::TakeProbes(std::vector<std::uint32_t>& changed) {
   bool moved = false;
   for (const std::unique_ptr<Probe>& probe : probes_) {
     for (const FileWorker::Result& result : probe->worker->TakeResults()) {
@@ -244,7 +244,7 @@ bool RecordingList::TakeProbes(bool& cells) {
           moved = true;
           continue;
       }
-      cells = true;
+      changed.push_back(static_cast<std::uint32_t>(record));
     }
   }
   std::erase_if(probes_, [this](const std::unique_ptr<Probe>& probe) {
@@ -310,14 +310,16 @@ void RecordingList::Update() {
   bool moved = TakeDeletions(finished);
   const bool reset = TakeListing();
   TakeRepairs();
-  bool cells = false;
-  moved = TakeProbes(cells) || moved;
+  std::vector<std::uint32_t> changed;
+  moved = TakeProbes(changed) || moved;
+  const bool cells = !changed.empty();
   if (reset) {
     matched_.assign(records_.size(), true);
     if (!filter_.empty()) MatchAll();
     SortOrder();
     view_ = ShownOf();
-    if (OnChange) OnChange({Change::Kind::Reset, {}});
+    rows_known_ = false;
+    if (OnChange) OnChange({Change::Kind::Reset, {}, {}});
   } else if (cells && (sort_column_ == kSize || sort_column_ == kLength)) {
     // A size or length that arrives may move its row under the chosen order.
     if (moved) DropRemoved();
@@ -326,7 +328,9 @@ void RecordingList::Update() {
   } else if (moved) {
     DropRemoved();
   } else if (cells && OnChange) {
-    OnChange({Change::Kind::Cells, {}});
+    // Most measures in a batch are of rows scrolled out of sight: the window repaints only the
+    // rows named.
+    if (std::vector<int> rows = RowsOf(changed); !rows.empty()) OnChange({Change::Kind::Cells, {}, std::move(rows)});
   }
   if (OnDeletionDone) {
     for (const DeletionReport& report : finished) OnDeletionDone(report);
@@ -355,10 +359,25 @@ std::wstring RecordingList::ConversionNote(std::wstring_view name) const {
   return found == conversion_notes_.end() ? std::wstring() : found->second;
 }
 
+std::vector<int> RecordingList::RowsOf(const std::vector<std::uint32_t>& records) {
+  if (!rows_known_) {
+    row_of_.assign(records_.size(), -1);
+    for (std::size_t row = 0; row < view_.size(); ++row) row_of_[view_[row]] = static_cast<int>(row);
+    rows_known_ = true;
+  }
+  std::vector<int> rows;
+  for (const std::uint32_t record : records) {
+    if (record < row_of_.size() && row_of_[record] >= 0) rows.push_back(row_of_[record]);
+  }
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return rows;
+}
+
 void RecordingList::ConversionNoteChanged(std::wstring_view name) {
   const std::uint32_t record = FindName(name);
   const bool shown = record != kNoRecord && record < matched_.size() && matched_[record];
-  if (shown && OnChange) OnChange({Change::Kind::Cells, {}});
+  if (shown && OnChange) OnChange({Change::Kind::Cells, {}, {}});
 }
 
 bool RecordingList::Matches(std::uint32_t record, std::wstring_view text) const {
@@ -538,11 +557,12 @@ void RecordingList::SortOrder() {
 void RecordingList::Show(std::vector<std::uint32_t> view) {
   std::vector<int> position(records_.size(), -1);
   for (std::size_t i = 0; i < view.size(); ++i) position[view[i]] = static_cast<int>(i);
-  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size()), {}};
   for (std::size_t i = 0; i < view_.size(); ++i) {
     change.new_index[i] = view_[i] < position.size() ? position[view_[i]] : -1;
   }
   view_ = std::move(view);
+  rows_known_ = false;
   if (OnChange) OnChange(change);
 }
 
@@ -555,10 +575,11 @@ void RecordingList::Rebuild() {
 void RecordingList::DropRemoved() {
   const auto removed = [this](std::uint32_t record) { return records_[record].removed; };
   std::erase_if(order_, removed);
-  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size()), {}};
   int next = 0;
   for (std::size_t i = 0; i < view_.size(); ++i) change.new_index[i] = removed(view_[i]) ? -1 : next++;
   std::erase_if(view_, removed);
+  rows_known_ = false;
   if (OnChange) OnChange(change);
 }
 
@@ -745,13 +766,14 @@ void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
   // Its place in the order found by halving, the other rows left where they are.
   const auto before = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
   order_.insert(std::upper_bound(order_.begin(), order_.end(), record, before), record);
-  Change change{Change::Kind::Moved, std::vector<int>(view_.size())};
+  Change change{Change::Kind::Moved, std::vector<int>(view_.size()), {}};
   std::iota(change.new_index.begin(), change.new_index.end(), 0);
   if (matched_[record]) {
     const auto at = std::upper_bound(view_.begin(), view_.end(), record, before);
     const auto row = static_cast<int>(at - view_.begin());
     for (int& index : change.new_index) index += index >= row ? 1 : 0;
     view_.insert(at, record);
+    rows_known_ = false;
   }
   if (OnChange) OnChange(change);
 }

@@ -83,6 +83,8 @@ class RecordingList {
     };
     Kind kind = Kind::Cells;
     std::vector<int> new_index;
+    // Cells: the shown rows whose texts changed, ascending; empty when any row may have.
+    std::vector<int> rows;
   };
   std::function<void(const Change&)> OnChange;
 
@@ -177,7 +179,8 @@ class RecordingList {
                   std::shared_ptr<const std::vector<std::wstring>> names);
   void Retire(std::unique_ptr<FileWorker> worker);
   bool TakeListing();
-  bool TakeProbes(bool& cells);
+  // Records whose cells changed go to `changed`.
+  bool TakeProbes(std::vector<std::uint32_t>& changed);
   bool TakeDeletions(std::vector<DeletionReport>& finished);
   void TakeRepairs();
   // Starts a worker over the selection's files.
@@ -246,6 +249,12 @@ class RecordingList {
   std::vector<std::wstring> busy_ended_;
   std::unordered_map<std::wstring, std::wstring> conversion_notes_;
   void ConversionNoteChanged(std::wstring_view name);
+  // The shown rows of these records, ascending (those not shown left out).
+  std::vector<int> RowsOf(const std::vector<std::uint32_t>& records);
+
+  // Each record's shown row (-1: none), made when asked after the rows changed.
+  std::vector<int> row_of_;
+  bool rows_known_ = false;
 };
 
 }  // namespace callwright

@@ -452,7 +452,7 @@ void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
       lst.SourceMoved(change.new_index);
       break;
     case RecordingList::Change::Kind::Cells:
-      lst.SourceChanged();
+      lst.SourceChanged(change.rows);
       break;
   }
   if (change.kind != RecordingList::Change::Kind::Cells) ShowCount();

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/gate.h"
@@ -299,6 +300,39 @@ TEST_F(RecordingListTest, AnOlderListingsResultsNeverReachTheRows) {
   EXPECT_EQ(list_.Folder(), kB);
   EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>(2, L"7.00 Bytes")));
   list_.Stop(10s);
+}
+
+// A measure that changes a row's cells names that row, so that the window repaints only it; a row
+// the search hides changes nothing shown.
+TEST_F(RecordingListTest, MeasuresNameTheRowsTheyChange) {
+  for (const std::wstring& name : {kAnna, kBob, kCarl, kDora}) {
+    disk_.Put(kA, name, 5);
+    disk_.SetBusy(kA + L"\\" + name);
+  }
+  list_.List(kA);
+  Settle();
+  list_.SetSort(RecordingList::kWhen, false);
+  ASSERT_EQ(Names(), (std::vector<std::wstring>{kDora, kCarl, kBob, kAnna}));
+  for (const auto& [name, filter, rows] : {std::tuple{kCarl, L"", std::vector<int>{1}},
+                                           std::tuple{kAnna, L"", std::vector<int>{3}},
+                                           std::tuple{kBob, L"dora", std::vector<int>{}}}) {
+    list_.SetFilter(filter);
+    disk_.SetFree(kA + L"\\" + name);
+    changes_.clear();
+    list_.RemeasureBusy();
+    Settle();
+    std::vector<RecordingList::Change> cells;
+    for (const auto& change : changes_) {
+      if (change.kind == RecordingList::Change::Kind::Cells) cells.push_back(change);
+    }
+    if (rows.empty()) {
+      EXPECT_TRUE(cells.empty()) << "a hidden row changed";
+    } else {
+      ASSERT_EQ(cells.size(), 1u);
+      EXPECT_EQ(cells[0].rows, rows);
+      EXPECT_EQ(list_.Text(rows[0], RecordingList::kSize, kEnglish), L"5.00 Bytes") << "no longer BUSY";
+    }
+  }
 }
 
 TEST_F(RecordingListTest, AnOlderListingsMeasureNeverReachesANewerListing) {

@@ -154,7 +154,19 @@ void ListView::SourceMoved(const std::vector<int>& new_index) {
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void ListView::SourceChanged() { ::InvalidateRect(Handle(), nullptr, FALSE); }
+void ListView::SourceChanged(const std::vector<int>& rows) {
+  if (rows.empty()) {
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+    return;
+  }
+  // The rows in sight: from the top one through the one partly shown below the last whole one.
+  const int top = static_cast<int>(::SendMessageW(Handle(), LVM_GETTOPINDEX, 0, 0));
+  const int last = top + static_cast<int>(::SendMessageW(Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+  const auto first = std::lower_bound(rows.begin(), rows.end(), top);
+  if (first == rows.end() || *first > last) return;
+  const int end = *(std::upper_bound(first, rows.end(), last) - 1);
+  ::SendMessageW(Handle(), LVM_REDRAWITEMS, *first, end);
+}
 
 std::wstring ListView::CellText(int index, int column) const {
   return source_.text && index >= 0 && index < Count() && column >= 0 && column < columns_

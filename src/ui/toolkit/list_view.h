@@ -81,8 +81,9 @@ class ListView : public Control {
   // The source's rows moved: new_index[i] is where old row i is now (-1: gone). Selection and focus
   // follow their rows; a focused row that went leaves the focus at its place.
   void SourceMoved(const std::vector<int>& new_index);
-  // The source's texts changed in place.
-  void SourceChanged();
+  // The source's texts changed in place: in these rows (ascending), or in any when none are named.
+  // Only the rows in sight are repainted.
+  void SourceChanged(const std::vector<int>& rows = {});
   int Count() const { return source_.count ? source_.count() : 0; }
   // Column 0 is the caption, column n the n-th sub-item.
   std::wstring ItemText(int index, int column) const;

@@ -149,6 +149,7 @@ void RecordingList::List(std::wstring folder) {
   probes_.clear();
   busy_probe_ = nullptr;
   deleted_since_.clear();
+  added_since_.clear();
   // What was seen BUSY elsewhere says nothing of this folder.
   if (folder != folder_) busy_names_.clear();
 
@@ -201,7 +202,14 @@ bool RecordingList::TakeListing() {
   IndexAll();
   RemoveNames(deleted_since_);
   deleted_since_.clear();
+  // Measures started meanwhile are of the rows being replaced; their files are measured again below.
+  for (std::unique_ptr<Probe>& probe : probes_) Retire(std::move(probe->worker));
+  probes_.clear();
+  busy_probe_ = nullptr;
   StartProbe({}, std::move(built.order), names_);
+  for (const auto& [name, size] : std::exchange(added_since_, {})) {
+    if (FindName(name) == kNoRecord) AddRecord(name, size);
+  }
   return true;
 }
 
@@ -751,8 +759,7 @@ bool RecordingList::Stop(std::chrono::milliseconds limit) {
   return all_ended;
 }
 
-void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
-  if (!IsRecordingName(name) || FindName(name) != kNoRecord) return;
+std::uint32_t RecordingList::AddRecord(std::wstring_view name, std::int64_t size) {
   const auto record = static_cast<std::uint32_t>(records_.size());
   added_names_.emplace_back(name);
   Recording recording;
@@ -761,8 +768,20 @@ void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
   recording.matched_in_steps = services_.matched_in_steps(name);
   records_.push_back(recording);
   IndexName(record);
-  matched_.push_back(filter_.empty() || Matches(record, filter_));
   StartProbe({record}, {0}, std::make_shared<const std::vector<std::wstring>>(1, std::wstring(name)));
+  return record;
+}
+
+void RecordingList::FileAdded(std::wstring_view name, std::int64_t size) {
+  if (!IsRecordingName(name)) return;
+  if (listing_) {
+    // The running search may have passed its place already: kept for when its rows arrive.
+    std::erase(deleted_since_, name);
+    added_since_.emplace_back(name, size);
+  }
+  if (FindName(name) != kNoRecord) return;
+  const std::uint32_t record = AddRecord(name, size);
+  matched_.push_back(filter_.empty() || Matches(record, filter_));
   // Its place in the order found by halving, the other rows left where they are.
   const auto before = [this](std::uint32_t a, std::uint32_t b) { return Before(a, b); };
   order_.insert(std::upper_bound(order_.begin(), order_.end(), record, before), record);
@@ -795,7 +814,10 @@ void RecordingList::RemeasureBusy() {
 }
 
 void RecordingList::FileRemoved(std::wstring_view name) {
-  if (listing_) deleted_since_.emplace_back(name);
+  if (listing_) {
+    std::erase_if(added_since_, [name](const auto& added) { return added.first == name; });
+    deleted_since_.emplace_back(name);
+  }
   const std::uint32_t record = FindName(name);
   if (record == kNoRecord) return;
   records_[record].removed = true;

@@ -243,12 +243,17 @@ class RecordingList {
   // Files gone while the current listing's search ran (it may have seen them): dropped from its
   // rows when they arrive.
   std::vector<std::wstring> deleted_since_;
+  // Files that came while the current listing's search ran (it may have missed them), with their
+  // sizes: added to its rows when they arrive.
+  std::vector<std::pair<std::wstring, std::int64_t>> added_since_;
   // Names measured BUSY in the current folder and not since; those measured free since Update's
   // last call.
   std::unordered_set<std::wstring> busy_names_;
   std::vector<std::wstring> busy_ended_;
   std::unordered_map<std::wstring, std::wstring> conversion_notes_;
   void ConversionNoteChanged(std::wstring_view name);
+  // A record for a file that came after the listing, measured on a worker; not yet in any order.
+  std::uint32_t AddRecord(std::wstring_view name, std::int64_t size);
   // The shown rows of these records, ascending (those not shown left out).
   std::vector<int> RowsOf(const std::vector<std::uint32_t>& records);
 

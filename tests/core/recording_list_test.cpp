@@ -283,6 +283,31 @@ TEST_F(RecordingListTest, AFileGoneBeforeItsMeasureLeavesTheRows) {
   EXPECT_EQ(Names(), (std::vector<std::wstring>{kAnna, kCarl})) << "never shown as BUSY";
 }
 
+// Files that come or go while a listing searches are in its rows as they are on disk, whether the
+// search saw them or not, and each row gets its own file's measure.
+TEST_F(RecordingListTest, FilesThatComeDuringAListingAreInItsRows) {
+  for (const std::wstring& name : {kAnna, kDora}) disk_.Put(kA, name, 5);
+  list_.List(kA);
+  Settle();
+  Gate gate;
+  disk_.HoldSearch(kA, gate);
+  list_.List(kA);
+  ASSERT_TRUE(gate.WaitForVisitor());
+  // After the search took its entries: Bob comes, Carl comes and goes, Dora goes and comes back.
+  disk_.Put(kA, kBob, 9);
+  list_.FileAdded(kBob, 9);
+  list_.FileAdded(kCarl, 3);
+  list_.FileRemoved(kCarl);
+  list_.FileRemoved(kDora);
+  list_.FileAdded(kDora, 5);
+  UpdateFor(20ms);
+  gate.Open();
+  Settle();
+  list_.SetSort(RecordingList::kWhen, true);
+  EXPECT_EQ(Names(), (std::vector<std::wstring>{kAnna, kBob, kDora}));
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"5.00 Bytes", L"9.00 Bytes", L"5.00 Bytes"}));
+}
+
 // Results of an older listing, its search or its measures, never reach the newer one's rows.
 TEST_F(RecordingListTest, AnOlderListingsResultsNeverReachTheRows) {
   for (const std::wstring& name : {kAnna, kBob}) {

@@ -454,6 +454,26 @@ bool RecordingList::Before(std::uint32_t a, std::uint32_t b) const {
   return a < b;
 }
 
+namespace {
+
+struct KeyedRecord {
+  std::uint64_t key;
+  std::uint32_t record;
+};
+
+// By key, then by `tie` (none: equal), then by record, which keeps the listing's order both ways.
+void SortKeyed(std::vector<KeyedRecord>& entries, bool ascending,
+               const std::function<int(std::uint32_t, std::uint32_t)>& tie) {
+  std::sort(entries.begin(), entries.end(), [&](const KeyedRecord& a, const KeyedRecord& b) {
+    int order = a.key < b.key ? -1 : (b.key < a.key ? 1 : 0);
+    if (order == 0 && tie) order = tie(a.record, b.record);
+    if (order != 0) return (order < 0) == ascending;
+    return a.record < b.record;
+  });
+}
+
+}  // namespace
+
 void RecordingList::SortOrder() {
   order_.clear();
   order_.reserve(records_.size());
@@ -464,36 +484,15 @@ void RecordingList::SortOrder() {
   // Ascending with the record's place as the last key, so that equal keys keep the listing's order
   // both ways; rows without a number come last ascending (first descending). The same order as
   // Before, with what it compares made once and kept beside each record, in the array sorted.
-  const auto by = [&](auto key_of, auto tie) {
-    using Key = decltype(key_of(std::uint32_t{}));
-    struct Entry {
-      Key key;
-      std::uint32_t record;
-    };
-    std::vector<Entry> entries;
+  // Every column but File location sorts through the one SortKeyed, which keeps the program small.
+  const auto by = [&](auto key_of, const std::function<int(std::uint32_t, std::uint32_t)>& tie) {
+    std::vector<KeyedRecord> entries;
     entries.reserve(order_.size());
     for (std::uint32_t record : order_) entries.push_back({key_of(record), record});
-    std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-      int order = a.key < b.key ? -1 : (b.key < a.key ? 1 : 0);
-      if (order == 0) order = tie(a, b);
-      if (order != 0) return (order < 0) == sort_ascending_;
-      return a.record < b.record;
-    });
+    SortKeyed(entries, sort_ascending_, tie);
     for (std::size_t i = 0; i < entries.size(); ++i) order_[i] = entries[i].record;
   };
-  const auto no_tie = [](const auto&, const auto&) { return 0; };
-  // The first twelve characters, lower case, as numbers in their order (three to a number, 21 bits
-  // hold any code point); the names decide the rest.
-  const auto name_start = [&](std::uint32_t record) {
-    const std::wstring& name = NameOf(record);
-    std::array<std::uint64_t, 4> start{};
-    for (std::size_t i = 0; i < 12; ++i) {
-      const auto c = i < name.size() ? static_cast<std::uint64_t>(AsciiLower(name[i])) & 0x1FFFFF : 0;
-      start[i / 3] = start[i / 3] << 21 | c;
-    }
-    return start;
-  };
-  const auto by_name = [&](const auto& a, const auto& b) { return CompareIgnoringCase(NameOf(a.record), NameOf(b.record)); };
+  const auto by_name = [&](std::uint32_t a, std::uint32_t b) { return CompareIgnoringCase(NameOf(a), NameOf(b)); };
   switch (sort_column_) {
     case kWhen:
       by([&](std::uint32_t record) { return records_[record].time; }, by_name);
@@ -529,34 +528,55 @@ void RecordingList::SortOrder() {
              }
              return head;
            },
-           [&](const auto& a, const auto& b) {
-             const std::string_view x = key(a.record).substr(shared), y = key(b.record).substr(shared);
-             return x.compare(y);
-           });
+           [&](std::uint32_t a, std::uint32_t b) { return key(a).substr(shared).compare(key(b).substr(shared)); });
       } else {
         // Partner texts made once, not at every comparison.
         std::vector<std::wstring> partners(records_.size());
         for (std::uint32_t record : order_) partners[record] = PartnerText(NameOf(record));
-        by([](std::uint32_t) { return 0; },
-           [&](const auto& a, const auto& b) { return services_.compare(partners[a.record], partners[b.record]); });
+        by([](std::uint32_t) { return std::uint64_t{0}; },
+           [&](std::uint32_t a, std::uint32_t b) { return services_.compare(partners[a], partners[b]); });
       }
       break;
     case kSize:
-      // Rows without a size after all others.
+      // Rows without a size after all others; sizes are never negative.
       by([&](std::uint32_t record) {
         const Recording& r = records_[record];
-        return HasSize(r) ? std::pair<int, std::int64_t>(0, r.size) : std::pair<int, std::int64_t>(1, 0);
-      }, no_tie);
+        return HasSize(r) ? static_cast<std::uint64_t>(std::max<std::int64_t>(r.size, 0)) : ~std::uint64_t{0};
+      }, {});
       break;
     case kLength:
       by([&](std::uint32_t record) {
         const Recording& r = records_[record];
         return HasLength(r) ? std::uint64_t{r.length} : std::uint64_t{1} << 32;
-      }, no_tie);
+      }, {});
       break;
-    case kLocation:
-      by(name_start, by_name);
+    case kLocation: {
+      // The first twelve characters, lower case, as numbers in their order (three to a number, 21
+      // bits hold any code point); the names decide the rest.
+      struct Entry {
+        std::array<std::uint64_t, 4> start;
+        std::uint32_t record;
+      };
+      std::vector<Entry> entries;
+      entries.reserve(order_.size());
+      for (std::uint32_t record : order_) {
+        const std::wstring& name = NameOf(record);
+        Entry entry{{}, record};
+        for (std::size_t i = 0; i < 12; ++i) {
+          const auto c = i < name.size() ? static_cast<std::uint64_t>(AsciiLower(name[i])) & 0x1FFFFF : 0;
+          entry.start[i / 3] = entry.start[i / 3] << 21 | c;
+        }
+        entries.push_back(entry);
+      }
+      std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        int order = a.start < b.start ? -1 : (b.start < a.start ? 1 : 0);
+        if (order == 0) order = by_name(a.record, b.record);
+        if (order != 0) return (order < 0) == sort_ascending_;
+        return a.record < b.record;
+      });
+      for (std::size_t i = 0; i < entries.size(); ++i) order_[i] = entries[i].record;
       break;
+    }
     default:
       break;
   }

@@ -58,12 +58,35 @@ std::vector<std::size_t> Identity(std::size_t count) {
 }  // namespace
 
 // What a listing's worker builds, handed over when its one result is taken.
+namespace {
+
+std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
+
+// Open addressing over the record numbers, found by the names' hashes and the next free slot; at
+// least twice as many slots as names, a power of two.
+std::vector<std::uint32_t> NameSlots(const std::vector<std::wstring>& names) {
+  constexpr std::uint32_t kFree = 0xFFFFFFFF;  // RecordingList::kNoRecord
+  std::size_t count = 16;
+  while (count < names.size() * 2 + 2) count *= 2;
+  std::vector<std::uint32_t> slots(count, kFree);
+  const std::size_t mask = count - 1;
+  for (std::uint32_t record = 0; record < names.size(); ++record) {
+    std::size_t slot = HashName(names[record]) & mask;
+    while (slots[slot] != kFree) slot = (slot + 1) & mask;
+    slots[slot] = record;
+  }
+  return slots;
+}
+
+}  // namespace
+
 struct RecordingList::ListingRun {
   struct Built {
     std::atomic<bool> stop{false};
     std::shared_ptr<std::vector<std::wstring>> names = std::make_shared<std::vector<std::wstring>>();
     std::vector<Recording> records;
     std::vector<std::size_t> order;  // newest first, for the measuring
+    std::vector<std::uint32_t> name_slots;  // the names' index, made here rather than on the window's thread
   };
   std::wstring folder;
   std::shared_ptr<Built> built = std::make_shared<Built>();
@@ -171,6 +194,7 @@ void RecordingList::List(std::wstring folder) {
           built->names->push_back(std::move(entries[i].path));
         }
         built->order = NewestFirst(entries);
+        built->name_slots = NameSlots(*built->names);
         return FileOutcome{FileStatus::Done};
       },
       services_.wake);
@@ -199,7 +223,8 @@ bool RecordingList::TakeListing() {
   names_ = built.names;
   added_names_.clear();
   records_ = std::move(built.records);
-  IndexAll();
+  name_slots_ = std::move(built.name_slots);
+  indexed_ = records_.size();
   RemoveNames(deleted_since_);
   deleted_since_.clear();
   // Measures started meanwhile are of the rows being replaced; their files are measured again below.
@@ -611,12 +636,6 @@ void RecordingList::DropRemoved() {
   if (OnChange) OnChange(change);
 }
 
-namespace {
-
-std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
-
-}  // namespace
-
 std::uint32_t RecordingList::FindName(std::wstring_view name) const {
   if (name_slots_.empty()) return kNoRecord;
   const std::size_t mask = name_slots_.size() - 1;
@@ -665,17 +684,6 @@ void RecordingList::UnindexName(std::uint32_t record) {
   }
   name_slots_[hole] = kNoRecord;
   --indexed_;
-}
-
-void RecordingList::IndexAll() {
-  name_slots_.clear();
-  indexed_ = 0;
-  std::size_t slots = 16;
-  while (slots < records_.size() * 2 + 2) slots *= 2;
-  name_slots_.assign(slots, kNoRecord);
-  for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    if (!records_[record].removed) IndexName(record);
-  }
 }
 
 bool RecordingList::Listing() const {

@@ -212,7 +212,6 @@ class RecordingList {
   std::uint32_t FindName(std::wstring_view name) const;
   void IndexName(std::uint32_t record);
   void UnindexName(std::uint32_t record);
-  void IndexAll();
 
   RecordingListServices services_;
   std::wstring folder_;

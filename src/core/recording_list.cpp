@@ -46,6 +46,14 @@ bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view part) {
 }
 
 // Whether a row has a number to sort by in the Size and Length columns.
+// Rows with a number before those without, then by the number.
+template <typename Number>
+int CompareKnown(bool known_x, Number x, bool known_y, Number y) {
+  if (known_x != known_y) return known_x ? -1 : 1;
+  if (!known_x || x == y) return 0;
+  return x < y ? -1 : 1;
+}
+
 bool HasSize(const Recording& r) { return r.state == RecordingState::Listed || r.state == RecordingState::Measured; }
 bool HasLength(const Recording& r) { return r.state == RecordingState::Measured && r.length != Recording::kNoLength; }
 
@@ -456,18 +464,10 @@ bool RecordingList::Before(std::uint32_t a, std::uint32_t b) const {
       order = ComparePartners(PartnerText(NameOf(a)), PartnerText(NameOf(b)));
       break;
     case kSize:
-      if (HasSize(x) != HasSize(y)) {
-        order = HasSize(x) ? -1 : 1;
-      } else if (HasSize(x) && x.size != y.size) {
-        order = x.size < y.size ? -1 : 1;
-      }
+      order = CompareKnown(HasSize(x), x.size, HasSize(y), y.size);
       break;
     case kLength:
-      if (HasLength(x) != HasLength(y)) {
-        order = HasLength(x) ? -1 : 1;
-      } else if (HasLength(x) && x.length != y.length) {
-        order = x.length < y.length ? -1 : 1;
-      }
+      order = CompareKnown(HasLength(x), x.length, HasLength(y), y.length);
       break;
     case kLocation:
       order = CompareIgnoringCase(NameOf(a), NameOf(b));

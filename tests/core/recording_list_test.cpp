@@ -121,6 +121,21 @@ class FakeDisk {
   std::map<std::wstring, Gate*> measure_gates_;
 };
 
+// The shown rows' names, in their order.
+std::vector<std::wstring> NamesOf(const RecordingList& list) {
+  std::vector<std::wstring> names;
+  for (int row = 0; row < list.Count(); ++row) names.emplace_back(list.Name(row));
+  return names;
+}
+
+// A list of a test's own, without the fixture's wake-ups: updated until its workers end.
+void SettleAlone(RecordingList& list) {
+  while (list.Listing()) {
+    std::this_thread::sleep_for(2ms);
+    list.Update();
+  }
+}
+
 // The list with its owner's side: wake-ups answered by Update() on the test's thread, and every
 // change and deletion end recorded.
 class RecordingListTest : public ::testing::Test {
@@ -167,11 +182,7 @@ class RecordingListTest : public ::testing::Test {
     }
   }
 
-  std::vector<std::wstring> Names() const {
-    std::vector<std::wstring> names;
-    for (int row = 0; row < list_.Count(); ++row) names.emplace_back(list_.Name(row));
-    return names;
-  }
+  std::vector<std::wstring> Names() const { return NamesOf(list_); }
 
   std::vector<std::wstring> Column(RecordingList::Column column) const {
     std::vector<std::wstring> texts;
@@ -615,15 +626,8 @@ TEST_F(RecordingListTest, ANarrowedOrWidenedSearchShowsWhatAFreshOneShows) {
   Settle();
   RecordingList fresh(disk_.Services([] {}));
   fresh.List(kA);
-  while (fresh.Listing()) {
-    std::this_thread::sleep_for(2ms);
-    fresh.Update();
-  }
-  const auto fresh_names = [&] {
-    std::vector<std::wstring> shown;
-    for (int row = 0; row < fresh.Count(); ++row) shown.emplace_back(fresh.Name(row));
-    return shown;
-  };
+  SettleAlone(fresh);
+  const auto fresh_names = [&] { return NamesOf(fresh); };
   for (const int column : {-1, static_cast<int>(RecordingList::kPartner), static_cast<int>(RecordingList::kSize)}) {
     list_.SetSort(column, false);
     fresh.SetSort(column, false);
@@ -689,13 +693,9 @@ TEST_F(RecordingListTest, ASearchTypedLetterByLetterFindsLettersMatchedAsTwo) {
   }
   RecordingList list(services);
   list.List(kA);
-  while (list.Listing()) {
-    std::this_thread::sleep_for(2ms);
-    list.Update();
-  }
+  SettleAlone(list);
   const auto shown = [&] {
-    std::vector<std::wstring> names;
-    for (int row = 0; row < list.Count(); ++row) names.emplace_back(list.Name(row));
+    std::vector<std::wstring> names = NamesOf(list);
     std::sort(names.begin(), names.end());
     return names;
   };
@@ -753,12 +753,8 @@ TEST_F(RecordingListTest, FilesAddedAndRemovedTakeTheirPlacesInTheChosenOrder) {
       expected.SetSort(c.column, c.ascending);
       expected.SetFilter(c.filter);
       expected.List(folder);
-      while (expected.Listing()) {
-        std::this_thread::sleep_for(1ms);
-        expected.Update();
-      }
-      std::vector<std::wstring> expected_names;
-      for (int row = 0; row < expected.Count(); ++row) expected_names.emplace_back(expected.Name(row));
+      SettleAlone(expected);
+      std::vector<std::wstring> expected_names = NamesOf(expected);
       std::vector<std::wstring> shown = Names();
       std::sort(shown.begin(), shown.end());
       std::sort(expected_names.begin(), expected_names.end());

@@ -70,19 +70,23 @@ namespace {
 
 std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
 
-// Open addressing over the record numbers, found by the names' hashes and the next free slot; at
-// least twice as many slots as names, a power of two.
+// The names' index: open addressing over the record numbers, at least twice as many slots as
+// names, a power of two.
+constexpr std::uint32_t kFreeSlot = 0xFFFFFFFF;  // RecordingList::kNoRecord
+
+// Into the first free slot from the name's own.
+void PlaceName(std::vector<std::uint32_t>& slots, std::wstring_view name, std::uint32_t record) {
+  const std::size_t mask = slots.size() - 1;
+  std::size_t slot = HashName(name) & mask;
+  while (slots[slot] != kFreeSlot) slot = (slot + 1) & mask;
+  slots[slot] = record;
+}
+
 std::vector<std::uint32_t> NameSlots(const std::vector<std::wstring>& names) {
-  constexpr std::uint32_t kFree = 0xFFFFFFFF;  // RecordingList::kNoRecord
   std::size_t count = 16;
   while (count < names.size() * 2 + 2) count *= 2;
-  std::vector<std::uint32_t> slots(count, kFree);
-  const std::size_t mask = count - 1;
-  for (std::uint32_t record = 0; record < names.size(); ++record) {
-    std::size_t slot = HashName(names[record]) & mask;
-    while (slots[slot] != kFree) slot = (slot + 1) & mask;
-    slots[slot] = record;
-  }
+  std::vector<std::uint32_t> slots(count, kFreeSlot);
+  for (std::uint32_t record = 0; record < names.size(); ++record) PlaceName(slots, names[record], record);
   return slots;
 }
 
@@ -615,7 +619,9 @@ void RecordingList::Show(std::vector<std::uint32_t> view) {
     change.new_index[i] = view_[i] < position.size() ? position[view_[i]] : -1;
   }
   view_ = std::move(view);
-  rows_known_ = false;
+  // The new rows' places are what RowsOf asks for next.
+  row_of_ = std::move(position);
+  rows_known_ = true;
   if (OnChange) OnChange(change);
 }
 
@@ -656,10 +662,8 @@ void RecordingList::IndexName(std::uint32_t record) {
       if (held != kNoRecord) IndexName(held);
     }
   }
-  const std::size_t mask = name_slots_.size() - 1;
-  std::size_t slot = HashName(NameOf(record)) & mask;
-  while (name_slots_[slot] != kNoRecord) slot = (slot + 1) & mask;
-  name_slots_[slot] = record;
+  static_assert(kFreeSlot == kNoRecord);
+  PlaceName(name_slots_, NameOf(record), record);
   ++indexed_;
 }
 

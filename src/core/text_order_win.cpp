@@ -64,20 +64,22 @@ class AsciiElements {
   }
 
   bool Settled(std::wstring_view text) const {
-    return std::all_of(text.begin(), text.end(), [this](wchar_t c) { return c <= kLast && id_[c] != 0; });
+    return std::all_of(text.begin(), text.end(), [this](wchar_t c) { return Id(c) != 0; });
   }
 
   // The elements of `text` into `out`; false when one character is not settled here.
   bool Elements(std::wstring_view text, std::uint8_t* out) const {
     for (std::size_t i = 0; i < text.size(); ++i) {
-      const wchar_t c = text[i];
-      if (c > kLast || !id_[c]) return false;
-      out[i] = id_[c];
+      out[i] = Id(text[i]);
+      if (out[i] == 0) return false;
     }
     return true;
   }
 
  private:
+  // The character's element, 0 when it is not settled here.
+  std::uint8_t Id(wchar_t c) const { return c <= kLast ? id_[c] : 0; }
+
   std::array<std::uint8_t, kLast + 1> id_{};
 };
 

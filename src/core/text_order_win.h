@@ -21,7 +21,7 @@ bool ContainsLinguistic(std::wstring_view text, std::wstring_view part);
 // own (printable ASCII outside the locale's contractions): then a text holding a part holds each of
 // its beginnings.
 bool MatchedCharacterByCharacter(std::wstring_view text);
-// Gives the list these (the main window does the same).
+// Gives the list these four: the order and search of the main window.
 void UseWindowsTextOrder(RecordingListServices& services);
 
 }  // namespace callwright

@@ -210,17 +210,14 @@ TFrmMain::TFrmMain()
   lst.SetAccessibleName(L"Recordings");
   lst.SetAccessibleRole(AccessibleRole::List);
   const HWND window = Handle();
-  FRecordings = std::make_unique<RecordingList>(RecordingListServices{
-      .list = &ListRecordingNames,
-      .measure = [](const std::wstring& path) { return MeasureRecording(path); },
-      .remove = [](const std::wstring& path) { return DeleteRecordingFile(path); },
-      .repair = [](const std::wstring& path) { return RepairRecordingFile(path); },
-      .wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); },
-      .compare = &NaturalCompare,
-      .sort_key = &NaturalSortKey,
-      .contains = &ContainsLinguistic,
-      .matched_in_steps = &MatchedCharacterByCharacter,
-  });
+  RecordingListServices services;
+  services.list = &ListRecordingNames;
+  services.measure = [](const std::wstring& path) { return MeasureRecording(path); };
+  services.remove = [](const std::wstring& path) { return DeleteRecordingFile(path); };
+  services.repair = [](const std::wstring& path) { return RepairRecordingFile(path); };
+  services.wake = [window] { ::PostMessageW(window, kRecordingsMessage, 0, 0); };
+  UseWindowsTextOrder(services);
+  FRecordings = std::make_unique<RecordingList>(std::move(services));
   FRecordings->OnChange = [this](const RecordingList::Change& change) { RecordingsChanged(change); };
   FRecordings->OnDeletionDone = [this](const RecordingList::DeletionReport& report) { DeletionDone(report); };
   FRecordings->OnBusyEnded = [this](const std::wstring& name) { BusyEnded(name); };

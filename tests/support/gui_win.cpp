@@ -55,21 +55,19 @@ std::vector<HWND> ProcessWindows(DWORD process_id) {
 }
 
 std::vector<HWND> WineTrayIcons() {
-  std::vector<HWND> icons;
+  std::vector<HWND> tops;
   ::EnumWindows(
       [](HWND top, LPARAM param) -> BOOL {
-        ::EnumChildWindows(
-            top,
-            [](HWND child, LPARAM p) -> BOOL {
-              if (ClassName(child) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) {
-                reinterpret_cast<std::vector<HWND>*>(p)->push_back(child);
-              }
-              return TRUE;
-            },
-            param);
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(top);
         return TRUE;
       },
-      reinterpret_cast<LPARAM>(&icons));
+      reinterpret_cast<LPARAM>(&tops));
+  std::vector<HWND> icons;
+  for (HWND top : tops) {
+    for (HWND child : ChildWindows(top)) {
+      if (ClassName(child) == L"__winex11_tray_icon" && ::IsWindowVisible(child)) icons.push_back(child);
+    }
+  }
   return icons;
 }
 

@@ -15,9 +15,11 @@
 // After windows.h.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,34 +63,31 @@ HWND WaitTopLevel(const std::wstring& prefix, DWORD timeout_ms, const wchar_t* w
   }
 }
 
-HWND FindChild(HWND parent, const std::wstring& text) {
-  Search search{text};
+// The first descendant of `parent` that `wanted` accepts.
+template <typename Wanted>
+HWND FindChildWhere(HWND parent, Wanted wanted) {
+  std::vector<HWND> children;
   ::EnumChildWindows(
       parent,
       [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if (TextOf(hwnd) != s->prefix) return TRUE;
-        s->found = hwnd;
-        return FALSE;
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+        return TRUE;
       },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+      reinterpret_cast<LPARAM>(&children));
+  const auto found = std::find_if(children.begin(), children.end(), wanted);
+  return found != children.end() ? *found : nullptr;
+}
+
+HWND FindChild(HWND parent, const std::wstring& text) {
+  return FindChildWhere(parent, [&](HWND hwnd) { return TextOf(hwnd) == text; });
 }
 
 HWND FindChildOfClass(HWND parent, const wchar_t* window_class) {
-  Search search{L"", window_class};
-  ::EnumChildWindows(
-      parent,
-      [](HWND hwnd, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        wchar_t name[64] = {};
-        ::GetClassNameW(hwnd, name, 64);
-        if (::_wcsicmp(name, s->window_class) != 0 || !::IsWindowVisible(hwnd)) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindChildWhere(parent, [&](HWND hwnd) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(hwnd, name, 64);
+    return ::_wcsicmp(name, window_class) == 0 && ::IsWindowVisible(hwnd);
+  });
 }
 
 void SendInputs(INPUT* inputs, UINT count) {

@@ -6,7 +6,6 @@
 #include "core/random.h"
 #include "ui/program_windows.h"
 #include "ui/toolkit/application.h"
-#include "ui/tray_icon.h"
 
 namespace {
 
@@ -46,8 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     // The windows live until the process ends (only Close, a close of the application window or the
     // end of the session end it, with ExitProcess).
-    const ProgramWindows windows;
-    const TrayIcon tray(*windows.main);
+    const ProgramWindows windows(ProgramWindows::Making::AsTheProgramStarts);
     return app.Run();
   } catch (const std::exception& error) {
     // A window that could not be made: said, instead of a program without its windows.

@@ -24,6 +24,7 @@
 #include "core/wav_repair_win.h"
 #include "ui/about_form.h"
 #include "ui/info_form.h"
+#include "ui/program_windows.h"
 #include "ui/settings_form.h"
 #include "ui/toolkit/application.h"
 #include "ui/toolkit/clipboard.h"
@@ -78,8 +79,6 @@ HICON SmallProgramIcon() {
                                          ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
 
-namespace {
-
 // Only the first argument counts, compared with letter case.
 bool StartedHidden() {
   int count = 0;
@@ -89,6 +88,8 @@ bool StartedHidden() {
   ::LocalFree(args);
   return hidden;
 }
+
+namespace {
 
 std::vector<WavEntry> ListRecordingNames(const std::wstring& folder, const std::function<bool()>& stop) {
   return ListWavEntries(folder, stop, EntryPath::Name);
@@ -314,11 +315,7 @@ void TFrmMain::FormShow() {
   forbidden = false;
   DiscoverClient();
   TimerAttach.SetEnabled(true);
-  // Turns the notice switch on, never off. Ticking the box stores "1" again; an error writing it
-  // is reported, and the folder is still set up below.
-  if (IsInfoSet(ReadSetting(L"SYSTEM", L"info", L"0")) && FrmInfo) {
-    Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
-  }
+  TickNoticeBoxFromSetting();
   SetDestinationFolder(ReadDestinationFolder());
   // Created when missing and tried on a worker (see FolderPrepared); the list shows what is there
   // meanwhile.
@@ -330,6 +327,14 @@ void TFrmMain::FormShow() {
   ApplySort(column, column < 0 || sort.substr(comma + 1) != L"down");
   RefreshList();
   FShownFolder = RecordingFolder();
+}
+
+void TFrmMain::TickNoticeBoxFromSetting() {
+  // Turns the notice switch on, never off. Ticking the box stores "1" again; an error writing it
+  // is reported, and the show goes on.
+  if (IsInfoSet(ReadSetting(L"SYSTEM", L"info", L"0")) && FrmInfo) {
+    Application::Instance().Guard([] { FrmInfo->c.SetChecked(true); });
+  }
 }
 
 void TFrmMain::FolderPrepared(const PreparedFolder& prepared, bool for_show) {
@@ -365,6 +370,7 @@ void TFrmMain::FormResize() {
 }
 
 void TFrmMain::FormCloseQuery(bool& CanClose) {
+  MakeDeferredWindows();
   if (FrmInfo && !FrmInfo->c.Checked()) FrmInfo->ShowModal();
   CanClose = false;
   Hide();
@@ -755,10 +761,12 @@ void TFrmMain::btnrefreshClick() { RefreshList(); }
 void TFrmMain::btnfolClick() { ShellOpenOrReport(Handle(), FolderFromPrefix(RecordingFolder())); }
 
 void TFrmMain::btnsettingsClick() {
+  MakeDeferredWindows();
   if (FrmSettings) FrmSettings->Show();
 }
 
 void TFrmMain::btnaboutClick() {
+  MakeDeferredWindows();
   if (FrmAbout) FrmAbout->Show();
 }
 

@@ -31,6 +31,9 @@
 
 namespace callwright {
 
+// The program was started with "/hidden" as its first argument (compared with letter case).
+bool StartedHidden();
+
 class TFrmMain : public Form, public ClientLink {
  public:
   TFrmMain();
@@ -64,6 +67,9 @@ class TFrmMain : public Form, public ClientLink {
 
   // At a start with "/hidden" as the first argument the show sequence runs without showing.
   void StartUp() override;
+  // The notice's "do not show" box is ticked when config.ini says so; at every show, and when the
+  // notice is made after the first one.
+  void TickNoticeBoxFromSetting();
 
   // Rebuilds `lst` from the destination folder without making the window wait: a worker thread
   // searches the folder and builds the rows, which replace the old ones in one go, with the sizes

@@ -375,10 +375,11 @@ TEST_F(CallwrightProcessTest, EveryWayOutStoresThePickedFolderRemovesTheIconAndE
     }
     first_way = false;
 
-    // A folder picked in the settings window, which was never shown or hidden since.
+    // A folder picked in the settings window, which was never shown or hidden since. It is made
+    // once the main window has painted or done its hidden start, so it may come after the icon.
     const std::wstring picked = folder_.Join(L"Picked");
-    HWND box = FolderBox(process->Id());
-    ASSERT_NE(box, nullptr);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FolderBox(process->Id())) != nullptr; }));
     ASSERT_TRUE(::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(picked.c_str())));
     EXPECT_EQ(StoredPath(), L"<missing>");
 

@@ -32,8 +32,8 @@ void ProgramWindowsTest::TearDown() {
   if (!records_existed_) std::filesystem::remove_all(DefaultFolder(), ignored);
 }
 
-void ProgramWindowsTest::CreateWindows() {
-  windows_ = std::make_unique<ProgramWindows>();
+void ProgramWindowsTest::CreateWindows(ProgramWindows::Making making) {
+  windows_ = std::make_unique<ProgramWindows>(making);
   main_ = windows_->main.get();
   settings_ = windows_->settings.get();
   info_ = windows_->info.get();

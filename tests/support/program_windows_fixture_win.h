@@ -23,7 +23,7 @@ class ProgramWindowsTest : public ::testing::Test {
   virtual void PrepareConfig() {}
 
   // A new run's windows; the old ones must be gone first.
-  void CreateWindows();
+  void CreateWindows(ProgramWindows::Making making = ProgramWindows::Making::AllAtOnce);
   void DestroyWindows();
 
   ConfigFileAside aside_;

@@ -150,9 +150,7 @@ TFrmMain::TFrmMain()
             .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)),
             .small_icon = SmallProgramIcon()}),
       ClientLink(Application::Instance()),
-      Image1(Handle(), 0, 0, 0, 0),
       p(Handle(), Align::Bottom, 41),
-      imgbottom(p.Handle(), 0, 0, 0, 0),
       TimerAttach(Handle(), 10000, true, [this] { TimerAttachTimer(); }),
       btnabout(p.Handle(), 0, 9, 81, 25, L"&About"),
       btnsettings(p.Handle(), 0, 9, 81, 25, L"&Settings"),
@@ -168,6 +166,8 @@ TFrmMain::TFrmMain()
                 kRepairButton.bottom - kRepairButton.top, L"Re&pair"),
       edtsearch(Handle(), 0, 10, kSearchWidth, 23),
       lblcount(p.Handle(), kCountLabel.x, kCountLabel.y, 13, L""),
+      Image1(Handle(), 0, 0, 0, 0),
+      imgbottom(p.Handle(), 0, 0, 0, 0),
       TimerBusy(Handle(), kBusyRemeasureMs, true, [this] { FRecordings->RemeasureBusy(); }),
       FChanges(std::make_shared<FolderChanges>()) {
   Image1.SetAlign(Align::Client);

@@ -39,9 +39,7 @@ class TFrmMain : public Form, public ClientLink {
   TFrmMain();
   ~TFrmMain() override;
 
-  Image Image1;
   Panel p;
-  Image imgbottom;
   WindowTimer TimerAttach;
   SpeedButton btnabout;
   SpeedButton btnsettings;
@@ -58,6 +56,10 @@ class TFrmMain : public Form, public ClientLink {
   // many of the recordings it lets through, in the bottom bar while it holds text.
   Edit edtsearch;
   Label lblcount;
+  // The pictures behind the controls, made after them: a new window goes beneath its siblings, so
+  // nothing has to be moved above them.
+  Image Image1;
+  Image imgbottom;
   // Measures again, every second, the recordings whose calls still record: a call that ends
   // changes no name in the folder.
   WindowTimer TimerBusy;

@@ -17,8 +17,12 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
-ConversionWorker::ConversionWorker(ConversionServices services)
-    : services_(std::move(services)), thread_([this] { Run(); }) {}
+ConversionWorker::ConversionWorker(ConversionServices services) : services_(std::move(services)) {}
+
+void ConversionWorker::StartOnce() {
+  // At the first job: a program's start makes its worker without giving it anything to do yet.
+  if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+}
 
 ConversionWorker::~ConversionWorker() {
   Stop();
@@ -37,6 +41,7 @@ bool ConversionWorker::Add(std::wstring wav, KeepFormat format) {
     const std::lock_guard guard(lock_);
     if (stop_ || ended_ || Queued(wav)) return false;
     queue_.push_back({std::move(wav), format});
+    StartOnce();
   }
   changed_.notify_all();
   return true;
@@ -47,6 +52,7 @@ void ConversionWorker::CleanUp(std::wstring folder, bool convert_unfinished) {
     const std::lock_guard guard(lock_);
     if (stop_ || ended_) return;
     queue_.push_back({std::move(folder), KeepFormat::Wav, true, convert_unfinished});
+    StartOnce();
   }
   changed_.notify_all();
 }
@@ -81,7 +87,7 @@ bool ConversionWorker::WaitIdle(std::chrono::milliseconds timeout) {
 
 bool ConversionWorker::WaitEnded(std::chrono::milliseconds timeout) {
   std::unique_lock guard(lock_);
-  return changed_.wait_for(guard, timeout, [&] { return ended_; });
+  return changed_.wait_for(guard, timeout, [&] { return ended_ || !thread_.joinable(); });
 }
 
 void ConversionWorker::Deliver(ConversionResult result) {

@@ -69,6 +69,7 @@ class ConversionWorker {
     bool convert_unfinished = false;
   };
   void Run();
+  void StartOnce();                            // lock_ held
   bool Queued(const std::wstring& wav) const;  // lock_ held
   void Deliver(ConversionResult result);
 
@@ -81,7 +82,7 @@ class ConversionWorker {
   bool busy_ = false;                  // guarded by lock_: a job is under way
   bool ended_ = false;                 // guarded by lock_
   std::vector<ConversionResult> results_;  // guarded by lock_
-  std::thread thread_;
+  std::thread thread_;                     // started by the first job, under lock_
 };
 
 }  // namespace callwright

@@ -67,6 +67,29 @@ constexpr POINT kCountLabel{kRepairButton.right + 8, 15};
 // The search box at the right end of the button row; the buttons keep their places left of it.
 constexpr int kSearchWidth = 112;
 constexpr int kSearchStrip = kSearchWidth + 4;
+constexpr int kClientWidth = 378 + kSearchStrip;
+constexpr int kClientHeight = 293;
+constexpr int kBarHeight = 41;
+constexpr int kButtonWidth = 81;
+
+// The lefts of what follows the window's width: the bar's buttons and the button row (ending at
+// the search box) each run leftwards from the right end, 4 px apart. The controls are made where
+// the design size puts them, so that the first layout moves none of them.
+struct RowLefts {
+  int settings, about, close, search, open, remove, browse, refresh;
+};
+constexpr RowLefts RowLeftsFor(int width) {
+  constexpr int step = kButtonWidth + 4;
+  const int settings = width - step;
+  const int search = width - kSearchWidth - 4;
+  return {settings,      settings - step,     settings - 2 * step, search,
+          search - step, search - 2 * step, search - 3 * step,   search - 4 * step};
+}
+constexpr RowLefts kDesignRow = RowLeftsFor(kClientWidth);
+
+// The list fills the space between the button row and the bar.
+constexpr RECT ListBounds(int width, int height) { return {4, 40, width - 4, height - kBarHeight - 4}; }
+constexpr RECT kDesignList = ListBounds(kClientWidth, kClientHeight);
 // How often recordings whose calls still record are measured again.
 constexpr UINT kBusyRemeasureMs = 1000;
 // How long the Close button waits for workers that are inside a file.
@@ -142,29 +165,30 @@ enum RowCommand : UINT { kRowOpen = 1, kRowShowInFolder, kRowCopy, kRowCopyPath,
 TFrmMain::TFrmMain()
     : Form({.class_name = L"TFrmMain",
             .caption = L"Callwright [\u2022]",
-            .client_width = 378 + kSearchStrip,
-            .client_height = 293,
+            .client_width = kClientWidth,
+            .client_height = kClientHeight,
             .style = WS_OVERLAPPEDWINDOW,
             .main_form = true,
             .min_outer_size = {394 + kSearchStrip, 100},
             .icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_CALLWRIGHT)),
             .small_icon = SmallProgramIcon()}),
       ClientLink(Application::Instance()),
-      p(Handle(), Align::Bottom, 41),
+      p(Handle(), Align::Bottom, kBarHeight),
       TimerAttach(Handle(), 10000, true, [this] { TimerAttachTimer(); }),
-      btnabout(p.Handle(), 0, 9, 81, 25, L"&About"),
-      btnsettings(p.Handle(), 0, 9, 81, 25, L"&Settings"),
-      lst(Handle(), 4, 40, 371, 208),
+      btnabout(p.Handle(), kDesignRow.about, 9, kButtonWidth, 25, L"&About"),
+      btnsettings(p.Handle(), kDesignRow.settings, 9, kButtonWidth, 25, L"&Settings"),
+      lst(Handle(), kDesignList.left, kDesignList.top, kDesignList.right - kDesignList.left,
+          kDesignList.bottom - kDesignList.top),
       Img16(16, 16),
-      btnopen(Handle(), 0, 9, 81, 25, L"&Open"),
-      btndelete(Handle(), 0, 9, 81, 25, L"&Delete"),
-      btnrefresh(Handle(), 0, 9, 81, 25, L"&Refresh"),
+      btnopen(Handle(), kDesignRow.open, 9, kButtonWidth, 25, L"&Open"),
+      btndelete(Handle(), kDesignRow.remove, 9, kButtonWidth, 25, L"&Delete"),
+      btnrefresh(Handle(), kDesignRow.refresh, 9, kButtonWidth, 25, L"&Refresh"),
       TimerSel(Handle(), 200, false, [this] { TimerSelTimer(); }),
-      btnclose(p.Handle(), 0, 9, 81, 25, L"&Close"),
-      btnfol(Handle(), 0, 9, 81, 25, L"&Browse"),
+      btnclose(p.Handle(), kDesignRow.close, 9, kButtonWidth, 25, L"&Close"),
+      btnfol(Handle(), kDesignRow.browse, 9, kButtonWidth, 25, L"&Browse"),
       btnrepair(p.Handle(), kRepairButton.left, kRepairButton.top, kRepairButton.right - kRepairButton.left,
                 kRepairButton.bottom - kRepairButton.top, L"Re&pair"),
-      edtsearch(Handle(), 0, 10, kSearchWidth, 23),
+      edtsearch(Handle(), kDesignRow.search, 10, kSearchWidth, 23),
       lblcount(p.Handle(), kCountLabel.x, kCountLabel.y, 13, L""),
       Image1(Handle(), 0, 0, 0, 0),
       imgbottom(p.Handle(), 0, 0, 0, 0),
@@ -356,17 +380,17 @@ void TFrmMain::FormHide() { TimerSel.SetEnabled(false); }
 
 void TFrmMain::FormResize() {
   const SIZE client = ClientSize();
-  const int w = client.cx;
-  const int h = client.cy;
-  btnsettings.SetLeft(w - btnsettings.Width() - 4);
-  btnabout.SetLeft(btnsettings.Left() - btnabout.Width() - 4);
-  btnclose.SetLeft(btnabout.Left() - btnclose.Width() - 4);
-  lst.SetBounds(4, 40, w - 8, h - p.Height() - 44);
-  edtsearch.SetLeft(w - kSearchWidth - 4);
-  btnopen.SetLeft(edtsearch.Left() - btnopen.Width() - 4);
-  btndelete.SetLeft(btnopen.Left() - btndelete.Width() - 4);
-  btnfol.SetLeft(btndelete.Left() - btnfol.Width() - 4);
-  btnrefresh.SetLeft(btnfol.Left() - btnrefresh.Width() - 4);
+  const RowLefts row = RowLeftsFor(client.cx);
+  btnsettings.SetLeft(row.settings);
+  btnabout.SetLeft(row.about);
+  btnclose.SetLeft(row.close);
+  const RECT list = ListBounds(client.cx, client.cy);
+  lst.SetBounds(list.left, list.top, list.right - list.left, list.bottom - list.top);
+  edtsearch.SetLeft(row.search);
+  btnopen.SetLeft(row.open);
+  btndelete.SetLeft(row.remove);
+  btnfol.SetLeft(row.browse);
+  btnrefresh.SetLeft(row.refresh);
 }
 
 void TFrmMain::FormCloseQuery(bool& CanClose) {

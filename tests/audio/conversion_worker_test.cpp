@@ -106,6 +106,18 @@ TEST(ConversionWorker, StopsAtOnceAndStartsNothingMore) {
   EXPECT_TRUE(worker.Pending().empty());
 }
 
+// A worker given nothing to do has no thread to wait for: stopped, it has ended at once, and it
+// takes no job after that.
+TEST(ConversionWorker, OneNeverGivenAJobEndsAtOnce) {
+  std::atomic<int> threads{0};
+  ConversionWorker worker({.thread_start = [&] { ++threads; }});
+  EXPECT_TRUE(worker.WaitIdle(0ms));
+  worker.Stop();
+  EXPECT_TRUE(worker.WaitEnded(0ms));
+  EXPECT_FALSE(worker.Add(L"late.wav", KeepFormat::Flac));
+  EXPECT_EQ(threads.load(), 0);
+}
+
 // At start the folder is cleaned up on the worker: with the real converter, a conversion that a
 // killed run left behind is finished; when recordings stay WAV, only the temporary file goes.
 TEST(ConversionWorker, FinishesWhatAnEarlierRunLeft) {

@@ -117,6 +117,9 @@ void Control::PlaceAboveBackdrops() {
 void Control::SetBounds(int left, int top, int width, int height) {
   design_ = DesignRect(left, top, width, height);
   const RECT pixels = ScaleRect(design_, Dpi());
+  // Layouts run at every resize: a control already in place is not moved again.
+  const RECT now = PixelBounds();
+  if (::EqualRect(&pixels, &now)) return;
   ::SetWindowPos(Handle(), nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -126,7 +129,9 @@ void Control::SetLeft(int left) {
   const int width = design_.right - design_.left;
   design_.left = left;
   design_.right = left + width;
-  ::SetWindowPos(Handle(), nullptr, Scale(left), PixelBounds().top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  const RECT now = PixelBounds();
+  if (now.left == Scale(left)) return;
+  ::SetWindowPos(Handle(), nullptr, Scale(left), now.top, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
 // What the control shows, read back: the pixels are the truth, and a length scaled up comes back

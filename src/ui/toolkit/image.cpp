@@ -26,8 +26,24 @@ Image::Image(HWND parent, int left, int top, int width, int height) {
 }
 
 void Image::SetPicture(int picture_id) {
-  SetPicture(LoadPngResourceForDpi(picture_id, Dpi()));
+  bitmap_.Reset();
+  size_ = {0, 0};
+  has_alpha_ = false;
   picture_id_ = picture_id;
+  pending_ = true;
+  Repaint();
+}
+
+void Image::LoadPending() const {
+  if (!pending_) return;
+  pending_ = false;
+  Take(LoadPngResourceForDpi(picture_id_, Dpi()));
+}
+
+void Image::Take(const Picture& picture) const {
+  has_alpha_ = AnyTransparency(picture);
+  bitmap_ = has_alpha_ ? MakeBitmap32(picture) : MakeBitmap24(picture);
+  size_ = bitmap_ ? SIZE{picture.width, picture.height} : SIZE{0, 0};
 }
 
 void Image::DpiChanged() {
@@ -37,14 +53,14 @@ void Image::DpiChanged() {
 
 void Image::SetPicture(const Picture& picture) {
   picture_id_ = 0;
-  has_alpha_ = AnyTransparency(picture);
-  bitmap_ = has_alpha_ ? MakeBitmap32(picture) : MakeBitmap24(picture);
-  size_ = bitmap_ ? SIZE{picture.width, picture.height} : SIZE{0, 0};
+  pending_ = false;
+  Take(picture);
   Repaint();
 }
 
 void Image::SetBitmap(BitmapHandle bitmap) {
   picture_id_ = 0;
+  pending_ = false;
   bitmap_ = std::move(bitmap);
   has_alpha_ = false;
   BITMAP info{};
@@ -55,6 +71,7 @@ void Image::SetBitmap(BitmapHandle bitmap) {
 
 void Image::ClearPicture() {
   picture_id_ = 0;
+  pending_ = false;
   bitmap_.Reset();
   size_ = {0, 0};
   has_alpha_ = false;
@@ -67,6 +84,7 @@ void Image::SetStretch(bool stretch) {
 }
 
 void Image::PaintContent(HDC dc) const {
+  LoadPending();
   RECT client{};
   ::GetClientRect(Handle(), &client);
   const int width = client.right;

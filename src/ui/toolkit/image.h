@@ -18,15 +18,22 @@ class Image : public Control, public Clickable {
 
   // Drawn at the picture's own size.
   void SetPicture(const Picture& picture);
-  // A picture resource designed at 96 dpi, at the image's DPI (again when the DPI changes).
+  // A picture resource designed at 96 dpi, at the image's DPI (again when the DPI changes). Decoded
+  // when first drawn or asked for: a window made hidden needs none of it before it shows.
   void SetPicture(int picture_id);
   void DpiChanged() override;
   // A bitmap the caller keeps drawing into (e.g. one frame of an animation); call Repaint after each
   // change. Drawn as is, without transparency.
   void SetBitmap(BitmapHandle bitmap);
   void ClearPicture();
-  HBITMAP Bitmap() const noexcept { return bitmap_.Get(); }
-  SIZE PictureSize() const noexcept { return size_; }
+  HBITMAP Bitmap() const {
+    LoadPending();
+    return bitmap_.Get();
+  }
+  SIZE PictureSize() const {
+    LoadPending();
+    return size_;
+  }
 
   void SetStretch(bool stretch);
 
@@ -43,9 +50,14 @@ class Image : public Control, public Clickable {
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
-  BitmapHandle bitmap_;
-  SIZE size_{0, 0};
-  bool has_alpha_ = false;  // bitmap_ holds premultiplied alpha
+  void Take(const Picture& picture) const;
+  void LoadPending() const;
+
+  // Filled from picture_id_ on first need.
+  mutable BitmapHandle bitmap_;
+  mutable SIZE size_{0, 0};
+  mutable bool has_alpha_ = false;  // bitmap_ holds premultiplied alpha
+  mutable bool pending_ = false;
   bool stretch_ = false;
   int picture_id_ = 0;  // the resource to load again at another DPI
 };

@@ -46,6 +46,7 @@ SpeedButton::SpeedButton(HWND parent, int left, int top, int width, int height, 
 
 void SpeedButton::SetGlyph(const Picture& glyph) {
   glyph_id_ = 0;
+  glyph_pending_ = false;
   if (glyph.width <= 0 || glyph.height <= 0 ||
       glyph.bgra.size() < static_cast<std::size_t>(glyph.width) * glyph.height * 4) {
     TakeGlyph({});
@@ -57,8 +58,15 @@ void SpeedButton::SetGlyph(const Picture& glyph) {
 }
 
 void SpeedButton::SetGlyph(int picture_id) {
-  TakeGlyph(LoadPngResourceForDpi(picture_id, Dpi(), true));
+  TakeGlyph({});
   glyph_id_ = picture_id;
+  glyph_pending_ = true;
+}
+
+void SpeedButton::LoadPendingGlyph() const {
+  if (!glyph_pending_) return;
+  glyph_pending_ = false;
+  MakeGlyphBitmaps(LoadPngResourceForDpi(glyph_id_, Dpi(), true));
 }
 
 void SpeedButton::DpiChanged() {
@@ -67,13 +75,15 @@ void SpeedButton::DpiChanged() {
 }
 
 void SpeedButton::TakeGlyph(const Picture& normal) {
+  MakeGlyphBitmaps(normal);
+  ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void SpeedButton::MakeGlyphBitmaps(const Picture& normal) const {
   glyph_.Reset();
   glyph_disabled_.Reset();
   glyph_size_ = {0, 0};
-  if (normal.width <= 0 || normal.height <= 0) {
-    ::InvalidateRect(Handle(), nullptr, FALSE);
-    return;
-  }
+  if (normal.width <= 0 || normal.height <= 0) return;
   Picture disabled = normal;
   for (std::size_t i = 0; i + 3 < disabled.bgra.size(); i += 4) {
     std::uint8_t* px = &disabled.bgra[i];
@@ -83,7 +93,6 @@ void SpeedButton::TakeGlyph(const Picture& normal) {
   glyph_ = MakeBitmap32(normal);
   glyph_disabled_ = MakeBitmap32(disabled);
   glyph_size_ = {normal.width, normal.height};
-  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
@@ -91,6 +100,7 @@ void SpeedButton::Draw(const DRAWITEMSTRUCT& item) {
   const int height = item.rcItem.bottom - item.rcItem.top;
   const bool disabled = (item.itemState & ODS_DISABLED) != 0;
   const bool pressed = !disabled && (item.itemState & ODS_SELECTED) != 0;
+  LoadPendingGlyph();
 
   // Composed off screen on what lies behind the button, so that it looks flat and see-through.
   BitmapHandle canvas = RenderBackdrop();

@@ -21,9 +21,12 @@ class SpeedButton : public Control {
   // A keyed glyph drawn at its own size.
   void SetGlyph(const Picture& glyph);
   // The keyed glyph of a picture resource, designed at 96 dpi, at the button's DPI (again when the
-  // DPI changes).
+  // DPI changes). Decoded when first drawn or asked for.
   void SetGlyph(int picture_id);
-  SIZE GlyphPixelSize() const noexcept { return glyph_ ? glyph_size_ : SIZE{0, 0}; }
+  SIZE GlyphPixelSize() const {
+    LoadPendingGlyph();
+    return glyph_ ? glyph_size_ : SIZE{0, 0};
+  }
   void DpiChanged() override;
   // Same as a click by the user (also BM_CLICK sent from outside).
   void Click() { ::SendMessageW(Handle(), BM_CLICK, 0, 0); }
@@ -41,10 +44,14 @@ class SpeedButton : public Control {
   void Draw(const DRAWITEMSTRUCT& item);
   // `glyph` has transparency already.
   void TakeGlyph(const Picture& glyph);
+  void MakeGlyphBitmaps(const Picture& glyph) const;
+  void LoadPendingGlyph() const;
 
-  BitmapHandle glyph_;           // premultiplied alpha
-  BitmapHandle glyph_disabled_;  // the same, grey and light
-  SIZE glyph_size_{0, 0};
+  // Made from glyph_id_ on first need.
+  mutable BitmapHandle glyph_;           // premultiplied alpha
+  mutable BitmapHandle glyph_disabled_;  // the same, grey and light
+  mutable SIZE glyph_size_{0, 0};
+  mutable bool glyph_pending_ = false;
   int glyph_id_ = 0;  // the resource to load again at another DPI
   bool hot_ = false;
   HWND focus_before_ = nullptr;

@@ -15,7 +15,8 @@
 #define IDP_GLYPH_BROWSE 104
 #define IDP_GLYPH_ABOUT 105
 #define IDP_GLYPH_SETTINGS 106
-#define IDP_GLYPH_CLOSE 107
+// Close shows Delete's cross: one picture, stored once.
+#define IDP_GLYPH_CLOSE IDP_GLYPH_DELETE
 #define IDP_LIST_ICON_BLUE 110
 #define IDP_LIST_ICON_GREEN 111
 #define IDP_MAIN_BACKGROUND 120  // 1 x 237
@@ -25,7 +26,7 @@
 #define IDP_SETTINGS_HEADER 130   // 343 x 90
 #define IDP_GLYPH_FOLDER 131      // 16 x 16
 #define IDP_GLYPH_OK 132          // 16 x 16 green tick on magenta
-#define IDP_BOTTOM_STRIP 133      // 1 x 43
+#define IDP_BOTTOM_STRIP IDP_MAIN_BAR  // the main window's bar, stored once
 
 // About window.
 #define IDP_ABOUT_HEADER 140      // 332 x 71

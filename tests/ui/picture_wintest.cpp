@@ -355,7 +355,6 @@ const ResourceCase kResources[] = {
     {IDP_GLYPH_BROWSE, "browse glyph", 16, 16, Kind::Keyed},
     {IDP_GLYPH_ABOUT, "about glyph", 16, 16, Kind::Keyed},
     {IDP_GLYPH_SETTINGS, "settings glyph", 16, 16, Kind::Keyed},
-    {IDP_GLYPH_CLOSE, "close glyph", 16, 16, Kind::Keyed},
     {IDP_GLYPH_FOLDER, "folder glyph", 16, 16, Kind::Keyed},
     {IDP_GLYPH_OK, "settings OK glyph", 16, 16, Kind::Keyed},
     {IDP_LIST_ICON_BLUE, "blue list icon", 16, 16, Kind::Alpha},
@@ -368,7 +367,6 @@ const ResourceCase kResources[] = {
     {IDP_ABOUT_OK, "About OK glyph", 16, 16, Kind::Alpha},
     {IDP_MAIN_BACKGROUND, "main background", 1, 237, Kind::Opaque},
     {IDP_MAIN_BAR, "main bar", 1, 43, Kind::Opaque},
-    {IDP_BOTTOM_STRIP, "bottom strip", 1, 43, Kind::Opaque},
     {IDP_ABOUT_BOTTOM, "About bottom", 1, 43, Kind::Opaque},
     {IDP_SETTINGS_HEADER, "settings header", 343, 90, Kind::Opaque},
     {IDP_ABOUT_HEADER, "About header", 332, 71, Kind::Opaque},
@@ -465,10 +463,6 @@ TEST(PictureResources, ScaledPicturesAreSharedAsUntouchedCopies) {
   }
 }
 
-TEST(PictureResources, CloseAndDeleteShareTheirCross) {
-  EXPECT_EQ(LoadPngResource(IDP_GLYPH_CLOSE).bgra, LoadPngResource(IDP_GLYPH_DELETE).bgra);
-}
-
 TEST(PictureResources, AboutHeaderSitsOnThePanelColour) {
   const Picture p = LoadPngResource(IDP_ABOUT_HEADER);
   const Bgra panel{54, 41, 34, 255};
@@ -505,15 +499,12 @@ TEST(PictureResources, StripsHaveTheirLevels) {
     EXPECT_LE(std::abs((back[y - 1] - back[y]) - (back[56] - back[57])), 1) << "even fall at " << y;
   }
 
-  for (int id : {IDP_MAIN_BAR, IDP_BOTTOM_STRIP}) {
-    SCOPED_TRACE(id);
-    const std::vector<int> bar = Levels(id);
-    EXPECT_EQ(bar[0], 0xB4);
-    EXPECT_EQ(bar[1], 0xFF);
-    EXPECT_EQ(bar[2], 0xF0);
-    EXPECT_EQ(bar.back(), 0xD8);
-    EXPECT_TRUE(std::is_sorted(bar.begin() + 2, bar.end(), std::greater<>()));
-  }
+  const std::vector<int> bar = Levels(IDP_MAIN_BAR);
+  EXPECT_EQ(bar[0], 0xB4);
+  EXPECT_EQ(bar[1], 0xFF);
+  EXPECT_EQ(bar[2], 0xF0);
+  EXPECT_EQ(bar.back(), 0xD8);
+  EXPECT_TRUE(std::is_sorted(bar.begin() + 2, bar.end(), std::greater<>()));
 
   const std::vector<int> about = Levels(IDP_ABOUT_BOTTOM);
   EXPECT_TRUE(std::all_of(about.begin(), about.end(), [](int v) { return v >= 200; })) << "light";

@@ -218,10 +218,14 @@ void ClientLink::TellUser(const std::wstring& text) {
 }
 
 bool ClientLink::NameTaken(const std::wstring& path) const {
-  if (!watch_) return false;
   const std::size_t cut = path.find_last_of(L'\\');
-  if (cut == std::wstring::npos || std::wstring_view(path).substr(0, cut) != watch_client_text_) return false;
-  return watch_->Contains(std::wstring_view(path).substr(cut + 1));
+  const bool watched =
+      watch_ && cut != std::wstring::npos && std::wstring_view(path).substr(0, cut) == watch_client_text_;
+  if (watched && watch_->Contains(std::wstring_view(path).substr(cut + 1))) return true;
+  if (watched && watch_->Listed()) return false;
+  // A folder not watched yet, or one whose first listing is still under way, may hold the name
+  // all the same: the disk is asked rather than a recording written over.
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool ClientLink::SpaceLow() const { return space_ && space_->bytes < kLowSpaceBytes; }

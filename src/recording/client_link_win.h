@@ -101,7 +101,8 @@ class ClientLink {
  private:
   void EnsureHook();
   void FolderResultArrived();
-  // Whether a recording path's name is in the live set of its folder's names.
+  // Whether a recording path's name is in the live set of its folder's names; the disk is asked
+  // while that set is not complete (or is of another folder).
   bool NameTaken(const std::wstring& path) const;
   bool SpaceLow() const;
   void WarnOfSpace();

@@ -394,6 +394,35 @@ TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
   EXPECT_EQ(std::count(answered.begin(), answered.end(), "1"), kNotifications) << replies_during << " rediscoveries";
 }
 
+// Files of another program, named as a recording with partner "kept.p" would be in each of the
+// coming seconds; their names.
+std::set<std::wstring> MakeForeignKeptFiles(const std::wstring& records) {
+  std::set<std::wstring> foreign;
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  FILETIME at;
+  ::SystemTimeToFileTime(&now, &at);
+  for (int second = -2; second < 60; ++second) {
+    ULARGE_INTEGER ticks{{at.dwLowDateTime, at.dwHighDateTime}};
+    ticks.QuadPart += static_cast<ULONGLONG>(second) * 10000000;
+    const FILETIME then{ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME st;
+    ::FileTimeToSystemTime(&then, &st);
+    const std::wstring name =
+        FormatTimestamp({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}) + L"_kept.p.wav";
+    FileHandle file(::CreateFileW((records + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      ADD_FAILURE() << "cannot make a foreign file";
+      continue;
+    }
+    DWORD written = 0;
+    ::WriteFile(file.Get(), "keep", 4, &written, nullptr);
+    foreign.insert(name);
+  }
+  return foreign;
+}
+
 TEST(ClientLink, TwoCallsNeverShareAFile) {
   HookWindow window;
   TempDir dir;
@@ -401,30 +430,8 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
   SetDestinationFolder(records);
 
-  // Files of another program, named as a recording with partner "kept.p" would be in each of the
-  // coming seconds: they are left alone.
-  std::set<std::wstring> foreign;
-  {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    FILETIME at;
-    ::SystemTimeToFileTime(&now, &at);
-    for (int second = -2; second < 60; ++second) {
-      ULARGE_INTEGER ticks{{at.dwLowDateTime, at.dwHighDateTime}};
-      ticks.QuadPart += static_cast<ULONGLONG>(second) * 10000000;
-      const FILETIME then{ticks.LowPart, ticks.HighPart};
-      SYSTEMTIME st;
-      ::FileTimeToSystemTime(&then, &st);
-      const std::wstring name =
-          FormatTimestamp({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}) + L"_kept.p.wav";
-      FileHandle file(::CreateFileW((records + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-      ASSERT_TRUE(file);
-      DWORD written = 0;
-      ::WriteFile(file.Get(), "keep", 4, &written, nullptr);
-      foreign.insert(name);
-    }
-  }
+  // Files of another program with the names "kept.p" would get: they are left alone.
+  const std::set<std::wstring> foreign = MakeForeignKeptFiles(records);
 
   // Twelve calls with one partner back to back, the first one's recording command answered with
   // three more calls nested inside its handling (before the client opens any file), then one call
@@ -470,6 +477,35 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   EXPECT_TRUE(partners.contains(L"same.p"));
   EXPECT_TRUE(partners.contains(L"same.p (2)"));
   EXPECT_EQ(partners.count(L"kept.p (2)"), 1u);
+  SetDestinationFolder(L"");
+}
+
+// Before the folder's names are listed (here: before the folder is even prepared), a name that is
+// taken on the disk is still never given to the client.
+TEST(ClientLink, BeforeTheFolderIsListedTheDiskIsAsked) {
+  HookWindow window;
+  TempDir dir;
+  const std::wstring records = dir.Join(L"Records");
+  ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
+  SetDestinationFolder(records);
+  const std::set<std::wstring> foreign = MakeForeignKeptFiles(records);
+  const std::wstring log = dir.Join(L"commands.txt");
+  ChildProcess sim(ClientSim(), {L"--partner", L"kept.p", L"--call", L"1", L"--call-ms", L"200", L"--log", log,
+                                 L"--timeout", L"20000"});
+  ClientLink link(window);
+  ASSERT_TRUE(LinkToClient(link));
+  ASSERT_TRUE(sim.Wait(15000));
+  int recordings = 0;
+  for (const RecordingRow& row : ListRecordings(records)) {
+    const std::wstring name = row.FileLocation.substr(records.size() + 1);
+    if (foreign.contains(name)) {
+      EXPECT_TRUE(test::ReadBytes(row.FileLocation) == "keep") << "overwritten: " << name;
+    } else {
+      EXPECT_EQ(row.Partner, L"kept.p (2)");
+      ++recordings;
+    }
+  }
+  EXPECT_EQ(recordings, 1);
   SetDestinationFolder(L"");
 }
 

@@ -1,6 +1,7 @@
 #include "core/recording_list.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <array>
 #include <atomic>
 #include <numeric>
@@ -688,6 +689,24 @@ void RecordingList::UnindexName(std::uint32_t record) {
   }
   name_slots_[hole] = kNoRecord;
   --indexed_;
+}
+
+bool RecordingList::HoldsName(std::wstring_view name) const {
+  const std::uint32_t exact = FindName(name);
+  if (exact != kNoRecord) return !records_[exact].removed;
+  // Another spelling of the same name: rare, so looked for only when the exact one is missing.
+  const auto fold = [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); };
+  for (std::uint32_t record = 0; record < records_.size(); ++record) {
+    const std::wstring& held = NameOf(record);
+    if (records_[record].removed || held.size() != name.size()) continue;
+    if (std::equal(held.begin(), held.end(), name.begin(), [&](wchar_t a, wchar_t b) { return fold(a) == fold(b); }))
+      return true;
+  }
+  return false;
+}
+
+std::wstring_view RecordingList::SearchedFolder() const {
+  return listing_ ? std::wstring_view(listing_->folder) : std::wstring_view();
 }
 
 bool RecordingList::Listing() const {

@@ -185,7 +185,9 @@ void ClientLink::FolderResultArrived() {
   // A folder made anew is another folder than the one watched, even under the same name.
   if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {
     watch_.reset();
-    watch_ = std::make_unique<FolderWatch>(prepared.folder);
+    watch_ = std::make_unique<FolderWatch>(prepared.folder, FolderBeingListed(prepared.folder)
+                                                                ? FolderWatch::FirstListing::AtRelist
+                                                                : FolderWatch::FirstListing::AtOnce);
     watch_->Subscribe([hwnd = window_.Handle(), watch = watch_.get()](const FolderChange& change) {
       if (change.kind == FolderChange::Kind::Gone) {
         ::PostMessageW(hwnd, kFolderGoneMessage, 0, reinterpret_cast<LPARAM>(watch));
@@ -224,7 +226,13 @@ bool ClientLink::NameTaken(const std::wstring& path) const {
   if (watched && watch_->Contains(std::wstring_view(path).substr(cut + 1))) return true;
   if (watched && watch_->Listed()) return false;
   // A folder not watched yet, or one whose first listing is still under way, may hold the name
-  // all the same: the disk is asked rather than a recording written over.
+  // all the same: another complete listing, else the disk, is asked rather than a recording
+  // written over.
+  if (watched) {
+    if (const std::optional<bool> listed = ListedName(watch_->Folder(), std::wstring_view(path).substr(cut + 1))) {
+      return *listed;
+    }
+  }
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 

@@ -21,13 +21,11 @@ bool DeletePending(HANDLE folder) {
 
 }  // namespace
 
-FolderWatch::FolderWatch(std::wstring folder, FirstListing first)
+FolderWatch::FolderWatch(std::wstring folder)
     : folder_(std::move(folder)),
-      first_(first),
       names_([](std::wstring_view name) { return SystemPlatform().UpperCase(name); }),
       stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      relist_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      held_(first == FirstListing::AtRelist) {
+      relist_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -103,13 +101,6 @@ void FolderWatch::Run() {
   // Watched before the listing: a name that comes or goes meanwhile is in the records that
   // follow it, and applying them to the listing gives the folder as it is.
   watch();
-  if (first_ == FirstListing::AtRelist) {
-    HANDLE waits[2] = {stop_.Get(), relist_.Get()};
-    const auto hold = std::chrono::duration_cast<std::chrono::milliseconds>(kFirstListingHold);
-    const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(hold.count()));
-    held_ = false;
-    if (woken == WAIT_OBJECT_0) return;
-  }
   List();
   for (;;) {
     HANDLE waits[3] = {stop_.Get(), relist_.Get(), changed.Get()};

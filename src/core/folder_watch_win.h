@@ -23,16 +23,8 @@ class FolderWatch {
   // Told of each change on the watch's thread; must not block, nor subscribe or unsubscribe.
   using Listener = std::function<void(const FolderChange&)>;
 
-  enum class FirstListing {
-    AtOnce,
-    // At the first Relist (or after kFirstListingHold at the latest): another walk of a big folder
-    // (the recordings list's own) goes faster alone. The changes are followed from the start.
-    AtRelist,
-  };
-  static constexpr std::chrono::seconds kFirstListingHold{120};
-
   // Starts on the folder (without a trailing separator) at once; never waits for it.
-  explicit FolderWatch(std::wstring folder, FirstListing first = FirstListing::AtOnce);
+  explicit FolderWatch(std::wstring folder);
   // Stops the thread and waits for it (at most one directory step).
   ~FolderWatch();
   FolderWatch(const FolderWatch&) = delete;
@@ -45,8 +37,6 @@ class FolderWatch {
   std::size_t Count() const { return names_.Size(); }
   // The first listing is complete.
   bool Listed() const noexcept { return listed_.load(); }
-  // The first listing waits for a Relist.
-  bool Held() const noexcept { return held_.load(); }
   // Changes are followed; false when the folder cannot be watched (missing, or a file system
   // without change records): the names are then those of the last listing.
   bool Live() const noexcept { return live_.load(); }
@@ -64,12 +54,10 @@ class FolderWatch {
   void Tell(const FolderChange& change);
 
   const std::wstring folder_;
-  const FirstListing first_;
   FolderNames names_;
   KernelHandle stop_;
   KernelHandle relist_;
   std::atomic<bool> listed_{false};
-  std::atomic<bool> held_;
   std::atomic<bool> live_{false};
   std::mutex listeners_lock_;
   std::map<int, Listener> listeners_;  // guarded by listeners_lock_

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <windows.h>
 
 #include "core/platform.h"
@@ -10,7 +11,16 @@ class Win32Platform final : public Platform {
  public:
   std::wstring UpperCase(std::wstring_view text) const override {
     std::wstring upper(text);
-    if (!upper.empty()) ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    // Plain ASCII, as most file names are, needs no call (a folder's names are all upper-cased
+    // when it is listed): a to z are its only lower-case letters, without casing rules (no
+    // LCMAP_LINGUISTIC_CASING).
+    if (std::all_of(upper.begin(), upper.end(), [](wchar_t c) { return c < 0x80; })) {
+      for (wchar_t& c : upper) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+      }
+      return upper;
+    }
+    ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
     return upper;
   }
 

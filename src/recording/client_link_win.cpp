@@ -185,9 +185,7 @@ void ClientLink::FolderResultArrived() {
   // A folder made anew is another folder than the one watched, even under the same name.
   if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {
     watch_.reset();
-    watch_ = std::make_unique<FolderWatch>(prepared.folder, FolderBeingListed(prepared.folder)
-                                                                ? FolderWatch::FirstListing::AtRelist
-                                                                : FolderWatch::FirstListing::AtOnce);
+    watch_ = std::make_unique<FolderWatch>(prepared.folder);
     watch_->Subscribe([hwnd = window_.Handle(), watch = watch_.get()](const FolderChange& change) {
       if (change.kind == FolderChange::Kind::Gone) {
         ::PostMessageW(hwnd, kFolderGoneMessage, 0, reinterpret_cast<LPARAM>(watch));

@@ -96,12 +96,6 @@ class ClientLink {
   // Each decision of the call handler, after the observer's NotificationRead and before its
   // command is sent (the call's end may come inside that send).
   virtual void CallDecided(const CallDecision& decision) { static_cast<void>(decision); }
-  // Another walk of this folder is under way (the recordings list's): the watch's first listing
-  // then waits for its Relist.
-  virtual bool FolderBeingListed(const std::wstring& folder) const {
-    static_cast<void>(folder);
-    return false;
-  }
   // Whether a name is in the folder by a complete listing of its own (the recordings list's), or
   // nothing when there is none.
   virtual std::optional<bool> ListedName(const std::wstring& folder, std::wstring_view name) const {

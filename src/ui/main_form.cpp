@@ -436,13 +436,11 @@ void TFrmMain::FollowWatch() {
   });
 }
 
-bool TFrmMain::FolderBeingListed(const std::wstring& folder) const {
-  const std::wstring_view searched = FRecordings->SearchedFolder();
-  return !searched.empty() && SameFolder(std::wstring(searched), folder);
-}
-
 std::optional<bool> TFrmMain::ListedName(const std::wstring& folder, std::wstring_view name) const {
-  if (FRecordings->Folder().empty() || !SameFolder(FRecordings->Folder(), folder) || FolderBeingListed(folder)) {
+  // Only a listing taken whole, and none of this folder still under way.
+  const std::wstring_view searched = FRecordings->SearchedFolder();
+  if (FRecordings->Folder().empty() || !SameFolder(FRecordings->Folder(), folder) ||
+      (!searched.empty() && SameFolder(std::wstring(searched), folder))) {
     return std::nullopt;
   }
   return FRecordings->HoldsName(name);
@@ -486,8 +484,6 @@ void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
   switch (change.kind) {
     case RecordingList::Change::Kind::Reset:
       lst.SourceReset();
-      // The watch's first listing waited for this one's walk of the folder.
-      if (FolderWatch* watch = Watch(); watch && watch->Held() && !FolderBeingListed(watch->Folder())) watch->Relist();
       break;
     case RecordingList::Change::Kind::Moved:
       lst.SourceMoved(change.new_index);

@@ -67,26 +67,6 @@ TEST(FolderWatch, ListsThenFollowsTheFolderAndTellsItsSubscribers) {
   }
 }
 
-// A watch whose first listing waits (while the recordings list walks the same folder) lists at its
-// Relist, and what changed meanwhile is in its names all the same.
-TEST(FolderWatch, AHeldFirstListingWaitsForItsRelist) {
-  test::TempDir dir(L"callwright-watch");
-  ASSERT_TRUE(test::WriteBytes(dir.Join(L"01012026_100000_ann.wav"), "x"));
-  FolderWatch watch(dir.Path(), FolderWatch::FirstListing::AtRelist);
-  ::Sleep(200);
-  EXPECT_TRUE(watch.Held());
-  EXPECT_FALSE(watch.Listed());
-  EXPECT_FALSE(watch.Contains(L"01012026_100000_ann.wav"));
-  ASSERT_TRUE(test::WriteBytes(dir.Join(L"02012026_100000_bob.wav"), "x"));
-  ASSERT_TRUE(::DeleteFileW(dir.Join(L"01012026_100000_ann.wav").c_str()));
-  watch.Relist();
-  ASSERT_TRUE(watch.WaitListed(std::chrono::milliseconds(10000)));
-  EXPECT_FALSE(watch.Held());
-  EXPECT_TRUE(WaitFor([&] { return watch.Contains(L"02012026_100000_bob.wav"); }));
-  EXPECT_FALSE(watch.Contains(L"01012026_100000_ann.wav"));
-  EXPECT_TRUE(watch.Live());
-}
-
 TEST(FolderWatch, ItsHandleNeverKeepsARemovedFolderOnceItIsGone) {
   test::TempDir dir(L"callwright-watch");
   const std::wstring folder = dir.Join(L"Records");

@@ -394,49 +394,65 @@ TEST(ClientLink, KeepsTheLinkWhileRediscovering) {
   EXPECT_EQ(std::count(answered.begin(), answered.end(), "1"), kNotifications) << replies_during << " rediscoveries";
 }
 
-// Files of another program, named as a recording with partner "kept.p" would be in each of the
-// coming seconds; their names.
-std::set<std::wstring> MakeForeignKeptFiles(const std::wstring& records) {
-  std::set<std::wstring> foreign;
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  FILETIME at;
-  ::SystemTimeToFileTime(&now, &at);
-  for (int second = -2; second < 60; ++second) {
-    ULARGE_INTEGER ticks{{at.dwLowDateTime, at.dwHighDateTime}};
-    ticks.QuadPart += static_cast<ULONGLONG>(second) * 10000000;
-    const FILETIME then{ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME st;
-    ::FileTimeToSystemTime(&then, &st);
-    const std::wstring name =
-        FormatTimestamp({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}) + L"_kept.p.wav";
-    FileHandle file(::CreateFileW((records + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      ADD_FAILURE() << "cannot make a foreign file";
-      continue;
+// The destination folder, holding files of another program named as a recording with partner
+// "kept.p" would be in each of the coming seconds; the destination is set back when it goes.
+struct ForeignKeptFolder {
+  ForeignKeptFolder() {
+    EXPECT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
+    SetDestinationFolder(records);
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FILETIME at;
+    ::SystemTimeToFileTime(&now, &at);
+    for (int second = -2; second < 60; ++second) {
+      ULARGE_INTEGER ticks{{at.dwLowDateTime, at.dwHighDateTime}};
+      ticks.QuadPart += static_cast<ULONGLONG>(second) * 10000000;
+      const FILETIME then{ticks.LowPart, ticks.HighPart};
+      SYSTEMTIME st;
+      ::FileTimeToSystemTime(&then, &st);
+      const std::wstring name =
+          FormatTimestamp({st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond}) + L"_kept.p.wav";
+      FileHandle file(::CreateFileW((records + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) {
+        ADD_FAILURE() << "cannot make a foreign file";
+        continue;
+      }
+      DWORD written = 0;
+      ::WriteFile(file.Get(), "keep", 4, &written, nullptr);
+      foreign.insert(name);
     }
-    DWORD written = 0;
-    ::WriteFile(file.Get(), "keep", 4, &written, nullptr);
-    foreign.insert(name);
   }
-  return foreign;
-}
+  ~ForeignKeptFolder() { SetDestinationFolder(L""); }
+
+  // The recordings made, the other program's files checked untouched.
+  std::vector<RecordingRow> Recordings() const {
+    std::vector<RecordingRow> made;
+    for (RecordingRow& row : ListRecordings(records)) {
+      const std::wstring name = row.FileLocation.substr(records.size() + 1);
+      if (foreign.contains(name)) {
+        EXPECT_TRUE(test::ReadBytes(row.FileLocation) == "keep") << "overwritten: " << name;
+      } else {
+        made.push_back(std::move(row));
+      }
+    }
+    return made;
+  }
+
+  TempDir dir;
+  const std::wstring records = dir.Join(L"Records");
+  std::set<std::wstring> foreign;
+};
 
 TEST(ClientLink, TwoCallsNeverShareAFile) {
   HookWindow window;
-  TempDir dir;
-  const std::wstring records = dir.Join(L"Records");
-  ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
-  SetDestinationFolder(records);
-
   // Files of another program with the names "kept.p" would get: they are left alone.
-  const std::set<std::wstring> foreign = MakeForeignKeptFiles(records);
+  const ForeignKeptFolder folder;
 
   // Twelve calls with one partner back to back, the first one's recording command answered with
   // three more calls nested inside its handling (before the client opens any file), then one call
   // with the partner whose names are taken by the files above.
-  const std::wstring log = dir.Join(L"commands.txt");
+  const std::wstring log = folder.dir.Join(L"commands.txt");
   std::vector<std::wstring> args = {L"--log", log, L"--call-ms", L"200", L"--gap", L"1", L"--timeout", L"60000"};
   for (int call = 1; call <= 12; ++call) {
     args.insert(args.end(), {L"--notify", L"CALL " + std::to_wstring(call) + L" PARTNER_HANDLE same.p"});
@@ -458,14 +474,9 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   for (const std::string& line : ReadLines(log)) paths.insert(line.substr(line.find('"')));
   EXPECT_EQ(paths.size(), 16u) << "a path was given twice";
   std::map<std::wstring, int> partners;
-  for (const RecordingRow& row : ListRecordings(records)) {
-    const std::wstring name = row.FileLocation.substr(records.size() + 1);
-    if (foreign.contains(name)) {
-      EXPECT_TRUE(test::ReadBytes(row.FileLocation) == "keep") << "overwritten: " << row.Partner;
-    } else {
-      EXPECT_GT(test::ReadBytes(row.FileLocation).value_or("").size(), 44u) << name;
-      ++partners[row.Partner];
-    }
+  for (const RecordingRow& row : folder.Recordings()) {
+    EXPECT_GT(test::ReadBytes(row.FileLocation).value_or("").size(), 44u) << row.FileLocation;
+    ++partners[row.Partner];
   }
   int recordings = 0;
   for (const auto& [partner, count] : partners) {
@@ -477,36 +488,22 @@ TEST(ClientLink, TwoCallsNeverShareAFile) {
   EXPECT_TRUE(partners.contains(L"same.p"));
   EXPECT_TRUE(partners.contains(L"same.p (2)"));
   EXPECT_EQ(partners.count(L"kept.p (2)"), 1u);
-  SetDestinationFolder(L"");
 }
 
 // Before the folder's names are listed (here: before the folder is even prepared), a name that is
 // taken on the disk is still never given to the client.
 TEST(ClientLink, BeforeTheFolderIsListedTheDiskIsAsked) {
   HookWindow window;
-  TempDir dir;
-  const std::wstring records = dir.Join(L"Records");
-  ASSERT_TRUE(::CreateDirectoryW(records.c_str(), nullptr));
-  SetDestinationFolder(records);
-  const std::set<std::wstring> foreign = MakeForeignKeptFiles(records);
-  const std::wstring log = dir.Join(L"commands.txt");
+  const ForeignKeptFolder folder;
+  const std::wstring log = folder.dir.Join(L"commands.txt");
   ChildProcess sim(ClientSim(), {L"--partner", L"kept.p", L"--call", L"1", L"--call-ms", L"200", L"--log", log,
                                  L"--timeout", L"20000"});
   ClientLink link(window);
   ASSERT_TRUE(LinkToClient(link));
   ASSERT_TRUE(sim.Wait(15000));
-  int recordings = 0;
-  for (const RecordingRow& row : ListRecordings(records)) {
-    const std::wstring name = row.FileLocation.substr(records.size() + 1);
-    if (foreign.contains(name)) {
-      EXPECT_TRUE(test::ReadBytes(row.FileLocation) == "keep") << "overwritten: " << name;
-    } else {
-      EXPECT_EQ(row.Partner, L"kept.p (2)");
-      ++recordings;
-    }
-  }
-  EXPECT_EQ(recordings, 1);
-  SetDestinationFolder(L"");
+  const std::vector<RecordingRow> made = folder.Recordings();
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].Partner, L"kept.p (2)");
 }
 
 TEST(ClientLink, ShortensLongHandlesToNamesTheClientCanCreate) {

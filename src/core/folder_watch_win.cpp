@@ -73,7 +73,10 @@ void FolderWatch::List() {
     do {
       const std::wstring_view name(data.cFileName);
       if (name != L"." && name != L"..") names.emplace_back(name);
-    } while (::WaitForSingleObject(stop_.Get(), 0) != WAIT_OBJECT_0 && ::FindNextFileW(find.Get(), &data));
+      // The stop is looked at once in a while: asking an event is a call to the system (on Wine a
+      // round trip to its server, which a busy folder keeps waiting).
+    } while ((names.size() % 1024 != 0 || ::WaitForSingleObject(stop_.Get(), 0) != WAIT_OBJECT_0) &&
+             ::FindNextFileW(find.Get(), &data));
   }
   names_.Replace(names);
   listed_ = true;

@@ -1,7 +1,6 @@
 #include "core/recording_list.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <array>
 #include <atomic>
 #include <numeric>
@@ -689,32 +688,6 @@ void RecordingList::UnindexName(std::uint32_t record) {
   }
   name_slots_[hole] = kNoRecord;
   --indexed_;
-}
-
-bool RecordingList::HoldsName(std::wstring_view name) const {
-  const std::uint32_t exact = FindName(name);
-  if (exact != kNoRecord) return !records_[exact].removed;
-  // Another spelling of the same name: looked for only when the exact one is missing. The leading
-  // characters without case (a recording's date and time) are compared as they are, which rules
-  // out nearly every name at once.
-  const auto fold = [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); };
-  const std::size_t caseless = static_cast<std::size_t>(
-      std::find_if(name.begin(), name.end(), [](wchar_t c) { return std::towupper(c) != std::towlower(c); }) -
-      name.begin());
-  for (std::uint32_t record = 0; record < records_.size(); ++record) {
-    const std::wstring& held = NameOf(record);
-    if (records_[record].removed || held.size() != name.size()) continue;
-    if (held.compare(0, caseless, name.data(), caseless) != 0) continue;
-    if (std::equal(held.begin() + static_cast<std::ptrdiff_t>(caseless), held.end(),
-                   name.begin() + static_cast<std::ptrdiff_t>(caseless),
-                   [&](wchar_t a, wchar_t b) { return fold(a) == fold(b); }))
-      return true;
-  }
-  return false;
-}
-
-std::wstring_view RecordingList::SearchedFolder() const {
-  return listing_ ? std::wstring_view(listing_->folder) : std::wstring_view();
 }
 
 bool RecordingList::Listing() const {

@@ -165,10 +165,6 @@ class RecordingList {
   // nullptr past the end.
   const Recording* At(int row) const;
   const std::wstring& Folder() const { return folder_; }
-  // The folder a listing is searching now (its rows not yet taken), or empty.
-  std::wstring_view SearchedFolder() const;
-  // Whether a recording of this name is held, letters compared without case as file names are.
-  bool HoldsName(std::wstring_view name) const;
   // Every recording held, shown or not (removed ones until the next listing).
   std::size_t Held() const { return records_.size(); }
 

@@ -224,13 +224,7 @@ bool ClientLink::NameTaken(const std::wstring& path) const {
   if (watched && watch_->Contains(std::wstring_view(path).substr(cut + 1))) return true;
   if (watched && watch_->Listed()) return false;
   // A folder not watched yet, or one whose first listing is still under way, may hold the name
-  // all the same: another complete listing, else the disk, is asked rather than a recording
-  // written over.
-  if (watched) {
-    if (const std::optional<bool> listed = ListedName(watch_->Folder(), std::wstring_view(path).substr(cut + 1))) {
-      return *listed;
-    }
-  }
+  // all the same: the disk is asked rather than a recording written over.
   return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 

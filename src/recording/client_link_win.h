@@ -96,13 +96,6 @@ class ClientLink {
   // Each decision of the call handler, after the observer's NotificationRead and before its
   // command is sent (the call's end may come inside that send).
   virtual void CallDecided(const CallDecision& decision) { static_cast<void>(decision); }
-  // Whether a name is in the folder by a complete listing of its own (the recordings list's), or
-  // nothing when there is none.
-  virtual std::optional<bool> ListedName(const std::wstring& folder, std::wstring_view name) const {
-    static_cast<void>(folder);
-    static_cast<void>(name);
-    return std::nullopt;
-  }
   void TellUser(const std::wstring& text);
 
  private:

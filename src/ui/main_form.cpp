@@ -436,16 +436,6 @@ void TFrmMain::FollowWatch() {
   });
 }
 
-std::optional<bool> TFrmMain::ListedName(const std::wstring& folder, std::wstring_view name) const {
-  // Only a listing taken whole, and none of this folder still under way.
-  const std::wstring_view searched = FRecordings->SearchedFolder();
-  if (FRecordings->Folder().empty() || !SameFolder(FRecordings->Folder(), folder) ||
-      (!searched.empty() && SameFolder(std::wstring(searched), folder))) {
-    return std::nullopt;
-  }
-  return FRecordings->HoldsName(name);
-}
-
 void TFrmMain::FolderChanged() {
   std::vector<FolderChange> changes;
   {

@@ -143,7 +143,6 @@ class TFrmMain : public Form, public ClientLink {
   void FormEnterKey() override;
   void FolderPrepared(const PreparedFolder& prepared, bool for_show) override;
   void CallDecided(const CallDecision& decision) override;
-  std::optional<bool> ListedName(const std::wstring& folder, std::wstring_view name) const override;
 
  private:
   void FormCreate();

@@ -45,7 +45,6 @@ bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view part) {
   return false;
 }
 
-// Whether a row has a number to sort by in the Size and Length columns.
 // Rows with a number before those without, then by the number.
 template <typename Number>
 int CompareKnown(bool known_x, Number x, bool known_y, Number y) {
@@ -54,6 +53,7 @@ int CompareKnown(bool known_x, Number x, bool known_y, Number y) {
   return x < y ? -1 : 1;
 }
 
+// Whether a row has a number to sort by in the Size and Length columns.
 bool HasSize(const Recording& r) { return r.state == RecordingState::Listed || r.state == RecordingState::Measured; }
 bool HasLength(const Recording& r) { return r.state == RecordingState::Measured && r.length != Recording::kNoLength; }
 
@@ -62,11 +62,6 @@ std::vector<std::size_t> Identity(std::size_t count) {
   std::iota(order.begin(), order.end(), std::size_t{0});
   return order;
 }
-
-}  // namespace
-
-// What a listing's worker builds, handed over when its one result is taken.
-namespace {
 
 std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
 
@@ -92,6 +87,7 @@ std::vector<std::uint32_t> NameSlots(const std::vector<std::wstring>& names) {
 
 }  // namespace
 
+// What a listing's worker builds, handed over when its one result is taken.
 struct RecordingList::ListingRun {
   struct Built {
     std::atomic<bool> stop{false};

@@ -116,8 +116,11 @@ void Control::PlaceAboveBackdrops() {
 
 void Control::SetBounds(int left, int top, int width, int height) {
   design_ = DesignRect(left, top, width, height);
-  const RECT pixels = ScaleRect(design_, Dpi());
-  // Layouts run at every resize: a control already in place is not moved again.
+  MoveToPixels(ScaleRect(design_, Dpi()));
+}
+
+void Control::MoveToPixels(const RECT& pixels) {
+  // Layouts and aligning run at every resize: a control already in place is not moved again.
   const RECT now = PixelBounds();
   if (::EqualRect(&pixels, &now)) return;
   ::SetWindowPos(Handle(), nullptr, pixels.left, pixels.top, pixels.right - pixels.left, pixels.bottom - pixels.top,
@@ -151,13 +154,9 @@ int Control::Height() const {
 void Control::SetPixelBounds(const RECT& bounds) {
   const int width = std::max<int>(bounds.right - bounds.left, 0);
   const int height = std::max<int>(bounds.bottom - bounds.top, 0);
-  design_ = UnscaleRect({bounds.left, bounds.top, bounds.left + width, bounds.top + height}, Dpi());
-  // Aligning runs at every resize of the parent: a control already in place is not moved again.
-  const RECT now = PixelBounds();
-  if (now.left == bounds.left && now.top == bounds.top && now.right - now.left == width && now.bottom - now.top == height) {
-    return;
-  }
-  ::SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT pixels{bounds.left, bounds.top, bounds.left + width, bounds.top + height};
+  design_ = UnscaleRect(pixels, Dpi());
+  MoveToPixels(pixels);
 }
 
 RECT Control::PixelBounds() const { return BoundsInParent(Handle()); }

@@ -92,6 +92,8 @@ class Control : public Window {
   BitmapHandle RenderBackdrop() const;
 
  private:
+  // Moves and sizes the window, unless it is there already.
+  void MoveToPixels(const RECT& pixels);
   void PlaceAboveBackdrops();
 
   Align align_ = Align::None;

@@ -59,6 +59,8 @@ std::wstring PreparedClientText();
 std::optional<std::wstring> FolderTextForClient(std::wstring_view prefix);
 // The destination folder resolved and canonical, whether or not the client can be given it.
 std::wstring ResolvedDestinationFolder();
+// Two spellings of one folder, compared as the file system compares names (without regard to case).
+bool SameFolder(std::wstring_view a, std::wstring_view b);
 
 // Creates a folder (given as a prefix, see FolderPrefix) with all its missing parents; 0 or the
 // system's error code (ERROR_DIRECTORY when a file holds its name).

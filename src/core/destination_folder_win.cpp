@@ -319,4 +319,9 @@ bool FolderPreparer::Busy() const {
   return state_->running || state_->request.has_value() || state_->result.has_value();
 }
 
+bool SameFolder(std::wstring_view a, std::wstring_view b) {
+  return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 }  // namespace callwright

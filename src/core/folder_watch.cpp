@@ -1,5 +1,6 @@
 #include "core/folder_watch.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace callwright {
@@ -107,6 +108,37 @@ void FolderNames::Apply(const FolderChange& change) {
     case FolderChange::Kind::Gone:
       break;
   }
+}
+
+void SharedListing::Give(std::vector<WavEntry> entries) {
+  {
+    const std::lock_guard hold(lock_);
+    if (state_ != State::Waiting) return;
+    entries_ = std::move(entries);
+    state_ = State::Given;
+  }
+  settled_.notify_all();
+}
+
+void SharedListing::Withdraw() {
+  {
+    const std::lock_guard hold(lock_);
+    if (state_ != State::Waiting) return;
+    state_ = State::Withdrawn;
+  }
+  settled_.notify_all();
+}
+
+std::optional<std::vector<WavEntry>> SharedListing::Take(const std::function<bool()>& stop) {
+  std::unique_lock hold(lock_);
+  while (state_ == State::Waiting) {
+    // The reader's stop has no way to wake this wait: it is asked in short steps.
+    settled_.wait_for(hold, std::chrono::milliseconds(50));
+    if (state_ == State::Waiting && stop && stop()) return std::nullopt;
+  }
+  if (state_ != State::Given) return std::nullopt;
+  state_ = State::Taken;
+  return std::move(entries_);
 }
 
 }  // namespace callwright

@@ -2,14 +2,18 @@
 // A live set of the names in one folder: listed once, then kept up to date from the system's
 // change records, so that "is this name taken?" never waits on the disk. The set and the records'
 // reading are window-free; FolderWatch (Windows) runs the listing and the watch on a thread.
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+
+#include "core/catalogue.h"
 
 namespace callwright {
 
@@ -54,6 +58,31 @@ class FolderNames {
   std::function<std::wstring(std::wstring_view)> key_;
   mutable std::mutex lock_;
   std::unordered_set<std::wstring> names_;  // guarded by lock_
+};
+
+// One listing of a folder, handed from the watch that takes it to a reader that would otherwise
+// walk the same folder at the same time: a large folder is walked once at start, not twice side
+// by side. Either side may go first; safe to use from any thread.
+class SharedListing {
+ public:
+  explicit SharedListing(std::wstring folder) : folder_(std::move(folder)) {}
+  // The folder the reader asked for (the watch may serve it only if it is the same folder).
+  const std::wstring& Folder() const noexcept { return folder_; }
+  // The watch's listing: the recording entries of the folder, names only. Only the first of
+  // Give and Withdraw counts.
+  void Give(std::vector<WavEntry> entries);
+  // No listing is coming (another folder was watched, or the listing was stopped).
+  void Withdraw();
+  // Waits until given or withdrawn, asking stop() now and then; the entries if given.
+  std::optional<std::vector<WavEntry>> Take(const std::function<bool()>& stop);
+
+ private:
+  enum class State { Waiting, Given, Withdrawn, Taken };
+  const std::wstring folder_;
+  std::mutex lock_;
+  std::condition_variable settled_;
+  State state_ = State::Waiting;  // guarded by lock_
+  std::vector<WavEntry> entries_;  // guarded by lock_
 };
 
 }  // namespace callwright

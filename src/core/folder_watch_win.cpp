@@ -21,11 +21,12 @@ bool DeletePending(HANDLE folder) {
 
 }  // namespace
 
-FolderWatch::FolderWatch(std::wstring folder)
+FolderWatch::FolderWatch(std::wstring folder, std::shared_ptr<SharedListing> share)
     : folder_(std::move(folder)),
       names_([](std::wstring_view name) { return SystemPlatform().UpperCase(name); }),
       stop_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      relist_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+      relist_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      share_(std::move(share)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -64,6 +65,7 @@ void FolderWatch::Tell(const FolderChange& change) {
 
 void FolderWatch::List() {
   std::vector<std::wstring> names;
+  std::vector<WavEntry> entries;
   WIN32_FIND_DATAW data;
   // Basic information skips the short names; the large fetch asks the file system for more at a
   // time.
@@ -73,10 +75,26 @@ void FolderWatch::List() {
     do {
       const std::wstring_view name(data.cFileName);
       if (name != L"." && name != L"..") names.emplace_back(name);
+      if (share_ && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsRecordingName(name)) {
+        entries.push_back({std::wstring(name),
+                           static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
+                                                     data.nFileSizeLow),
+                           (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                               data.ftLastWriteTime.dwLowDateTime});
+      }
       // The stop is looked at once in a while: asking an event is a call to the system (on Wine a
       // round trip to its server, which a busy folder keeps waiting).
     } while ((names.size() % 1024 != 0 || ::WaitForSingleObject(stop_.Get(), 0) != WAIT_OBJECT_0) &&
              ::FindNextFileW(find.Get(), &data));
+  }
+  if (share_) {
+    // The reader waits for these: handed over before the set is made.
+    if (::WaitForSingleObject(stop_.Get(), 0) == WAIT_OBJECT_0) {
+      share_->Withdraw();
+    } else {
+      share_->Give(std::move(entries));
+    }
+    share_.reset();
   }
   names_.Replace(names);
   listed_ = true;
@@ -155,6 +173,7 @@ void FolderWatch::Run() {
     ::CancelIoEx(folder.Get(), &overlapped);
     ::GetOverlappedResult(folder.Get(), &overlapped, &bytes, TRUE);
   }
+  if (share_) share_->Withdraw();
 }
 
 }  // namespace callwright

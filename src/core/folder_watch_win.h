@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,8 +24,9 @@ class FolderWatch {
   // Told of each change on the watch's thread; must not block, nor subscribe or unsubscribe.
   using Listener = std::function<void(const FolderChange&)>;
 
-  // Starts on the folder (without a trailing separator) at once; never waits for it.
-  explicit FolderWatch(std::wstring folder);
+  // Starts on the folder (without a trailing separator) at once; never waits for it. The first
+  // listing's recording entries go to share, if given (withdrawn if that listing does not end).
+  explicit FolderWatch(std::wstring folder, std::shared_ptr<SharedListing> share = nullptr);
   // Stops the thread and waits for it (at most one directory step).
   ~FolderWatch();
   FolderWatch(const FolderWatch&) = delete;
@@ -57,6 +59,7 @@ class FolderWatch {
   FolderNames names_;
   KernelHandle stop_;
   KernelHandle relist_;
+  std::shared_ptr<SharedListing> share_;  // the watch's thread only, once started
   std::atomic<bool> listed_{false};
   std::atomic<bool> live_{false};
   std::mutex listeners_lock_;

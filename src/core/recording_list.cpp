@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <numeric>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -170,7 +171,9 @@ void RecordingList::Retire(std::unique_ptr<FileWorker> worker) {
   std::erase_if(retired_, [](const std::unique_ptr<FileWorker>& old) { return old->Ended(); });
 }
 
-void RecordingList::List(std::wstring folder) {
+const std::wstring& RecordingList::ListedFolder() const { return listing_ ? listing_->folder : folder_; }
+
+void RecordingList::List(std::wstring folder, std::shared_ptr<SharedListing> share) {
   // The running listing and every measure belong to rows about to be replaced.
   if (listing_) {
     listing_->built->stop = true;
@@ -189,10 +192,16 @@ void RecordingList::List(std::wstring folder) {
   const std::wstring search_folder = listing_->folder + L"\\";
   listing_->worker = std::make_unique<FileWorker>(
       std::make_shared<std::vector<std::wstring>>(1, search_folder), std::vector<std::size_t>{0},
-      [built = listing_->built, list = services_.list,
-       in_steps = services_.matched_in_steps](const std::wstring& folder_text) {
-        std::vector<WavEntry> entries = list ? list(folder_text, [&built] { return built->stop.load(); })
-                                             : std::vector<WavEntry>{};
+      [built = listing_->built, list = services_.list, in_steps = services_.matched_in_steps,
+       share = std::move(share)](const std::wstring& folder_text) {
+        const auto stop = [&built] { return built->stop.load(); };
+        std::optional<std::vector<WavEntry>> shared = share ? share->Take(stop) : std::nullopt;
+        std::vector<WavEntry> entries;
+        if (shared) {
+          entries = std::move(*shared);
+        } else if (list && !stop()) {
+          entries = list(folder_text, stop);
+        }
         built->records.resize(entries.size());
         built->names->reserve(entries.size());
         for (std::size_t i = 0; i < entries.size(); ++i) {

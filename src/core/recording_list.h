@@ -15,6 +15,7 @@
 
 #include "core/catalogue.h"
 #include "core/file_worker.h"
+#include "core/folder_watch.h"
 
 namespace callwright {
 
@@ -96,8 +97,9 @@ class RecordingList {
 
   // Lists `folder` (no trailing separator) afresh: its rows replace the shown ones in one go when
   // the search ends, then each file's own measure follows, newest first. An older listing still
-  // running is cancelled; nothing of it reaches the rows.
-  void List(std::wstring folder);
+  // running is cancelled; nothing of it reaches the rows. With share, the entries are those that
+  // a folder watch lists at the same time, and the folder is searched here only if none come.
+  void List(std::wstring folder, std::shared_ptr<SharedListing> share = nullptr);
   // Takes the workers' results and applies them. Call on the owner's thread after `wake`.
   void Update();
   // The current listing is still searched or measured, or its results wait.
@@ -165,6 +167,8 @@ class RecordingList {
   // nullptr past the end.
   const Recording* At(int row) const;
   const std::wstring& Folder() const { return folder_; }
+  // The folder of the listing under way, else that of the rows: the one whose changes count.
+  const std::wstring& ListedFolder() const;
   // Every recording held, shown or not (removed ones until the next listing).
   std::size_t Held() const { return records_.size(); }
 

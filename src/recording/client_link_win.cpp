@@ -1,6 +1,7 @@
 #include "recording/client_link_win.h"
 
 #include <string>
+#include <utility>
 
 #include "base/decimal.h"
 #include "base/private_messages.h"
@@ -26,6 +27,14 @@ ClientLink::ClientLink(ApplicationWindow& window)
 
 ClientLink::~ClientLink() {
   if (hook_id_ != 0) window_.RemoveMessageHook(hook_id_);
+  if (watch_share_) watch_share_->Withdraw();
+}
+
+void ClientLink::ShareNextWatchListing(std::shared_ptr<SharedListing> share) {
+  if (watch_share_) watch_share_->Withdraw();
+  watch_share_ = std::move(share);
+  // Without a preparation under way no watch is coming.
+  if (watch_share_ && !preparer_.Busy()) std::exchange(watch_share_, nullptr)->Withdraw();
 }
 
 void ClientLink::DiscoverClient() {
@@ -183,9 +192,11 @@ void ClientLink::FolderResultArrived() {
   }
   SetPreparedFolder(prepared);
   // A folder made anew is another folder than the one watched, even under the same name.
+  std::shared_ptr<SharedListing> share = std::exchange(watch_share_, nullptr);
   if (!watch_ || watch_->Folder() != prepared.folder || prepared.created) {
     watch_.reset();
-    watch_ = std::make_unique<FolderWatch>(prepared.folder);
+    if (share && !SameFolder(share->Folder(), prepared.folder)) std::exchange(share, nullptr)->Withdraw();
+    watch_ = std::make_unique<FolderWatch>(prepared.folder, std::move(share));
     watch_->Subscribe([hwnd = window_.Handle(), watch = watch_.get()](const FolderChange& change) {
       if (change.kind == FolderChange::Kind::Gone) {
         ::PostMessageW(hwnd, kFolderGoneMessage, 0, reinterpret_cast<LPARAM>(watch));
@@ -194,6 +205,7 @@ void ClientLink::FolderResultArrived() {
   } else if (!watch_->Live()) {
     watch_->Relist();
   }
+  if (share) share->Withdraw();
   watch_client_text_ = prepared.client_text;
   const bool was_low = SpaceLow();
   space_ = result->space;

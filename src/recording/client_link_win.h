@@ -79,6 +79,9 @@ class ClientLink {
   // A preparation asked for by a showing is still under way.
   bool PreparingFolderForShow() const noexcept { return show_preparation_; }
   bool PreparingFolder() const { return preparer_.Busy(); }
+  // The first listing of the next folder watch made (by a preparation under way) goes to share,
+  // if that watch is of share's folder; else share is withdrawn.
+  void ShareNextWatchListing(std::shared_ptr<SharedListing> share);
   // The live set of the prepared folder's names; null before the first preparation.
   const FolderWatch* Watch() const noexcept { return watch_.get(); }
   FolderWatch* Watch() noexcept { return watch_.get(); }
@@ -123,6 +126,7 @@ class ClientLink {
   FolderPreparer preparer_;
   bool show_preparation_ = false;
   std::unique_ptr<FolderWatch> watch_;
+  std::shared_ptr<SharedListing> watch_share_;  // for the next watch made
   std::wstring watch_client_text_;  // the prepared folder's text for the client, as paths start
   std::wstring last_told_problem_;
   std::optional<FreeSpace> space_;

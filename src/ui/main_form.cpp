@@ -150,11 +150,6 @@ FileOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
   return {WhyKept(path)};
 }
 
-bool SameFolder(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Commands of the rows' context menu.
@@ -402,7 +397,15 @@ void TFrmMain::FormCloseQuery(bool& CanClose) {
 
 void TFrmMain::RefreshList() {
   FSeparators = UserNumberSeparators();
-  FRecordings->List(RecordingFolder());
+  std::wstring folder = RecordingFolder();
+  // A watch about to be made for the folder lists it anyway: its listing gives the rows too, so
+  // that a large folder is not walked twice at the same time.
+  std::shared_ptr<SharedListing> share;
+  if (PreparingFolder() && (!Watch() || !SameFolder(Watch()->Folder(), folder))) {
+    share = std::make_shared<SharedListing>(folder);
+    ShareNextWatchListing(share);
+  }
+  FRecordings->List(std::move(folder), std::move(share));
 }
 
 bool TFrmMain::Probing() const { return FRecordings->Listing() || PreparingFolderForShow(); }
@@ -445,7 +448,7 @@ void TFrmMain::FolderChanged() {
   }
   // Only the watch of the folder listed now speaks for the rows (another folder may be prepared
   // while the list still shows the last one).
-  if (!FWatched || FWatched != Watch() || !SameFolder(FWatched->Folder(), FRecordings->Folder())) return;
+  if (!FWatched || FWatched != Watch() || !SameFolder(FWatched->Folder(), FRecordings->ListedFolder())) return;
   bool relist = false;
   for (const FolderChange& change : changes) {
     switch (change.kind) {

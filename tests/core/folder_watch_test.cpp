@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwctype>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace callwright {
@@ -124,6 +125,49 @@ TEST(FolderNames, FollowsChangesWithoutRegardToCase) {
   EXPECT_EQ(names.Size(), 3u);
   names.Replace({});
   EXPECT_EQ(names.Size(), 0u);
+}
+
+// Whichever side comes first, the reader gets the listing once, or nothing once it is withdrawn
+// or the reader stops waiting.
+TEST(SharedListing, HandsOverOneListingOrNone) {
+  const std::vector<WavEntry> listed{{L"01012026_100000_ann.wav", 5, 1}};
+  const auto never = [] { return false; };
+  {
+    SharedListing given(L"C:\\A");
+    given.Give(listed);
+    given.Withdraw();  // too late: the listing was given first
+    const auto taken = given.Take(never);
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->size(), 1u);
+    EXPECT_EQ((*taken)[0].path, listed[0].path);
+    EXPECT_EQ((*taken)[0].size, 5);
+    EXPECT_FALSE(given.Take(never).has_value()) << "taken once";
+  }
+  {
+    SharedListing withdrawn(L"C:\\A");
+    withdrawn.Withdraw();
+    withdrawn.Give(listed);
+    EXPECT_FALSE(withdrawn.Take(never).has_value());
+  }
+  {
+    // The reader waits for a listing given later on another thread.
+    SharedListing later(L"C:\\A");
+    std::thread watch([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(120));
+      later.Give(listed);
+    });
+    const auto taken = later.Take(never);
+    watch.join();
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->size(), 1u);
+  }
+  {
+    // A reader told to stop stops waiting.
+    SharedListing pending(L"C:\\A");
+    int asked = 0;
+    EXPECT_FALSE(pending.Take([&] { return ++asked == 3; }).has_value());
+    EXPECT_EQ(asked, 3);
+  }
 }
 
 }  // namespace

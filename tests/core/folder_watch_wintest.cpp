@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -65,6 +66,29 @@ TEST(FolderWatch, ListsThenFollowsTheFolderAndTellsItsSubscribers) {
                         FolderChange{FolderChange::Kind::Renamed, L"renamed.wav", L"02012026_100000_bob.wav"}),
               told.end());
   }
+}
+
+// The first listing's recordings go to the reader that shares it: names, sizes and times as the
+// search gives them, and nothing but recordings.
+TEST(FolderWatch, GivesItsFirstListingsRecordingsToItsShare) {
+  test::TempDir dir(L"callwright-watch");
+  ASSERT_TRUE(test::WriteBytes(dir.Join(L"01012026_100000_ann.wav"), "12345"));
+  ASSERT_TRUE(test::WriteBytes(dir.Join(L"02012026_100000_bob.flac"), "12"));
+  ASSERT_TRUE(test::WriteBytes(dir.Join(L"notes.txt"), "x"));
+  ASSERT_TRUE(::CreateDirectoryW(dir.Join(L"03012026_100000_folder.wav").c_str(), nullptr));
+  auto share = std::make_shared<SharedListing>(dir.Path());
+  FolderWatch watch(dir.Path(), share);
+  auto listed = share->Take([] { return false; });
+  ASSERT_TRUE(listed.has_value());
+  std::sort(listed->begin(), listed->end(), [](const WavEntry& a, const WavEntry& b) { return a.path < b.path; });
+  ASSERT_EQ(listed->size(), 2u);
+  EXPECT_EQ((*listed)[0].path, L"01012026_100000_ann.wav");
+  EXPECT_EQ((*listed)[0].size, 5);
+  EXPECT_NE((*listed)[0].write_time, 0u);
+  EXPECT_EQ((*listed)[1].path, L"02012026_100000_bob.flac");
+  EXPECT_EQ((*listed)[1].size, 2);
+  ASSERT_TRUE(watch.WaitListed(std::chrono::milliseconds(10000)));
+  EXPECT_EQ(watch.Count(), 4u) << "the set still holds every name";
 }
 
 TEST(FolderWatch, ItsHandleNeverKeepsARemovedFolderOnceItIsGone) {

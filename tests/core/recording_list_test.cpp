@@ -319,6 +319,40 @@ TEST_F(RecordingListTest, FilesThatComeDuringAListingAreInItsRows) {
   EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"5.00 Bytes", L"9.00 Bytes", L"5.00 Bytes"}));
 }
 
+// A listing shared by a folder watch gives the rows without a search of its own; without one
+// (withdrawn), the folder is searched; a listing replaced while it waits never shows.
+TEST_F(RecordingListTest, ASharedListingGivesTheRowsInsteadOfASearch) {
+  for (const std::wstring& name : {kAnna, kBob}) disk_.Put(kA, name, 5);
+  auto shared = std::make_shared<SharedListing>(kA);
+  list_.List(kA, shared);
+  UpdateFor(30ms);
+  EXPECT_TRUE(list_.Listing()) << "waits for the watch";
+  EXPECT_EQ(list_.ListedFolder(), kA);
+  EXPECT_EQ(list_.Count(), 0);
+  disk_.Put(kA, kCarl, 3);
+  shared->Give({{kCarl, 3, 1}});
+  Settle();
+  EXPECT_EQ(Names(), (std::vector<std::wstring>{kCarl}));
+  EXPECT_EQ(Column(RecordingList::kSize), (std::vector<std::wstring>{L"3.00 Bytes"}));
+
+  auto withdrawn = std::make_shared<SharedListing>(kA);
+  list_.List(kA, withdrawn);
+  withdrawn->Withdraw();
+  Settle();
+  list_.SetSort(RecordingList::kWhen, true);
+  EXPECT_EQ(Names(), (std::vector<std::wstring>{kAnna, kBob, kCarl}));
+
+  auto replaced = std::make_shared<SharedListing>(kB);
+  list_.List(kB, replaced);
+  list_.List(kA);
+  Settle();
+  replaced->Give({{kDora, 1, 1}});
+  UpdateFor(50ms);
+  EXPECT_EQ(list_.Folder(), kA);
+  EXPECT_EQ(Names(), (std::vector<std::wstring>{kAnna, kBob, kCarl}));
+  list_.Stop(10s);
+}
+
 // Results of an older listing, its search or its measures, never reach the newer one's rows.
 TEST_F(RecordingListTest, AnOlderListingsResultsNeverReachTheRows) {
   for (const std::wstring& name : {kAnna, kBob}) {

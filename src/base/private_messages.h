@@ -19,6 +19,9 @@ enum PrivateMessage : UINT {
   kConversionsMessage = WM_APP + 4,
   // Main window, from the recording folder's watch: changes of its names wait.
   kFolderChangedMessage = WM_APP + 5,
+  // Main window, to itself: a long list's new rows go into the list control one step at a time
+  // (wParam: 0 the old rows go, 1 the new ones are counted).
+  kRowsResetMessage = WM_APP + 6,
   // Application window: the notification-area icon's callback (lParam: the mouse or key event).
   kNotifyIconMessage = WM_APP + 0x4C,
   // Application window, from the folder preparer: a prepared folder waits.
@@ -30,8 +33,8 @@ enum PrivateMessage : UINT {
 namespace private_messages_detail {
 
 inline constexpr std::array kAll{kRecordingsMessage,    kKeptBusyMessage,       kNoRecycleBinMessage,
-                                 kConversionsMessage,   kFolderChangedMessage,  kNotifyIconMessage,
-                                 kFolderPreparedMessage, kFolderGoneMessage};
+                                 kConversionsMessage,   kFolderChangedMessage,  kRowsResetMessage,
+                                 kNotifyIconMessage,    kFolderPreparedMessage, kFolderGoneMessage};
 
 constexpr bool AllDistinctAndPrivate() {
   for (std::size_t i = 0; i < kAll.size(); ++i) {

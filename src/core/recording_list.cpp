@@ -66,6 +66,9 @@ std::vector<std::size_t> Identity(std::size_t count) {
 
 std::size_t HashName(std::wstring_view name) { return std::hash<std::wstring_view>{}(name); }
 
+// From this many names on, an old listing's names are freed on a thread of their own.
+constexpr std::size_t kReleasedAside = 10000;
+
 // The names' index: open addressing over the record numbers, at least twice as many slots as
 // names, a power of two.
 constexpr std::uint32_t kFreeSlot = 0xFFFFFFFF;  // RecordingList::kNoRecord
@@ -168,6 +171,10 @@ void RecordingList::Retire(std::unique_ptr<FileWorker> worker) {
   if (!worker) return;
   worker->Cancel();
   retired_.push_back(std::move(worker));
+  DropEndedRetired();
+}
+
+void RecordingList::DropEndedRetired() {
   std::erase_if(retired_, [](const std::unique_ptr<FileWorker>& old) { return old->Ended(); });
 }
 
@@ -237,7 +244,12 @@ bool RecordingList::TakeListing() {
   const std::unique_ptr<ListingRun> listing = std::move(listing_);
   ListingRun::Built& built = *listing->built;
   folder_ = listing->folder;
-  names_ = built.names;
+  // A large listing's old names are let go of elsewhere, once no retired worker holds them.
+  DropEndedRetired();
+  if (std::shared_ptr<const std::vector<std::wstring>> old = std::exchange(names_, built.names);
+      old->size() >= kReleasedAside) {
+    release_.Release(std::move(old));
+  }
   added_names_.clear();
   records_ = std::move(built.records);
   name_slots_ = std::move(built.name_slots);

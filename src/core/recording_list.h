@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/background_release.h"
 #include "core/catalogue.h"
 #include "core/file_worker.h"
 #include "core/folder_watch.h"
@@ -182,6 +183,8 @@ class RecordingList {
   void StartProbe(std::vector<std::uint32_t> records, std::vector<std::size_t> order,
                   std::shared_ptr<const std::vector<std::wstring>> names);
   void Retire(std::unique_ptr<FileWorker> worker);
+  // Lets go of the retired workers that have ended.
+  void DropEndedRetired();
   bool TakeListing();
   // Records whose cells changed go to `changed`.
   bool TakeProbes(std::vector<std::uint32_t>& changed);
@@ -219,6 +222,8 @@ class RecordingList {
 
   RecordingListServices services_;
   std::wstring folder_;
+  // Where the names of an old listing go (declared before them: it outlives them).
+  BackgroundRelease release_;
   // Names of the listing (shared with its measuring worker), then those added since.
   std::shared_ptr<const std::vector<std::wstring>> names_;
   std::vector<std::wstring> added_names_;

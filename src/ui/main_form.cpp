@@ -150,6 +150,11 @@ FileOutcome DeleteRecording(const std::wstring& path, DeletionKind kind) {
   return {WhyKept(path)};
 }
 
+// From this many rows on, a new listing's rows go into the list control in steps
+// (kRowsResetMessage).
+constexpr int kRowsResetApart = 100000;
+enum RowsResetStep : WPARAM { kClearRows, kCountRows };
+
 bool ShiftHeld() { return (::GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // Commands of the rows' context menu.
@@ -476,7 +481,14 @@ void TFrmMain::FolderChanged() {
 void TFrmMain::RecordingsChanged(const RecordingList::Change& change) {
   switch (change.kind) {
     case RecordingList::Change::Kind::Reset:
-      lst.SourceReset();
+      // A long list's rows go into the control in steps, each a message of its own, so that the
+      // window answers in between. Posted messages come before input and painting: nobody sees
+      // the control between the steps.
+      if (FRecordings->Count() < kRowsResetApart) {
+        lst.SourceReset();
+      } else {
+        ::PostMessageW(Handle(), kRowsResetMessage, kClearRows, 0);
+      }
       break;
     case RecordingList::Change::Kind::Moved:
       lst.SourceMoved(change.new_index);
@@ -632,6 +644,15 @@ LRESULT TFrmMain::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   }
   if (msg == kKeptBusyMessage) {
     Application::Instance().Guard([&] { TellKeptBusy(wparam); });
+    return 0;
+  }
+  if (msg == kRowsResetMessage) {
+    if (wparam == kClearRows) {
+      lst.SourceCleared();
+      ::PostMessageW(Handle(), kRowsResetMessage, kCountRows, 0);
+    } else {
+      lst.SourceCounted();
+    }
     return 0;
   }
   if (msg == kFolderChangedMessage) {

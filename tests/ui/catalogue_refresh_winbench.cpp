@@ -444,6 +444,14 @@ int Run(int argc, char** argv) {
       const fs::path path = records.Path() / RecordingName(i);
       if (!fs::exists(path) && !WriteKiB(path)) return std::printf("setup failed\n"), 1;
     }
+    // The files each Refresh adds, also those of earlier invocations with more runs or stopped early.
+    const auto remove_extras = [&] {
+      for (int run = 0; run < std::max(runs, 32); ++run) {
+        std::error_code ignored;
+        fs::remove(records.Path() / (L"01022000_000000_extra" + std::to_wstring(run) + L".wav"), ignored);
+      }
+    };
+    remove_extras();
     HeldFiles held;
     if (!held.Create(records.Path())) return std::printf("setup failed\n"), 1;
     // The second of two loops, as warm as the Refreshes measured after it.
@@ -457,10 +465,7 @@ int Run(int argc, char** argv) {
         const fs::path path = records.Path() / RecordingName(i);
         if (!fs::exists(path) && !WriteKiB(path)) return std::printf("setup failed\n"), 1;
       }
-      for (int run = 0; run < runs; ++run) {
-        std::error_code ignored;
-        fs::remove(records.Path() / (L"01022000_000000_extra" + std::to_wstring(run) + L".wav"), ignored);
-      }
+      remove_extras();
       // Deleting is measured on the first folder only: the old way takes minutes already there.
       if (!Measure(program.label, program.path, records.Path(), count, runs, first_count ? delete_count : 0, held,
                    bare_ms)) {

@@ -478,6 +478,15 @@ TEST(ToolkitListView, RowsSelectionAndDeletion) {
   EXPECT_EQ(list.Count(), 4);
   EXPECT_EQ(list.ItemText(1, 0), L"when2");
   EXPECT_EQ(list.SelectedIndices(), (std::vector<int>{2}));
+  // In two steps: no old row or its selection is left between them, and the new rows all come.
+  rows.cells.push_back({L"extra"});
+  list.SourceCleared();
+  EXPECT_EQ(ListView_GetItemCount(list.Handle()), 0);
+  EXPECT_EQ(list.SelectedCount(), 0);
+  list.SourceCounted();
+  EXPECT_EQ(ListView_GetItemCount(list.Handle()), 5);
+  EXPECT_EQ(list.SelectedCount(), 0);
+  EXPECT_EQ(list.ItemText(4, 0), L"extra");
   rows.cells.clear();
   list.SourceReset();
   EXPECT_EQ(list.Count(), 0);

@@ -139,10 +139,20 @@ void ListView::SetSource(RowSource source) {
 }
 
 void ListView::SourceReset() {
+  SourceCleared();
+  SourceCounted();
+}
+
+void ListView::SourceCleared() {
   // The rows keep their selection and focus by index: a count of none drops them all at once, where
-  // LVM_DELETEALLITEMS visits every old row on some systems (Wine's: 68 ms for a million).
-  ::SendMessageW(Handle(), LVM_SETITEMCOUNT, 0, LVSICF_NOINVALIDATEALL);
+  // LVM_DELETEALLITEMS visits every old row on some systems (Wine's: 68 ms for a million). An empty
+  // control has none to drop.
+  if (ListView_GetItemCount(Handle()) != 0) ::SendMessageW(Handle(), LVM_SETITEMCOUNT, 0, LVSICF_NOINVALIDATEALL);
   ListView_SetSelectionMark(Handle(), -1);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void ListView::SourceCounted() {
   SetControlCount(false);
   ::InvalidateRect(Handle(), nullptr, TRUE);
 }

@@ -78,6 +78,11 @@ class ListView : public Control {
   void SetSource(RowSource source);
   // The source's rows were replaced: count and view anew, no selection or focus carried over.
   void SourceReset();
+  // SourceReset in two steps, each a message of its own for a long list (in Wine's list view each
+  // takes tens of milliseconds at a million rows): the old rows go, then the new ones are counted.
+  // Until SourceCounted the control shows no rows.
+  void SourceCleared();
+  void SourceCounted();
   // The source's rows moved: new_index[i] is where old row i is now (-1: gone). Selection and focus
   // follow their rows; a focused row that went leaves the focus at its place.
   void SourceMoved(const std::vector<int>& new_index);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <numeric>
 
 #include "base/decimal.h"
 
@@ -191,11 +190,19 @@ RecordingRow MakeRecordingRow(std::wstring_view path, std::int64_t size, const N
 }
 
 std::vector<std::size_t> NewestFirst(const std::vector<WavEntry>& entries) {
-  std::vector<std::size_t> order(entries.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return entries[a].write_time > entries[b].write_time;
+  // Times beside their places, sorted in one array rather than through the entries (a million of
+  // them take half the time so).
+  struct Timed {
+    std::uint64_t time;
+    std::size_t index;
+  };
+  std::vector<Timed> timed(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) timed[i] = {entries[i].write_time, i};
+  std::sort(timed.begin(), timed.end(), [](const Timed& a, const Timed& b) {
+    return a.time != b.time ? a.time > b.time : a.index < b.index;
   });
+  std::vector<std::size_t> order(entries.size());
+  for (std::size_t i = 0; i < timed.size(); ++i) order[i] = timed[i].index;
   return order;
 }
 

@@ -862,16 +862,17 @@ void RecordingList::RemeasureBusy() {
   busy_probe_ = probes_.back().get();
 }
 
-void RecordingList::FileRemoved(std::wstring_view name) {
+void RecordingList::FileRemoved(std::wstring_view name) { FilesRemoved({std::wstring(name)}); }
+
+void RecordingList::FilesRemoved(const std::vector<std::wstring>& names) {
   if (listing_) {
-    std::erase_if(added_since_, [name](const auto& added) { return added.first == name; });
-    deleted_since_.emplace_back(name);
+    for (const std::wstring& name : names) {
+      std::erase_if(added_since_, [&name](const auto& added) { return added.first == name; });
+      deleted_since_.push_back(name);
+    }
   }
-  const std::uint32_t record = FindName(name);
-  if (record == kNoRecord) return;
-  records_[record].removed = true;
-  UnindexName(record);
-  DropRemoved();
+  // One move for all: each would cost the window a pass over every row.
+  if (RemoveNames(names)) DropRemoved();
 }
 
 const Recording* RecordingList::At(int row) const {

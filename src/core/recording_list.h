@@ -156,6 +156,8 @@ class RecordingList {
   // name at once and moves only its own row; the others keep their order.
   void FileAdded(std::wstring_view name, std::int64_t size);
   void FileRemoved(std::wstring_view name);
+  // Many files went at once (a deletion of many): their rows leave in one move.
+  void FilesRemoved(const std::vector<std::wstring>& names);
   // Measures again, on a worker, the recordings shown BUSY: a call that ends changes no name. Does
   // nothing while the last such measure still runs.
   void RemeasureBusy();

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "assets/resource_ids.h"
@@ -455,13 +456,19 @@ void TFrmMain::FolderChanged() {
   // while the list still shows the last one).
   if (!FWatched || FWatched != Watch() || !SameFolder(FWatched->Folder(), FRecordings->ListedFolder())) return;
   bool relist = false;
+  // Removals in a row leave together: a deletion of many files comes as many records at once.
+  std::vector<std::wstring> removed;
+  const auto remove_gathered = [&] {
+    if (!removed.empty()) FRecordings->FilesRemoved(std::exchange(removed, {}));
+  };
   for (const FolderChange& change : changes) {
+    if (change.kind != FolderChange::Kind::Removed) remove_gathered();
     switch (change.kind) {
       case FolderChange::Kind::Added:
         FRecordings->FileAdded(change.name, 0);
         break;
       case FolderChange::Kind::Removed:
-        FRecordings->FileRemoved(change.name);
+        removed.push_back(change.name);
         break;
       case FolderChange::Kind::Renamed:
         FRecordings->FileRemoved(change.old_name);
@@ -475,6 +482,7 @@ void TFrmMain::FolderChanged() {
         break;
     }
   }
+  remove_gathered();
   if (relist && !FRecordings->Listing()) FRecordings->List(FRecordings->Folder());
 }
 

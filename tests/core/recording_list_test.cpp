@@ -602,6 +602,18 @@ TEST_F(RecordingListTest, FilesAddedAndRemovedFollowTheFolder) {
   list_.FileRemoved(kAnna);
   EXPECT_EQ(Names(), (std::vector<std::wstring>{kBob}));
   EXPECT_EQ(changes_.back().new_index, (std::vector<int>{-1, 0}));
+  // Many at once leave in one move; a name given twice or not listed changes nothing more.
+  for (const std::wstring& name : {kCarl, kDora}) {
+    disk_.Put(kA, name, 1);
+    list_.FileAdded(name, 0);
+  }
+  Settle();
+  list_.SetSort(RecordingList::kWhen, true);
+  const std::size_t before = changes_.size();
+  list_.FilesRemoved({kBob, kDora, kBob, L"07032013_100000_nobody.wav"});
+  EXPECT_EQ(changes_.size(), before + 1);
+  EXPECT_EQ(changes_.back().new_index, (std::vector<int>{-1, 0, -1}));
+  EXPECT_EQ(Names(), (std::vector<std::wstring>{kCarl}));
 }
 
 TEST_F(RecordingListTest, BusyRecordingsAreMeasuredAgainUntilTheirCallsEnd) {

@@ -66,21 +66,27 @@ std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::functi
   FindHandle search(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr,
                                        FIND_FIRST_EX_LARGE_FETCH));
   if (!search) return entries;
+  const std::wstring_view prefix = entry_path == EntryPath::Full ? folder : std::wstring_view();
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsRecordingName(entry.cFileName)) continue;
-    WavEntry found;
-    if (entry_path == EntryPath::Full) {
-      found.path.reserve(folder.size() + std::char_traits<wchar_t>::length(entry.cFileName));
-      found.path.append(folder);
-    }
-    found.path.append(entry.cFileName);
-    found.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
-    found.write_time = (static_cast<std::uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
-                       entry.ftLastWriteTime.dwLowDateTime;
-    entries.push_back(std::move(found));
+    std::optional<WavEntry> found = RecordingEntry(entry, prefix);
+    if (!found) continue;
+    entries.push_back(std::move(*found));
     if (stop && entries.size() % 1024 == 0 && stop()) break;
   } while (::FindNextFileW(search.Get(), &entry));
   return entries;
+}
+
+std::optional<WavEntry> RecordingEntry(const WIN32_FIND_DATAW& entry, std::wstring_view prefix) {
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !IsRecordingName(entry.cFileName)) {
+    return std::nullopt;
+  }
+  WavEntry found;
+  found.path.reserve(prefix.size() + std::char_traits<wchar_t>::length(entry.cFileName));
+  found.path.append(prefix).append(entry.cFileName);
+  found.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+  found.write_time = (static_cast<std::uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
+                     entry.ftLastWriteTime.dwLowDateTime;
+  return found;
 }
 
 std::int64_t GetRecordingSize(std::wstring_view path) {

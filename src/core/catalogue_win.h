@@ -1,7 +1,10 @@
 #pragma once
 // The recordings of a folder, measured on disk.
+#include <windows.h>
+
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +24,9 @@ std::wstring ListWavFiles(std::wstring_view folder);
 enum class EntryPath { Full, Name };
 std::vector<WavEntry> ListWavEntries(std::wstring_view folder, const std::function<bool()>& stop = {},
                                      EntryPath entry_path = EntryPath::Full);
+// One entry of a directory search as a recording, with the size and time the search reports, or
+// none for a folder or a name IsRecordingName does not take. Its path is `prefix` and the name.
+std::optional<WavEntry> RecordingEntry(const WIN32_FIND_DATAW& entry, std::wstring_view prefix = {});
 // The file's length, or -1 when it cannot be opened for reading with read-only sharing.
 std::int64_t GetRecordingSize(std::wstring_view path);
 // The recordings list's measure: size (and length, from the WAV, FLAC or Opus stream) in one open that shares

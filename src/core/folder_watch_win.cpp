@@ -1,7 +1,9 @@
 #include "core/folder_watch_win.h"
 
+#include <optional>
 #include <vector>
 
+#include "core/catalogue_win.h"
 #include "core/platform.h"
 
 namespace callwright {
@@ -75,12 +77,8 @@ void FolderWatch::List() {
     do {
       const std::wstring_view name(data.cFileName);
       if (name != L"." && name != L"..") names.emplace_back(name);
-      if (share_ && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsRecordingName(name)) {
-        entries.push_back({std::wstring(name),
-                           static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                                     data.nFileSizeLow),
-                           (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                               data.ftLastWriteTime.dwLowDateTime});
+      if (share_) {
+        if (std::optional<WavEntry> entry = RecordingEntry(data)) entries.push_back(std::move(*entry));
       }
       // The stop is looked at once in a while: asking an event is a call to the system (on Wine a
       // round trip to its server, which a busy folder keeps waiting).

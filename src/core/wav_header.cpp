@@ -25,7 +25,7 @@ bool IdAt(std::span<const std::uint8_t> bytes, std::size_t at, const char (&id)[
 
 WavHeader ReadWavHeader(std::span<const std::uint8_t> head, std::uint64_t file_size) {
   WavHeader header;
-  head = head.first(std::min({head.size(), kWavHeadBytes, static_cast<std::size_t>(std::min<std::uint64_t>(file_size, kWavHeadBytes))}));
+  head = head.first(static_cast<std::size_t>(std::min<std::uint64_t>({head.size(), kWavHeadBytes, file_size})));
   if (file_size > kLargestRiff || head.size() < 12 || !IdAt(head, 0, "RIFF") || !IdAt(head, 8, "WAVE")) return header;
   const std::uint64_t riff_size = Le32(head, 4);
 

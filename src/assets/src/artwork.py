@@ -250,7 +250,9 @@ def mark(layer, x, y, size, waves=2, handset_paint=(255, 255, 255), wave_paint=r
 def settings_header():
     w, h = 343, 90
     img = Layer(w, h, (0, 0, 0))
-    img.fill(Box(-2, -2, w + 2, h + 2), linear(0, 0, rgb("#14646A"), 120, 150, rgb("#0A3A40")))
+    # The background darkens along x only: its rows repeat, which packs the picture far smaller
+    # than a slanted ramp does, and looks the same behind the tools and the words.
+    img.fill(Box(-2, -2, w + 2, h + 2), linear(0, 0, rgb("#14646A"), 120, 0, rgb("#0A3A40")))
     # A soft light behind the tools.
     img.fill(Circle(52, 46, 70), lambda px, py: rgb("#2A8A90") + (int(90 * max(0.0, 1 - math.hypot(px - 52, py - 46) / 70) ** 2),))
     img.fill(Box(-2, h - 1, w + 2, h + 2), rgb("#062A2E"))
@@ -322,7 +324,7 @@ def about_header():
 def link_tile(colour_light, colour_dark):
     g = Layer(24, 24)
     g.fill(Circle(12, 12, 11.5), mix(rgb(colour_dark), (0, 0, 0), 0.25))
-    g.fill(Circle(12, 12, 10.6), linear(6, 3, rgb(colour_light), 18, 22, rgb(colour_dark)))
+    g.fill(Circle(12, 12, 10.6), vertical(3, rgb(colour_light), 22, rgb(colour_dark)))
     return g
 
 
@@ -382,7 +384,7 @@ def program_icon(size):
     inset = max(1.0, s / 64)
     g.fill(Box(0, 0, s, s, radius), rgb("#151A24"))
     g.fill(Box(inset, inset, s - inset, s - inset, radius - inset),
-           linear(0, 0, rgb("#43557A"), s * 0.4, s, ABOUT_BACKGROUND))
+           vertical(0, rgb("#43557A"), s, ABOUT_BACKGROUND))
     pad = s * 0.12
     mark(g, pad, pad, s - 2 * pad, waves=2 if s >= 32 else 1, ss=2 if s <= 48 else 1)
     return g
@@ -409,7 +411,7 @@ def tray_icon(size, state):
     inset = 0.8 if s <= 16 else max(1.0, s / 64)
     g.fill(Box(0, 0, s, s, radius), rim)
     g.fill(Box(inset, inset, s - inset, s - inset, radius - inset),
-           linear(0, 0, top, s * 0.4 if s > 16 else 0, s, bottom))
+           vertical(0, top, s, bottom))
     if s <= 16:
         g.fill(Place(handset(body=0.2, pad_th=0.32), scale=13.5, rotate=-45, origin=(0.5, 0.5),
                      at=(6.6, 9.2)), handset_paint, ss=4)

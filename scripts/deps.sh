@@ -102,17 +102,20 @@ target_library() {
 build_libpng() {
   # Callwright only reads PNGs, from its own resources, with its own reader callback and error
   # handlers: no writing, no stdio, no console messages (which would pull in a printf).
-  # The transforms and chunks it never asks for are left out too.
+  # The transforms and chunks it never asks for are left out too: every ancillary chunk but tRNS
+  # (the text chunks each have an option of their own), and with gAMA and sRGB the colour-space
+  # checks that only they would feed.
   printf 'option %s off\n' WRITE SIMPLIFIED_READ CONSOLE_IO READ_GAMMA READ_BACKGROUND READ_RGB_TO_GRAY \
     READ_QUANTIZE READ_ALPHA_MODE READ_INVERT READ_SHIFT READ_SWAP READ_PACKSWAP READ_INVERT_ALPHA \
-    READ_SWAP_ALPHA READ_USER_TRANSFORM READ_STRIP_ALPHA READ_TEXT READ_tIME READ_sPLT READ_iCCP \
-    READ_sBIT READ_hIST READ_pCAL READ_sCAL READ_oFFs READ_pHYs READ_cHRM READ_eXIf \
+    READ_SWAP_ALPHA READ_USER_TRANSFORM READ_STRIP_ALPHA READ_EXPAND_16 READ_STRIP_16_TO_8 \
+    READ_TEXT READ_tEXt READ_zTXt READ_iTXt READ_tIME READ_sPLT READ_iCCP READ_sRGB READ_gAMA \
+    READ_bKGD READ_sBIT READ_hIST READ_pCAL READ_sCAL READ_oFFs READ_pHYs READ_cHRM READ_eXIf \
     READ_UNKNOWN_CHUNKS > "$1/read-only.dfa"
   cmake_target_build "$1" -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG -ffunction-sections -fdata-sections" \
     -DDFA_XTRA="$1/read-only.dfa" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
     -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON -DZLIB_USE_STATIC_LIBS=ON
   # Marks this recipe's build: a library cached by an older recipe is replaced.
-  touch "$MINGW_PREFIX/lib/libpng-read-lean.stamp"
+  touch "$MINGW_PREFIX/lib/libpng-read-lean-2.stamp"
 }
 build_libogg() { cmake_target_build "$1" -DINSTALL_DOCS=OFF; }
 # The stack protector would need libssp at link time; the program links without it.
@@ -126,7 +129,7 @@ build_opus() { autotools_target_build "$1" --disable-extra-programs --disable-st
 build_libopusenc() { autotools_target_build "$1" --disable-examples; }
 build_opusfile() { autotools_target_build "$1" --disable-http --disable-examples; }
 
-target_library libpng1.6 libpng-read-lean.stamp build_libpng
+target_library libpng1.6 libpng-read-lean-2.stamp build_libpng
 target_library libogg libogg.a build_libogg
 target_library flac libFLAC.a build_flac
 target_library opus libopus.a build_opus

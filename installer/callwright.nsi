@@ -11,8 +11,8 @@
 ;     program can write its config.ini and its Records folder (it keeps both beside itself);
 ;   - puts a "Callwright" shortcut into the user's Start-menu Programs folder;
 ;   - registers the uninstaller with Apps & Features under HKCU;
-;   - never replaces or removes a running Callwright, and never touches settings or recordings
-;     unless the user asks the uninstaller to;
+;   - never replaces or removes the Callwright it installs while it runs, and never touches settings
+;     or recordings unless the user asks the uninstaller to;
 ;   - installs only into a folder of its own (never a drive root, the user profile, Windows, Program
 ;     Files, or a folder holding other files), and its uninstaller works only in the folder that
 ;     Apps & Features names, on recordings named as Callwright names them.
@@ -49,9 +49,6 @@ AllowRootDirInstall true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Callwright"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; Callwright holds this mutex for as long as it runs (one instance per logon).
-!define APP_MUTEX "CALLWRIGHT-APP"
-!define SYNCHRONIZE 0x00100000
-!define ERROR_ACCESS_DENIED 5
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -100,26 +97,26 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) ${PUBLISHE
 VIAddVersionKey /LANG=${LANG_ENGLISH} "InternalName" "${PRODUCT} Setup"
 
 ; ---- Folders --------------------------------------------------------------------------------------
-; The folder on the stack in its full, long form without a trailing backslash, so that another
-; spelling of the same folder (short names, "..", letter case aside) compares equal.
+; The folder on the stack in a form that every spelling of the same folder shares (short names,
+; "..", letter case aside), without a trailing backslash: for a folder that exists, its full short
+; form; a folder that does not exist yet stays as it is given, since it cannot be one that exists,
+; but a drive or share root comes back whole. For comparisons only, never to be shown.
+; (No System plug-in calls here or below: the uninstaller carries none, which keeps it, and the
+; setup that holds it, small.)
 !macro DEFINE_NORMALIZE_FOLDER UN
 Function ${UN}NormalizeFolder
   Exch $0
   Push $1
-  Push $2
-  System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
-  ${If} $2 <> 0
-    StrCpy $0 $1
-  ${EndIf}
-  System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
-  ${If} $2 <> 0
+  ClearErrors
+  GetFullPathName /SHORT $1 $0
+  ${IfNot} ${Errors}
+  ${AndIf} $1 != ""
     StrCpy $0 $1
   ${EndIf}
   StrCpy $1 $0 1 -1
   ${If} $1 == "\"
     StrCpy $0 $0 -1
   ${EndIf}
-  Pop $2
   Pop $1
   Exch $0
 FunctionEnd
@@ -211,16 +208,20 @@ Function .onInit
 FunctionEnd
 
 ; ---- A running Callwright -------------------------------------------------------------------------
-; Asks the user to end a running Callwright and checks again on Retry; Cancel (and a silent run,
-; which cannot ask) ends with exit code 2 before anything has changed.
+; Asks the user to end the Callwright that runs from $INSTDIR and checks again on Retry; Cancel
+; (and a silent run, which cannot ask) ends with exit code 2 before anything has changed. A running
+; program's file cannot be opened for writing (a sharing violation, whoever started it and at any
+; privilege); opening it writes nothing.
 !macro DEFINE_ENSURE_NOT_RUNNING UN VERB
 Function ${UN}EnsureNotRunning
   retry:
-    System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${APP_MUTEX}") p.r0 ?e'
-    Pop $1
-    ${If} $0 P<> 0
-      System::Call 'kernel32::CloseHandle(p r0)'
-    ${ElseIf} $1 <> ${ERROR_ACCESS_DENIED}
+    ${IfNot} ${FileExists} "$INSTDIR\Callwright.exe"
+      Return
+    ${EndIf}
+    ClearErrors
+    FileOpen $0 "$INSTDIR\Callwright.exe" a
+    ${IfNot} ${Errors}
+      FileClose $0
       Return
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} is running, and a running program cannot be ${VERB}.$\r$\n$\r$\nOpen its main window (start ${PRODUCT} again if it runs in the background), end it with its Close button, then choose Retry." /SD IDCANCEL IDRETRY retry
@@ -313,8 +314,8 @@ FunctionEnd
 ; An uninstaller works only on the installation that Apps & Features knows: a copy elsewhere, or
 ; one whose program is gone, changes nothing.
 Function un.onInit
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  Push $0
+  ReadRegStr $2 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  Push $2
   Call un.NormalizeFolder
   Pop $0
   Push $INSTDIR
@@ -322,7 +323,7 @@ Function un.onInit
   Pop $1
   ${IfNot} ${FileExists} "$INSTDIR\Callwright.exe"
   ${OrIf} $0 != $1
-    MessageBox MB_OK|MB_ICONSTOP "This uninstaller does not belong to the ${PRODUCT} installed in$\r$\n$0$\r$\nNothing was removed. Use Settings > Apps to uninstall ${PRODUCT}." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "This uninstaller does not belong to the ${PRODUCT} installed in$\r$\n$2$\r$\nNothing was removed. Use Settings > Apps to uninstall ${PRODUCT}." /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}

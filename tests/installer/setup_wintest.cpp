@@ -438,6 +438,10 @@ TEST_F(SetupTest, SetupInstallsOnlyIntoAFolderOfItsOwn) {
 
   wchar_t windows[MAX_PATH] = {};
   ASSERT_GT(::GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+  // Other spellings of a refused folder: its short (8.3) form, and a way through a folder below it.
+  wchar_t program_files_short[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameW(KnownFolder(FOLDERID_ProgramFiles).c_str(), program_files_short, MAX_PATH), 0u);
+  ASSERT_NE(std::wstring(program_files_short), KnownFolder(FOLDERID_ProgramFiles)) << "no short name to spell it by";
   const struct {
     std::wstring folder;
     bool accepted;
@@ -447,6 +451,8 @@ TEST_F(SetupTest, SetupInstallsOnlyIntoAFolderOfItsOwn) {
       {KnownFolder(FOLDERID_Profile) + L"\\", false},
       {windows, false},
       {KnownFolder(FOLDERID_ProgramFiles), false},
+      {program_files_short, false},
+      {std::wstring(windows) + L"\\system32\\..", false},
       {KnownFolder(FOLDERID_ProgramFilesX86), false},
       {foreign.wstring(), false},
       {kept.wstring(), true},

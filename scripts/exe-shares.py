@@ -7,7 +7,8 @@ Prints, for each library (or our own object files), the bytes of the loaded sect
 read-only and initialised data, unwind tables, resources) it contributes, largest first; then the
 program's total less the audio codec libraries (names matching --codecs) and the runtime members
 they pulled into the link first (printf, strtod), which is the size that the executable's size
-target is about. --objects LIB lists the members of that one library instead.
+target is about. --objects LIB lists the members of that one library instead (in a release build,
+whose own code is optimised as a whole at the link, only for the libraries of others).
 Section padding and the headers are not counted, so the sum is a little below the file size.
 With --exe and --setup, also the codecs' share of the setup: the setup compresses the program with
 LZMA, so the share is what LZMA saves on the program when the codecs' bytes are blanked out.
@@ -74,10 +75,13 @@ def inclusions(path):
 
 
 def split(source):
-    """Library and member of an input file: "lib.a(member.o)" or an object of its own."""
+    """Library and member of an input file: "lib.a(member.o)" or an object of its own. The objects
+    that a link-time optimisation writes hold Callwright's own code, whichever library it was in."""
     match = re.match(r"^(.*?)\((.*)\)$", source)
     if match:
         return os.path.basename(match.group(1)), match.group(2)
+    if re.search(r"\.ltrans\d*\.ltrans\.o$", source):
+        return "(Callwright, optimised whole)", os.path.basename(source)
     return "(objects)", os.path.basename(source)
 
 

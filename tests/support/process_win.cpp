@@ -60,10 +60,18 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::vector<std::wstri
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info)) {
+  // Wine now and then refuses a start with ERROR_INTERNAL_ERROR while the machine is busy, and
+  // starts the same program a moment later. Any other refusal is for the test to see.
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info)) {
+      break;
+    }
     const DWORD error = ::GetLastError();
-    throw std::runtime_error("cannot start " + Narrow(exe) + ", error " + std::to_string(error));
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+      throw std::runtime_error("cannot start " + Narrow(exe) + ", error " + std::to_string(error));
+    }
+    ::Sleep(200);
   }
   ::CloseHandle(info.hThread);
   process_.Reset(info.hProcess);

@@ -48,7 +48,6 @@ AllowRootDirInstall true
 !define PUBLISHER "Callwright"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Callwright"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
-; Callwright holds this mutex for as long as it runs (one instance per logon).
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"

@@ -11,13 +11,18 @@ cmake --build --preset host
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 
-# Every suite runs; the script fails when any has a failing test.
+# Every suite runs; the script fails when any has a failing test, and ends with each suite's outcome.
 status=0
-echo "== host tests =="
-ctest --preset host || status=1
-echo "== Windows tests (Wine) =="
-scripts/ctest-wine.sh build/windows || status=1
+summary=()
+suite() {
+  local name="$1"; shift
+  echo "== $name =="
+  if "$@"; then summary+=("passed: $name"); else summary+=("FAILED: $name"); status=1; fi
+}
+suite "host tests" ctest --preset host
+suite "Windows tests (Wine)" scripts/ctest-wine.sh build/windows
 # The release package: signed, rebuilt in another folder and compared, manifests read back.
-echo "== release package =="
-tests/installer/release_test.sh || status=1
+suite "release package" tests/installer/release_test.sh
+echo "== summary =="
+printf '%s\n' "${summary[@]}"
 exit "$status"
